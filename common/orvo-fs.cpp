@@ -1,0 +1,10 @@
+#include "orvo-fs.h"
+#include <QDir>
+
+bool MakePathExist(const QString &path)
+{
+    QDir dir(path);
+    if (dir.exists())
+        return true;
+    return dir.mkpath(path);
+}

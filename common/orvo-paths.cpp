@@ -1,0 +1,9 @@
+#include "orvo-paths.h"
+
+QString OrvoRootPath() { return QStringLiteral("/opt/") + "orvo/" + "orvo-printer-k500" + "/"; }
+QString OrvoCfgPath() { return OrvoRootPath() + "cfg/"; }
+QString OrvoLogPath() { return OrvoRootPath() + "log/"; }
+QString OrvoTempPath() { return OrvoRootPath() + "temp/"; }
+QString OrvoToolPath() { return OrvoRootPath() + "tool/"; }
+QString OrvoBinPath() { return OrvoRootPath() + "bin/"; }
+QString OrvoScanPath() { return OrvoRootPath() + "scan/"; }

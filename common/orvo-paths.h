@@ -1,0 +1,11 @@
+// Fixed install layout: every path is built from one root, nothing is configurable.
+#pragma once
+#include <QString>
+
+QString OrvoRootPath();   // "/opt/orvo/orvo-printer-k500/"
+QString OrvoCfgPath();    // root + "cfg/"
+QString OrvoLogPath();    // root + "log/"
+QString OrvoTempPath();   // root + "temp/"
+QString OrvoToolPath();   // root + "tool/"
+QString OrvoBinPath();    // root + "bin/"
+QString OrvoScanPath();   // root + "scan/"
