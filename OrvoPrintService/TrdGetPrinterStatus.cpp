@@ -1,0 +1,186 @@
+#include "TrdGetPrinterStatus.h"
+
+#include "UtilPrinterStatus.h"
+#include "orvo-log.h"
+#include "orvo-paths.h"
+#include "orvo-spawn.h"
+
+#include <QDebug>
+#include <QFile>
+#include <QTime>
+
+#include <cstring>
+
+namespace {
+const char *c_szSource = "../OrvoPrintService/TrdGetPrinterStatus";
+}
+
+TrdGetPrinterStatus::TrdGetPrinterStatus(QObject *parent) : UtilThreadBase(parent) {}
+
+void TrdGetPrinterStatus::Init(int index, QList<stPrinterManager> *list, QMutex *listLock)
+{
+    iIndex = index;
+    pPrinterList = list;
+    pListLock = listLock;
+}
+
+void TrdGetPrinterStatus::SlotThreadQuit()
+{
+    RequestQuit();
+}
+
+QString TrdGetPrinterStatus::StatusFilePath() const
+{
+    return OrvoCfgPath() + stPrinter.stInfo.strPrinterName + ".dat";
+}
+
+bool TrdGetPrinterStatus::CheckCupsSending(const QString &queue)
+{
+    const QString capture = OrvoCfgPath() + QString("printer_%1.tmp").arg(iIndex);
+    RunCommand({"lpstat", "-p", queue}, capture);
+    bool sending = false;
+    QFile file(capture);
+    if (file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        const QString first = QString::fromUtf8(file.readLine());
+        for (const char *word : {"printing", "正在打印", "正在连接", "processing"}) {
+            if (first.contains(QString::fromUtf8(word), Qt::CaseInsensitive))
+                sending = true;
+        }
+        file.close();
+    }
+    QFile::remove(capture);
+    return sending;
+}
+
+bool TrdGetPrinterStatus::CheckNeedStatus(int &interval)
+{
+    stPrinterInfo info;
+    int status = PS_OFFLINE;
+    {
+        QMutexLocker lock(pListLock);
+        if (iIndex < 0 || iIndex >= pPrinterList->size())
+            return false;
+        info = pPrinterList->at(iIndex).stInfo;
+        status = pPrinterList->at(iIndex).stState.enCurrentStatus;
+    }
+    if (info.iConnectType == CONNECT_USB) {
+        interval = 1500;
+        return true;
+    }
+    if (status == PS_OFFLINE) {
+        interval = 10000;
+        return true;
+    }
+    if (status == PS_READY) {
+        const bool sending = CheckCupsSending(info.strPrinterName);
+        interval = sending ? 1000 : 100;
+        return sending;
+    }
+    interval = 1000;
+    return true;
+}
+
+bool TrdGetPrinterStatus::CheckRecvBufChange(const unsigned char *buf, unsigned long len)
+{
+    if (len == iLastRecvLen && memcmp(buf, szLastRecvBuf, len) == 0)
+        return false;
+    const unsigned long kept = len < sizeof szLastRecvBuf ? len : sizeof szLastRecvBuf;
+    iLastRecvLen = uint32_t(kept);
+    memcpy(szLastRecvBuf, buf, kept);
+    return true;
+}
+
+int TrdGetPrinterStatus::CheckPrinterStatus(const unsigned char *buf, unsigned long len)
+{
+    MakePathExist(OrvoCfgPath());
+    const QString path = StatusFilePath();
+    if (!QFile::exists(path) || CheckRecvBufChange(buf, len)) {
+        // Replaced by rename, so a reader never sees a half-written reply.
+        const QString tmp = OrvoCfgPath() + "." + stPrinter.stInfo.strPrinterName + ".dat.part";
+        QFile out(tmp);
+        if (out.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+            const bool ok = out.write(reinterpret_cast<const char *>(buf), qint64(len)) == qint64(len);
+            out.close();
+            if (!ok || ::rename(QFile::encodeName(tmp).constData(), QFile::encodeName(path).constData()) != 0)
+                QFile::remove(tmp);
+        }
+    }
+
+    UtilPrinterStatus parser;
+    if (!parser.parseRecvBuf(buf, len))
+        return -1;
+    stPrinterState state;
+    FillPrinterState(parser, state);
+    const QString now = QTime::currentTime().toString("hh:mm:ss.zzz");
+    if (!parser.listErrorCode.isEmpty())
+        qDebug().noquote() << now << "error" << parser.listErrorCode.first();
+    if (!parser.listWarningCode.isEmpty())
+        qDebug().noquote() << now << "warn" << parser.listWarningCode.first();
+    stPrinter.stState = state;
+    return 0;
+}
+
+void TrdGetPrinterStatus::SlotTaskStart()
+{
+    if (bTaskStarted)
+        return;
+    bTaskStarted = true;
+
+    for (;;) {
+        int interval = 1000;
+        bool inRange;
+        {
+            QMutexLocker lock(pListLock);
+            inRange = iIndex >= 0 && iIndex < pPrinterList->size();
+        }
+        if (!inRange) {
+            if (WaitForSleep(1000))
+                return;
+            continue;
+        }
+        if (!CheckNeedStatus(interval)) {
+            if (WaitForSleep(interval))
+                return;
+            continue;
+        }
+        {
+            QMutexLocker lock(pListLock);
+            if (iIndex >= pPrinterList->size())
+                continue;
+            stPrinter = pPrinterList->at(iIndex);
+        }
+        if (stPrinter.bInfoReady) {
+            const QByteArray name = stPrinter.stInfo.strPrinterName.toLocal8Bit();
+            WriteStringLog(c_szSource, 716, "SlotTaskStart", "try to connect %s", name.constData());
+            const bool usb = stPrinter.stInfo.iConnectType == CONNECT_USB;
+            const int ret = usb ? GetPrinterStatusUSB(stPrinter.stInfo.strPort)
+                                : GetPrinterStatusUDP(stPrinter.stInfo.strPort);
+            if (ret < 0) {
+                WriteStringLog(c_szSource, 731, "SlotTaskStart", "connect %s fail, ret = %d", name.constData(), ret);
+                const bool offline = usb ? ret == -5 : ++stPrinter.stState.iFailCount > 5;
+                if (offline) {
+                    QFile::remove(StatusFilePath());
+                    stPrinter.stState.enCurrentStatus = PS_OFFLINE;
+                    stPrinter.stState.listError.clear();
+                    stPrinter.stState.listWarning.clear();
+                    stPrinter.stState.iFailCount = 0;
+                }
+            }
+        }
+        for (int i = 0; i < 10; ++i) {
+            CheckJobStatus();
+            WaitForSleep(interval / 10);
+        }
+        {
+            QMutexLocker lock(pListLock);
+            if (iIndex < pPrinterList->size()) {
+                stPrinterManager &element = (*pPrinterList)[iIndex];
+                if (element.stInfo.strPrinterName == stPrinter.stInfo.strPrinterName
+                    && element.stInfo.strDeviceURI == stPrinter.stInfo.strDeviceURI) {
+                    stPrinter.bInfoReady = element.bInfoReady;
+                    element = stPrinter;
+                }
+            }
+        }
+    }
+}

@@ -1,0 +1,47 @@
+// One status worker per position of the shared printer list: polls its printer, publishes
+// the reply as the printer's status file, and watches the queue's CUPS jobs.
+#pragma once
+#include "UtilThreadBase.h"
+#include "orvo-records.h"
+
+#include <QList>
+#include <QMutex>
+#include <cstdint>
+
+class TrdGetPrinterStatus : public UtilThreadBase
+{
+    Q_OBJECT
+public:
+    explicit TrdGetPrinterStatus(QObject *parent = nullptr);
+
+    void Init(int index, QList<stPrinterManager> *list, QMutex *listLock);
+
+    bool CheckNeedStatus(int &interval);
+    int CheckPrinterStatus(const unsigned char *buf, unsigned long len);
+    bool CheckRecvBufChange(const unsigned char *buf, unsigned long len);
+
+    int GetPrinterStatusUSB(const QString &port);
+    int GetPrinterStatusUDP(const QString &host);
+
+    int CheckJobStatus();
+    int CancelPrinterJob(const QString &port);
+    int CancelCUPSJob(const QString &jobID);
+
+signals:
+    void SgnUpdatePrinterStatus(int index);
+
+public slots:
+    void SlotTaskStart();
+    void SlotThreadQuit();
+
+private:
+    bool CheckCupsSending(const QString &queue);
+    QString StatusFilePath() const;
+
+    int iIndex = -1;
+    QList<stPrinterManager> *pPrinterList = nullptr;
+    QMutex *pListLock = nullptr;
+    stPrinterManager stPrinter;
+    uint32_t iLastRecvLen = 0;
+    unsigned char szLastRecvBuf[2048] = {};
+};

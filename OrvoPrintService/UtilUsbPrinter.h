@@ -1,0 +1,28 @@
+// Finds the maker's USB printer for a port text ("Orvo/K20NW?serial=AB12") and claims its
+// printer interface; shared by the status query and the job cancel, which differ only in
+// the class request they send and in the lines they log.
+#pragma once
+#include <QString>
+
+struct libusb_context;
+struct libusb_device_handle;
+
+struct stUsbLogLines {
+    const char *function;
+    int iInitError, iGetDeviceError, iDescriptorFailed, iDescriptorWalkFailed;
+    int iCannotOpen, iKernelActive, iKernelDetached, iCannotClaim;
+    bool bClaimWithCode;   // "Cannot Claim Interface,ret = %d" rather than without the code
+};
+
+extern const stUsbLogLines c_stStatusQueryLines;
+extern const stUsbLogLines c_stCancelLines;
+
+// Returns 0 with an open, claimed handle in *handle and the context in *ctx (the caller
+// closes both), or the negative result code of the failure with everything released:
+// -1 no model row for the port, -2 context, -3 device list, -4 descriptor,
+// -5 no matching device, -6 claim.
+int OpenUsbPrinter(const QString &port, const stUsbLogLines &lines, libusb_context **ctx,
+                   libusb_device_handle **handle);
+
+// Sends one class request (device to host, to interface 0) and returns libusb's result.
+int UsbClassRequest(libusb_device_handle *handle, int request, unsigned char *buf, int len);

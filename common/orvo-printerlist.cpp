@@ -1,0 +1,54 @@
+#include "orvo-printerlist.h"
+#include "orvo-fs.h"
+#include "orvo-paths.h"
+
+#include <QFile>
+#include <QSettings>
+
+QString PrinterListFilePath()
+{
+    return OrvoCfgPath() + "printerlist.ini";
+}
+
+void SavePrinterInfo(const QList<stPrinterInfo> &infos, bool bForce)
+{
+    MakePathExist(OrvoCfgPath());
+    const QString path = PrinterListFilePath();
+    if (!bForce && QFile::exists(path))
+        return;
+    QSettings settings(path, QSettings::IniFormat);
+    settings.setValue("Main/Count", QString::number(infos.size()));
+    for (int i = 0; i < infos.size(); ++i) {
+        const stPrinterInfo &info = infos.at(i);
+        settings.beginGroup("printer_" + QString::number(i));
+        settings.setValue("Name", info.strPrinterName);
+        settings.setValue("Model", info.strModelName);
+        settings.setValue("ConnectType", QString::number(info.iConnectType));
+        settings.setValue("Port", info.strPort);
+        settings.setValue("URI", info.strDeviceURI);
+        settings.endGroup();
+    }
+    settings.sync();
+}
+
+QList<stPrinterInfo> ReadPrinterInfo()
+{
+    QList<stPrinterInfo> list;
+    const QString path = PrinterListFilePath();
+    if (!QFile::exists(path))
+        return list;
+    QSettings settings(path, QSettings::IniFormat);
+    const int count = settings.value("Main/Count").toInt();
+    for (int i = 0; i < count; ++i) {
+        stPrinterInfo info;
+        settings.beginGroup("printer_" + QString::number(i));
+        info.strPrinterName = settings.value("Name").toString();
+        info.strModelName = settings.value("Model").toString();
+        info.iConnectType = settings.value("ConnectType").toInt();
+        info.strPort = settings.value("Port").toString();
+        info.strDeviceURI = settings.value("URI").toString();
+        settings.endGroup();
+        list.append(info);
+    }
+    return list;
+}
