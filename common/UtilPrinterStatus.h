@@ -21,8 +21,8 @@ public:
 
     // Walks the response from offset 7, checking that every field fits before reading it.
     // A text longer than its buffer is accepted and cut to capacity - 1 bytes, the part a
-    // bounded copy keeps; the rest of the text is still stepped over. On false nothing in
-    // the object is meaningful.
+    // bounded copy keeps; the rest of the text is still stepped over. One object serves one
+    // response (the code lists only grow). On false nothing in the object is meaningful.
     bool parseRecvBuf(const unsigned char *buf, unsigned long len);
 
     unsigned char byReserved1 = 0;
