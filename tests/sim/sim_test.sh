@@ -1,0 +1,42 @@
+#!/bin/bash
+# Runs the simulator with two USB printers of one model and a network printer, and checks
+# it from a separate libusb/UDP client and through the command-line client.
+# usage: sim_test.sh ORVO-MFPSIM SIM_USB_CLIENT
+set -u
+export ORVO_MFPSIM=$1
+client=$2
+work=$(mktemp -d "${TMPDIR:-/tmp}/simtest.XXXXXX")
+export TMPDIR=$work
+. "$(dirname "$0")/simfx.sh"
+fail=0
+check() {
+    if ! eval "$1"; then
+        echo "FAIL: $1" >&2
+        fail=1
+    fi
+}
+trap 'sim_stop; rm -rf "$work"' EXIT
+
+sim_start "$work/ctl" --usb p1:K20NW:AB1234 --usb p2:K20NW:CD5678 --net n1:K40N:127.0.0.2 || exit 1
+check '[ -d "$UMOCKDEV_DIR/sys/devices/1-1" ] && [ -d "$UMOCKDEV_DIR/sys/devices/1-2" ]'
+check '[ "$LD_PRELOAD" = libumockdev-preload.so.0 ]'
+check '[[ "$ASAN_OPTIONS" == *verify_asan_link_order=0* ]]'
+"$client" "$work/ctl" || fail=1
+
+# The command-line client: data lines on stdout, non-zero exit on ERR.
+check '[ "$(sim_ctl get p2 requests)" = 1 ]'
+check '! sim_ctl get nosuch requests 2>/dev/null'
+check '[ "$(sim_ctl list | wc -l)" = 3 ]'
+check 'sim_ctl set field p2 product "Orvo K20NW"'
+check '[[ "$(sim_ctl get p2 status)" == *4F72766F204B32304E57* ]]'
+testbed=$UMOCKDEV_DIR
+sim_stop
+check '[ ! -e "$testbed" ] && [ ! -e "$work/ctl" ]'
+
+# A second simulator on an address already taken fails instead of pretending to be ready.
+sim_start "$work/ctl2" --net a:K40N:127.0.0.3 || fail=1
+check '! env -u LD_PRELOAD "$ORVO_MFPSIM" --ctl "$work/ctl3" --net b:K40N:127.0.0.3 >/dev/null 2>&1'
+check '! env -u LD_PRELOAD "$ORVO_MFPSIM" --ctl "$work/ctl3" --net b:K40N:10.0.0.1 >/dev/null 2>&1'
+check '! env -u LD_PRELOAD "$ORVO_MFPSIM" --ctl "$work/ctl3" --usb b:K99:1 >/dev/null 2>&1'
+sim_stop
+exit $fail

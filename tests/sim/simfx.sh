@@ -1,0 +1,62 @@
+# Test fixture for the device simulator; source it from a test script.
+#   sim_start SOCK ARGS...   start orvo-mfpsim in the background and wait until its devices exist;
+#                            then exports UMOCKDEV_DIR, LD_PRELOAD and ASAN_OPTIONS so that the
+#                            programs started afterwards see the emulated USB devices
+#   sim_ctl COMMAND...       one control command; prints the data lines, fails on "ERR"
+#   sim_stop                 quit the simulator (also removes its testbed)
+# The binary is $ORVO_MFPSIM, else $ORVO_BUILD_DIR/tests/sim/orvo-mfpsim.
+
+SIM_PID=
+SIM_SOCK=
+
+_sim_bin() {
+    echo "${ORVO_MFPSIM:-${ORVO_BUILD_DIR:?ORVO_BUILD_DIR not set}/tests/sim/orvo-mfpsim}"
+}
+
+# The simulator and its client are never run under the preload themselves.
+_sim_run() {
+    env -u LD_PRELOAD "$(_sim_bin)" "$@"
+}
+
+sim_start() {
+    SIM_SOCK=$1
+    shift
+    local out
+    out=$(mktemp "${TMPDIR:-/tmp}/mfpsim-out.XXXXXX") || return 1
+    _sim_run --ctl "$SIM_SOCK" "$@" >"$out" 2>&1 &
+    SIM_PID=$!
+    local i
+    for ((i = 0; i < 200; i++)); do
+        grep -qx ready "$out" && break
+        if ! kill -0 "$SIM_PID" 2>/dev/null; then
+            cat "$out" >&2
+            rm -f "$out"
+            SIM_PID=
+            return 1
+        fi
+        sleep 0.05
+    done
+    if ! grep -qx ready "$out"; then
+        echo "orvo-mfpsim did not become ready" >&2
+        rm -f "$out"
+        return 1
+    fi
+    rm -f "$out"
+    local env
+    env=$(_sim_run env "$SIM_SOCK") || return 1
+    export "$env"
+    export LD_PRELOAD=libumockdev-preload.so.0
+    export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0"
+}
+
+sim_ctl() {
+    _sim_run ctl "$SIM_SOCK" "$@"
+}
+
+sim_stop() {
+    [ -n "$SIM_PID" ] || return 0
+    _sim_run ctl "$SIM_SOCK" quit >/dev/null 2>&1 || kill "$SIM_PID" 2>/dev/null
+    wait "$SIM_PID" 2>/dev/null
+    SIM_PID=
+    unset LD_PRELOAD UMOCKDEV_DIR
+}
