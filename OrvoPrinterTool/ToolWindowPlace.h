@@ -1,0 +1,5 @@
+#pragma once
+class QWidget;
+
+// Puts the window in the middle of the primary screen.
+void CentreOnDesktop(QWidget *w);

@@ -1,0 +1,59 @@
+#include "TrdDeviceManage.h"
+#include "orvo-printerlist.h"
+
+#include <QMutexLocker>
+
+bool IsSamePrinterSet(const QList<stPrinterInfo> &infos, const QList<stPrinterManager> &list)
+{
+    if (infos.size() != list.size())
+        return false;
+    for (int i = 0; i < infos.size(); ++i) {
+        if (infos.at(i).strPrinterName != list.at(i).stInfo.strPrinterName
+            || infos.at(i).strPort != list.at(i).stInfo.strPort)
+            return false;
+    }
+    return true;
+}
+
+TrdDeviceManage::TrdDeviceManage(QObject *parent) : UtilThreadBase(parent) {}
+
+void TrdDeviceManage::Init(stToolPrinterList *list)
+{
+    pPrinterList = list;
+}
+
+QList<stPrinterInfo> TrdDeviceManage::GetPrinterInfo()
+{
+    return ReadPrinterInfo();
+}
+
+bool TrdDeviceManage::CheckPrinterList()
+{
+    if (!pPrinterList)
+        return false;
+    const QList<stPrinterInfo> infos = GetPrinterInfo();
+    {
+        QMutexLocker lock(&pPrinterList->mutexList);
+        if (IsSamePrinterSet(infos, pPrinterList->listPrinter))
+            return false;
+        // Every record of the new list starts off-line, so each worker rereads its file at once.
+        pPrinterList->listPrinter = GetInitPrinterList(infos);
+    }
+    emit SgnUpdatePrinterList();
+    return true;
+}
+
+void TrdDeviceManage::SlotTaskStart()
+{
+    if (bTaskStarted)
+        return;
+    bTaskStarted = true;
+    do {
+        CheckPrinterList();
+    } while (!WaitForSleep(3000));
+}
+
+void TrdDeviceManage::SlotThreadQuit()
+{
+    RequestQuit();
+}

@@ -1,0 +1,30 @@
+// Follows the printer list file that the print service writes and replaces the window's
+// printer list whenever the set of printers (names and ports) changes.
+#pragma once
+#include "ToolPrinterList.h"
+#include "UtilThreadBase.h"
+
+// The same printers in the same order: equal length, and at every index the same name and port.
+bool IsSamePrinterSet(const QList<stPrinterInfo> &infos, const QList<stPrinterManager> &list);
+
+class TrdDeviceManage : public UtilThreadBase
+{
+    Q_OBJECT
+public:
+    explicit TrdDeviceManage(QObject *parent = nullptr);
+
+    void Init(stToolPrinterList *pPrinterList);
+    QList<stPrinterInfo> GetPrinterInfo();
+    // One reading of the file; true when the list was replaced (and the signal emitted).
+    bool CheckPrinterList();
+
+signals:
+    void SgnUpdatePrinterList();
+
+public slots:
+    void SlotTaskStart();
+    void SlotThreadQuit();
+
+private:
+    stToolPrinterList *pPrinterList = nullptr;
+};

@@ -1,0 +1,103 @@
+#include "TrdGetPrinterStatus.h"
+#include "UtilPrinterStatus.h"
+#include "orvo-log.h"
+#include "orvo-paths.h"
+#include "orvo-spawn.h"
+
+#include <QFileInfo>
+#include <QMutexLocker>
+
+QString StatusFilePath(const QString &printerName)
+{
+    return OrvoCfgPath() + printerName + ".dat";
+}
+
+TrdGetPrinterStatus::TrdGetPrinterStatus(QObject *parent) : UtilThreadBase(parent) {}
+
+void TrdGetPrinterStatus::Init(int index, stToolPrinterList *list)
+{
+    iIndex = index;
+    pPrinterList = list;
+}
+
+int TrdGetPrinterStatus::GetPrinterStatusFile(const QString &name, bool force)
+{
+    const QString path = StatusFilePath(name);
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        dtLastModified = QDateTime();
+        return -1;
+    }
+    const QDateTime modified = info.lastModified();
+    if (!force && modified == dtLastModified)
+        return 1;
+    dtLastModified = modified;
+    return ParseStatusFile(path, stOwnState) ? 0 : -1;
+}
+
+bool TrdGetPrinterStatus::CheckPrinterStatusOnce()
+{
+    if (!pPrinterList || iIndex < 0)
+        return false;
+    {
+        QMutexLocker lock(&pPrinterList->mutexList);
+        if (iIndex >= pPrinterList->listPrinter.size())
+            return false;
+        stOwnInfo = pPrinterList->listPrinter.at(iIndex).stInfo;
+        stOwnState = pPrinterList->listPrinter.at(iIndex).stState;
+    }
+
+    if (GetPrinterStatusFile(stOwnInfo.strPrinterName, stOwnState.enCurrentStatus == PS_OFFLINE) < 0) {
+        ++stOwnState.iFailCount;
+        if (stOwnState.iFailCount > c_iOfflineFailCount) {
+            stOwnState.enCurrentStatus = PS_OFFLINE;
+            stOwnState.listError.clear();
+            stOwnState.listWarning.clear();
+            stOwnState.iFailCount = 0;
+        }
+    }
+
+    bool changed = false;
+    bool cancel = false;
+    {
+        QMutexLocker lock(&pPrinterList->mutexList);
+        if (iIndex >= pPrinterList->listPrinter.size())
+            return false;
+        stPrinterManager &record = pPrinterList->listPrinter[iIndex];
+        // The list was replaced during the cycle: this state belongs to another printer.
+        if (record.stInfo.strPrinterName != stOwnInfo.strPrinterName
+            || record.stInfo.strDeviceURI != stOwnInfo.strDeviceURI)
+            return false;
+        changed = CheckStatusChange(stOwnState, record.stState);
+        cancel = changed && record.stState.enCurrentStatus != PS_CANCELING_JOB
+                 && stOwnState.enCurrentStatus == PS_CANCELING_JOB;
+        record.stInfo = stOwnInfo;
+        record.stState = stOwnState;
+    }
+
+    if (cancel) {
+        const QByteArray name = stOwnInfo.strPrinterName.toLocal8Bit();
+        WriteStringLog("OrvoPrinterTool/TrdGetPrinterStatus", __LINE__, "SlotTaskStart",
+                       "cancel by printer %s", name.constData());
+        // The queue name is one argument: it comes from a file and may hold shell characters.
+        RunCommand({"cancel", stOwnInfo.strPrinterName});
+    }
+    if (changed)
+        emit SgnUpdatePrinterStatus(iIndex);
+    return changed;
+}
+
+void TrdGetPrinterStatus::SlotTaskStart()
+{
+    if (bTaskStarted)
+        return;
+    bTaskStarted = true;
+    do {
+        CheckPrinterStatusOnce();
+    } while (!WaitForSleep(1000));
+}
+
+void TrdGetPrinterStatus::SlotThreadQuit()
+{
+    RequestQuit();
+}

@@ -1,0 +1,42 @@
+// Follows one printer's status file: parses it when its modification time changes (every
+// cycle while the printer is shown off-line), declares the printer off-line after eleven
+// failed cycles, and cancels the queue's current job when the printer starts cancelling.
+#pragma once
+#include "ToolPrinterList.h"
+#include "UtilThreadBase.h"
+
+#include <QDateTime>
+
+// Failed cycles after which a printer is shown off-line.
+constexpr int c_iOfflineFailCount = 10;
+
+QString StatusFilePath(const QString &printerName);   // root + "cfg/" + name + ".dat"
+
+class TrdGetPrinterStatus : public UtilThreadBase
+{
+    Q_OBJECT
+public:
+    explicit TrdGetPrinterStatus(QObject *parent = nullptr);
+
+    void Init(int index, stToolPrinterList *pPrinterList);
+    // -1: missing, unreadable or unparsable; 1: unchanged and not forced; 0: parsed into the own state.
+    int GetPrinterStatusFile(const QString &name, bool force);
+    // One pass of the loop; true when the window was told about a change.
+    bool CheckPrinterStatusOnce();
+
+    int Index() const { return iIndex; }
+
+signals:
+    void SgnUpdatePrinterStatus(int index);
+
+public slots:
+    void SlotTaskStart();
+    void SlotThreadQuit();
+
+private:
+    int iIndex = -1;
+    stToolPrinterList *pPrinterList = nullptr;
+    stPrinterInfo stOwnInfo;
+    stPrinterState stOwnState;
+    QDateTime dtLastModified;
+};

@@ -1,0 +1,155 @@
+// The printer table: one row per record of the printer list, one status worker per row.
+#include "orvoprintertoolwidget.h"
+#include "ToolStatusDisplay.h"
+#include "TrdGetPrinterStatus.h"
+#include "orvo-log.h"
+#include "orvo-statustext.h"
+
+#include <QHeaderView>
+#include <QMutexLocker>
+#include <QStringList>
+#include <QTableWidget>
+#include <QThread>
+
+#define TOOL_LOG(fn, ...) WriteStringLog("OrvoPrinterTool/orvoprintertoolwidget", __LINE__, fn, __VA_ARGS__)
+
+namespace {
+QString JoinCodes(const QList<enErrorStatus> &codes)
+{
+    QStringList parts;
+    for (enErrorStatus code : codes)
+        parts << QString::number(int(code));
+    return parts.join(",");
+}
+} // namespace
+
+void OrvoPrinterToolWidget::InitDeviceTable()
+{
+    TOOL_LOG("InitDeviceTable", "InitDeviceTable start");
+    QTableWidget *table = pForm->tableDeviceManage;
+    table->setColumnCount(4);
+    table->horizontalHeader()->setStretchLastSection(true);
+    table->horizontalHeader()->setSectionsClickable(false);
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->setHorizontalHeaderLabels({QStringLiteral("打印机名称"), QStringLiteral("连接方式"),
+                                      QStringLiteral("剩余墨水量"), QStringLiteral("状态")});
+    table->setColumnWidth(0, 120);
+    table->setColumnWidth(1, 150);
+    table->setColumnWidth(2, 345);
+    table->setColumnWidth(3, 185);
+    TOOL_LOG("InitDeviceTable", "InitDeviceTable end");
+}
+
+void OrvoPrinterToolWidget::AddStatusWorker(int index)
+{
+    auto *worker = new TrdGetPrinterStatus;
+    auto *thread = new QThread;
+    worker->moveToThread(thread);
+    thread->start(QThread::InheritPriority);
+    worker->Init(index, &stPrinterList);
+    connect(this, &OrvoPrinterToolWidget::SgnStatusThreadStart, worker, &TrdGetPrinterStatus::SlotTaskStart);
+    connect(this, &OrvoPrinterToolWidget::SgnThreadQuit, worker, &TrdGetPrinterStatus::SlotThreadQuit);
+    connect(worker, &TrdGetPrinterStatus::SgnUpdatePrinterStatus, this, &OrvoPrinterToolWidget::SlotUpdatePrinterStatus);
+    emit SgnStatusThreadStart();
+    listStatusWorker.append(worker);
+    listStatusThread.append(thread);
+}
+
+void OrvoPrinterToolWidget::SlotUpdatePrinterList()
+{
+    QList<stPrinterManager> list;
+    {
+        QMutexLocker lock(&stPrinterList.mutexList);
+        list = stPrinterList.listPrinter;
+    }
+    const int n = list.size();
+    QTableWidget *table = pForm->tableDeviceManage;
+    table->clearContents();
+    table->setRowCount(n);
+    const stPrinterState offline;
+    for (int i = 0; i < n; ++i) {
+        const stPrinterInfo &info = list.at(i).stInfo;
+        table->setItem(i, 0, new QTableWidgetItem(info.strPrinterName));
+        table->setItem(i, 1, new QTableWidgetItem(GetConnectText(info)));
+        table->setItem(i, 2, new QTableWidgetItem(GetInkLine(offline)));
+        table->setItem(i, 3, new QTableWidgetItem(GetStatusText(PS_OFFLINE, iLanguageIndex)));
+    }
+    // Workers are never removed: surplus ones idle, and a later growth adds new ones.
+    for (int i = iStatusThreadCount; i < n; ++i)
+        AddStatusWorker(i);
+    iStatusThreadCount = n;
+    DebugOutputPrinterInfo();
+}
+
+void OrvoPrinterToolWidget::SlotUpdatePrinterStatus(int row)
+{
+    stPrinterManager record;
+    {
+        QMutexLocker lock(&stPrinterList.mutexList);
+        if (row < 0 || row >= stPrinterList.listPrinter.size())
+            return;
+        record = stPrinterList.listPrinter.at(row);
+    }
+    QTableWidget *table = pForm->tableDeviceManage;
+    if (row >= table->rowCount() || !table->item(row, 2) || !table->item(row, 3))
+        return;
+
+    table->item(row, 2)->setText(GetInkLine(record.stState));
+    const stStatusCell cell = GetStatusCell(record.stState, iLanguageIndex);
+    if (cell.bBalloon)
+        ShowTrayMessage(record.stInfo.strPrinterName, cell.strBalloonText, cell.enIcon, c_iBalloonMs);
+    table->item(row, 3)->setText(cell.strText);
+    DebugOutputPrinterStatus(row);
+}
+
+void OrvoPrinterToolWidget::DebugOutputPrinterInfo()
+{
+    QMutexLocker lock(&stPrinterList.mutexList);
+    const QList<stPrinterManager> &list = stPrinterList.listPrinter;
+    TOOL_LOG("DebugOutputPrinterInfo", "printer number=%d", int(list.size()));
+    for (int i = 0; i < list.size(); ++i) {
+        const QByteArray name = list.at(i).stInfo.strPrinterName.toLocal8Bit();
+        const QByteArray port = list.at(i).stInfo.strPort.toLocal8Bit();
+        const QByteArray model = list.at(i).stInfo.strModelName.toLocal8Bit();
+        TOOL_LOG("DebugOutputPrinterInfo", "printer[%d] %s=%s", i, name.constData(), port.constData());
+        TOOL_LOG("DebugOutputPrinterInfo", "%s: enType=%s", name.constData(), model.constData());
+        TOOL_LOG("DebugOutputPrinterInfo", "%s: iConnectType=%d", name.constData(), list.at(i).stInfo.iConnectType);
+    }
+}
+
+void OrvoPrinterToolWidget::DebugOutputPrinterStatus(int row)
+{
+    stPrinterManager record;
+    {
+        QMutexLocker lock(&stPrinterList.mutexList);
+        if (row < 0 || row >= stPrinterList.listPrinter.size())
+            return;
+        record = stPrinterList.listPrinter.at(row);
+    }
+    const stPrinterState &s = record.stState;
+    const QByteArray name = record.stInfo.strPrinterName.toLocal8Bit();
+    const char *n = name.constData();
+    const char *fn = "DebugOutputPrinterStatus";
+    TOOL_LOG(fn, "printer[%d]=%s", row, n);
+    TOOL_LOG(fn, "%s: strPrinterSerialNumber=%s", n, s.strPrinterSerialNumber.toLocal8Bit().constData());
+    TOOL_LOG(fn, "%s: enCurrentStatus=%d", n, int(s.enCurrentStatus));
+    TOOL_LOG(fn, "%s: strFWVersion=%s", n, s.strFWVersion.toLocal8Bit().constData());
+    TOOL_LOG(fn, "%s: strVenderName=%s", n, s.strVenderName.toLocal8Bit().constData());
+    TOOL_LOG(fn, "%s: strProductName=%s", n, s.strProductName.toLocal8Bit().constData());
+    TOOL_LOG(fn, "%s: iNumberOfError=%d", n, int(s.listError.size()));
+    TOOL_LOG(fn, "%s: iNumberOfWarning=%d", n, int(s.listWarning.size()));
+    TOOL_LOG(fn, "%s: error code=%s", n, JoinCodes(s.listError).toLocal8Bit().constData());
+    TOOL_LOG(fn, "%s: warning code=%s", n, JoinCodes(s.listWarning).toLocal8Bit().constData());
+    TOOL_LOG(fn, "%s: strSupplySerialNumber=%s", n, s.strSupplySerialNumber.toLocal8Bit().constData());
+    TOOL_LOG(fn, "%s: enSpplyType=%d", n, s.enSpplyType);
+    const struct { const char *key; uint64_t value; } counters[] = {
+        {"dwRemainingToner", s.dwRemainingToner},     {"dwWasteToner", s.dwWasteToner},
+        {"dwBlackInkRemainer", s.dwBlackInkRemainer}, {"dwBlueInkRemainer", s.dwBlueInkRemainer},
+        {"dwRedInkRemainer", s.dwRedInkRemainer},     {"dwYellowInkRemainer", s.dwYellowInkRemainer},
+        {"dwOPCRotation", s.dwOPCRotation},           {"dwNumberOfPages", s.dwNumberOfPages},
+        {"dwNumberOfPrint", s.dwNumberOfPrint},       {"dwPrintDotsCount", s.dwPrintDotsCount},
+        {"dwPrinterNumOfPages", s.dwPrinterNumOfPages}, {"dwPrinterNumOfPrint", s.dwPrinterNumOfPrint},
+    };
+    for (const auto &c : counters)
+        TOOL_LOG(fn, "%s: %s=%lu", n, c.key, (unsigned long)c.value);
+}

@@ -1,0 +1,192 @@
+#include "orvoprintertoolwidget.h"
+#include "AppSetting.h"
+#include "ToolWindowPlace.h"
+#include "TrdDeviceManage.h"
+#include "TrdGetPrinterStatus.h"
+#include "orvo-log.h"
+#include "orvo-paths.h"
+#include "orvo-spawn.h"
+#include "orvo-statustext.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QMenu>
+#include <QTableWidget>
+#include <QThread>
+
+#define TOOL_LOG(fn, ...) WriteStringLog("OrvoPrinterTool/orvoprintertoolwidget", __LINE__, fn, __VA_ARGS__)
+
+namespace {
+// Waits for a worker thread that has been told to quit; its loop leaves within one 500 ms step.
+void StopThread(QThread *thread)
+{
+    thread->quit();
+    if (thread->wait(1000))
+        delete thread;
+}
+} // namespace
+
+OrvoPrinterToolWidget::OrvoPrinterToolWidget(QWidget *parent) : QWidget(parent), pForm(new stToolForm)
+{
+    if (objectName().isEmpty())
+        setObjectName("OrvoPrinterToolWidget");
+    resize(860, 300);
+    pForm->tableDeviceManage = new QTableWidget(this);
+    pForm->tableDeviceManage->setObjectName("tableDeviceManage");
+    pForm->tableDeviceManage->setGeometry(20, 20, 820, 260);
+    QMetaObject::connectSlotsByName(this);
+
+    setWindowIcon(QIcon(":/Icon/Resource/Orvo.png"));
+    setWindowFlags(windowFlags() & ~Qt::WindowMaximizeButtonHint);
+    setFixedSize(size());
+    setWindowTitle(QStringLiteral("Orvo喷墨打印机助手"));
+    CentreOnDesktop(this);
+
+    pAppSetting = new AppSetting(QCoreApplication::applicationDirPath());
+    iStatusThreadCount = 0;
+
+    InitLog();
+    InitLanguage();
+    InitDeviceTable();
+    InitTrayIcon();
+    InitThread();
+}
+
+OrvoPrinterToolWidget::~OrvoPrinterToolWidget()
+{
+    // Normally the exit action has already asked them; a window destroyed otherwise asks here.
+    if (pDeviceManage)
+        pDeviceManage->RequestQuit();
+    for (TrdGetPrinterStatus *worker : listStatusWorker)
+        worker->RequestQuit();
+
+    if (pDeviceManageThread) {
+        StopThread(pDeviceManageThread);
+        delete pDeviceManage;
+    }
+    for (int i = 0; i < listStatusWorker.size(); ++i) {
+        if (i < listStatusThread.size() && listStatusThread.at(i))
+            StopThread(listStatusThread.at(i));
+        delete listStatusWorker.at(i);
+    }
+    delete pAppSetting;
+    delete pForm;
+}
+
+void OrvoPrinterToolWidget::InitLog()
+{
+    SetLogTarget(OrvoToolPath(), "log_tool");
+    SetLogEnable(false);
+}
+
+void OrvoPrinterToolWidget::InitLanguage()
+{
+    iLanguageIndex = c_iLanguageChinese;
+}
+
+void OrvoPrinterToolWidget::InitTrayIcon()
+{
+    TOOL_LOG("InitTrayIcon", "InitTrayIcon start");
+    pTrayIcon = new QSystemTrayIcon(this);
+    pTrayIcon->setIcon(QIcon(":/Icon/Resource/Orvo.png"));
+    pTrayIcon->setToolTip(QStringLiteral("Orvo喷墨打印机助手"));
+    connect(pTrayIcon, &QSystemTrayIcon::activated, this, &OrvoPrinterToolWidget::SlotActivatedTrayIcon);
+
+    pActionShow = new QAction(QStringLiteral("显示主界面"), this);
+    pActionUpdate = new QAction(QStringLiteral("打印机更新助手"), this);
+    pActionSetting = new QAction(QStringLiteral("设置"), this);
+    pActionExit = new QAction(QStringLiteral("退出"), this);
+    connect(pActionShow, &QAction::triggered, this, &OrvoPrinterToolWidget::SlotTrayActionShow);
+    connect(pActionUpdate, &QAction::triggered, this, &OrvoPrinterToolWidget::SlotTrayActionUpdateFW);
+    connect(pActionSetting, &QAction::triggered, this, &OrvoPrinterToolWidget::SlotTrayActionSetting);
+    connect(pActionExit, &QAction::triggered, this, &OrvoPrinterToolWidget::SlotTrayActionExit);
+
+    pTrayMenu = new QMenu(this);
+    pTrayMenu->addAction(pActionShow);
+    pTrayMenu->addAction(pActionUpdate);
+    pTrayMenu->addAction(pActionSetting);
+    pTrayMenu->addAction(pActionExit);
+    pTrayIcon->setContextMenu(pTrayMenu);
+    pTrayIcon->show();
+    TOOL_LOG("InitTrayIcon", "InitTrayIcon end");
+}
+
+void OrvoPrinterToolWidget::InitThread()
+{
+    TOOL_LOG("InitThread", "InitThread start");
+    pDeviceManage = new TrdDeviceManage;
+    pDeviceManageThread = new QThread;
+    pDeviceManage->moveToThread(pDeviceManageThread);
+    pDeviceManageThread->start(QThread::InheritPriority);
+    pDeviceManage->Init(&stPrinterList);
+    connect(this, &OrvoPrinterToolWidget::SgnManageThreadStart, pDeviceManage, &TrdDeviceManage::SlotTaskStart);
+    connect(this, &OrvoPrinterToolWidget::SgnThreadQuit, pDeviceManage, &TrdDeviceManage::SlotThreadQuit);
+    connect(pDeviceManage, &TrdDeviceManage::SgnUpdatePrinterList, this, &OrvoPrinterToolWidget::SlotUpdatePrinterList);
+    emit SgnManageThreadStart();
+    TOOL_LOG("InitThread", "InitThread end");
+}
+
+void OrvoPrinterToolWidget::SlotActivatedTrayIcon(QSystemTrayIcon::ActivationReason reason)
+{
+    if (reason == QSystemTrayIcon::Trigger)
+        SlotTrayActionShow();
+}
+
+void OrvoPrinterToolWidget::SlotTrayActionShow()
+{
+    if (isActiveWindow())
+        return;
+    setWindowFlags(Qt::Window);
+    showNormal();
+}
+
+void OrvoPrinterToolWidget::SlotTrayActionUpdateFW()
+{
+    StartDetached(OrvoBinPath() + "orvo" + QStringLiteral("k500").toUpper() + "FW");
+}
+
+void OrvoPrinterToolWidget::SlotTrayActionSetting()
+{
+    pAppSetting->show();
+}
+
+void OrvoPrinterToolWidget::SlotTrayActionExit()
+{
+    pAppSetting->close();
+    hide();
+    pTrayIcon->hide();
+    // The worker loops occupy their threads, so a queued quit would never be delivered:
+    // set every quit flag directly.
+    pDeviceManage->RequestQuit();
+    for (TrdGetPrinterStatus *worker : listStatusWorker)
+        worker->RequestQuit();
+    emit SgnThreadQuit();
+    QCoreApplication::quit();
+}
+
+void OrvoPrinterToolWidget::closeEvent(QCloseEvent *event)
+{
+    if (!IsTrayAvailable()) {
+        event->accept();
+        SlotTrayActionExit();
+        return;
+    }
+    hide();
+    event->ignore();
+}
+
+void OrvoPrinterToolWidget::changeEvent(QEvent *)
+{
+}
+
+void OrvoPrinterToolWidget::ShowTrayMessage(const QString &title, const QString &text,
+                                            QSystemTrayIcon::MessageIcon icon, int ms)
+{
+    pTrayIcon->showMessage(title, text, icon, ms);
+}
+
+bool OrvoPrinterToolWidget::IsTrayAvailable() const
+{
+    return QSystemTrayIcon::isSystemTrayAvailable();
+}
