@@ -1,0 +1,47 @@
+# Shared helpers for the service's end-to-end tests (sourced inside the sandbox).
+. "$ORVO_HARNESS/cupsfx.sh"
+
+ROOT=/opt/orvo/orvo-printer-k500
+CFG=$ROOT/cfg
+LIST=$CFG/printerlist.ini
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0:verify_asan_link_order=0}
+
+# wait_until SECONDS CMD...: poll every 100 ms.
+wait_until() {
+  local limit=$(( $1 * 10 )) i=0
+  shift
+  until "$@"; do
+    i=$(( i + 1 ))
+    [ "$i" -lt "$limit" ] || return 1
+    sleep 0.1
+  done
+}
+
+# ini_value GROUP KEY: a value of the printer list file as QSettings wrote it.
+ini_value() {
+  awk -v g="[$1]" -v k="$2" -F= '
+    /^\[/ { in_g = ($0 == g); next }
+    in_g && $1 == k { sub(/^[^=]*=/, ""); gsub(/^"|"$/, ""); print; exit }' "$LIST"
+}
+
+# value_is GROUP KEY EXPECTED: for polling with wait_until.
+value_is() { [ "$(ini_value "$1" "$2")" = "$3" ]; }
+
+# conf_order NAME...: the given queues in the order of CUPS' printers file.
+conf_order() {
+  local want=" $* "
+  sed -nE 's/^<(Default)?Printer (.*)>$/\2/p' /etc/cups/printers.conf |
+    while IFS= read -r q; do case "$want" in *" $q "*) printf '%s\n' "$q" ;; esac; done | xargs
+}
+
+mtime_ns() { stat -c %.9Y "$1" 2>/dev/null; }
+
+start_service() {
+  "$ROOT/bin/orvoK500Service" > "$TMPDIR/service.out" 2>&1 &
+  SERVICE_PID=$!
+}
+
+stop_service() {
+  [ -z "${SERVICE_PID:-}" ] || { kill "$SERVICE_PID" 2>/dev/null; wait "$SERVICE_PID" 2>/dev/null || true; }
+  SERVICE_PID=
+}
