@@ -1,0 +1,8 @@
+#pragma once
+
+// True when the service's heartbeat file exists and is fresh; logs "heartbeat timeout!"
+// otherwise.
+bool CheckServiceHeartbeat();
+
+// The endless one-second cycle: checks the service and restarts it when needed.
+[[noreturn]] void StartTask();

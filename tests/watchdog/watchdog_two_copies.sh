@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Two service copies with a fresh heartbeat are left alone; once both stall, the restart
+# kills both and starts one.
+. "$ORVO_HARNESS/cupsfx.sh"
+. "$(dirname "$0")/wdfx.sh"
+
+bin="$WD_ROOT/bin/$WD_SERVICE"
+(cd "$WD_WORK" && exec "$bin") &
+check "first copy beats" poll 6 test -f "$(heartbeat)"
+# The service refuses to run beside a copy it can see; the second copy gets a process list
+# of its own, while the watchdog still sees both.
+sleep 1.1
+unshare --pid --fork --mount --mount-proc --propagation private -- bash -c '"$0"; exit' "$bin" &
+two() { [ "$(service_count)" -eq 2 ]; }
+check "second copy started" poll 5 two
+sleep 2
+check_eq "both copies stay" 2 "$(service_count)"
+copies=$(service_pids)
+
+wd_start
+sleep 7
+check_eq "both copies left alone" "$copies" "$(service_pids)"
+check_eq "nothing but the start line logged" "Start watchdog, enable log" "$(wd_messages)"
+
+for p in $copies; do kill -STOP "$p"; done
+check "restart once the heartbeat is stale" poll 16 wd_has "run service"
+only_new() { local p; p=$(service_pids); [ -n "$p" ] && [ "$(echo "$p" | wc -w)" -eq 1 ] && ! echo " $copies " | grep -q " $p "; }
+check "both copies killed, one new copy runs" poll 4 only_new
+for p in $copies; do check "copy $p gone" gone "$p"; done
+check_eq "one restart" 1 "$(wd_log | grep -cF 'run service')"
+finish

@@ -1,0 +1,46 @@
+# Shared by the watchdog scenarios; sourced inside the sandbox after cupsfx.sh.
+WD_ROOT=/opt/orvo/orvo-printer-k500
+WD_SERVICE=orvoK500Service
+WD_WORK=${TMPDIR:-/tmp}/wd-work
+mkdir -p "$WD_WORK"
+
+now_ms() { date +%s%3N; }
+
+# poll SECONDS CMD...: every 50 ms until CMD succeeds.
+poll() {
+  local end=$(( $(now_ms) + $1 * 1000 ))
+  shift
+  until "$@"; do
+    [ "$(now_ms)" -lt "$end" ] || return 1
+    sleep 0.05
+  done
+}
+
+# Live (not zombie) processes whose command name is the service's.
+service_pids() {
+  ps -A -o pid=,stat=,comm= | awk -v n="$WD_SERVICE" '$3 == n && $2 !~ /^Z/ { print $1 }' | sort -n | xargs
+}
+service_count() { service_pids | wc -w; }
+one_service() { [ "$(service_count)" -eq 1 ]; }
+alive() { [ -d "/proc/$1" ] && ! awk '{ exit ($3 == "Z" ? 0 : 1) }' "/proc/$1/stat" 2> /dev/null; }
+gone() { ! alive "$1"; }
+
+wd_log() { cat "$WD_ROOT"/log/log_wd_*.log 2> /dev/null; }
+wd_has() { wd_log | grep -qF -- "$1"; }
+# Messages only, without the time stamp and the tag.
+wd_messages() { wd_log | sed -E 's/^\[[^]]*\] \([^)]*\) //'; }
+# Time of a log line in milliseconds since the epoch.
+line_ms() { date -d "$(printf '%s\n' "$1" | sed -E 's/^\[([^]]*)\].*/\1/')" +%s%3N; }
+mtime_ms() { date -r "$1" +%s%3N; }
+heartbeat() { echo "$WD_ROOT/cfg/service.hb"; }
+
+# The watchdog runs from its own working directory, so that a nohup.out would show there.
+wd_start() {
+  (cd "$WD_WORK" && exec "$WD_ROOT/bin/orvoK500Watchdog") &
+  WD_PID=$!
+}
+
+no_nohup_out() {
+  [ -z "$(find "$WD_WORK" "$WD_ROOT" "$HOME" "${TMPDIR:-/tmp}" /run -name nohup.out 2> /dev/null)" ]
+}
+no_capture_left() { [ -z "$(find "$WD_ROOT/temp" -name 'wd_pslist.*' 2> /dev/null)" ]; }
