@@ -24,7 +24,7 @@ check '[[ "$ASAN_OPTIONS" == *verify_asan_link_order=0* ]]'
 "$client" "$work/ctl" || fail=1
 
 # The command-line client: data lines on stdout, non-zero exit on ERR.
-check '[ "$(sim_ctl get p2 requests)" = 1 ]'
+check '[ "$(sim_ctl get p2 requests)" = 2 ]'
 check '! sim_ctl get nosuch requests 2>/dev/null'
 check '[ "$(sim_ctl list | wc -l)" = 3 ]'
 check 'sim_ctl set field p2 product "Orvo K20NW"'

@@ -1,13 +1,19 @@
 // Checks the simulator the way the suite's programs see it: a plain libusb program and a
 // UDP client in a separate process, run under the umockdev preload.
 #include <arpa/inet.h>
+#include <cerrno>
+#include <chrono>
 #include <cstdio>
+#include <fcntl.h>
 #include <cstring>
 #include <netinet/in.h>
 #include <string>
+#include <linux/usbdevice_fs.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <sys/un.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -275,13 +281,68 @@ void TestBulk(libusb_context *ctx)
     // Nothing queued: the read times out after its own time-out.
     CHECK(libusb_bulk_transfer(h, 0x81, in, sizeof in, &done, 200) == LIBUSB_ERROR_TIMEOUT);
     // A reply queued while the read is waiting is delivered to it.
-    const pid_t child = fork();
-    if (child == 0) {
-        usleep(150000);
-        _exit(Ctl("queue p1 bulkin 0102030405") ? 0 : 1);
-    }
+    bool queued = false;
+    std::thread later([&queued] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        queued = Ctl("queue p1 bulkin 0102030405");
+    });
     CHECK(libusb_bulk_transfer(h, 0x81, in, sizeof in, &done, 3000) == 0 && Hex(in, size_t(done)) == "0102030405");
+    later.join();
+    CHECK(queued);
+    // A reply longer than the buffer is handed out over several reads; an empty one reads as 0 bytes.
+    CHECK(Ctl("queue p1 bulkin 112233"));
+    CHECK(Ctl("queue p1 bulkin"));
+    CHECK(CtlValue("get p1 bulkin") == "2");
+    CHECK(libusb_bulk_transfer(h, 0x81, in, 2, &done, 2000) == 0 && Hex(in, size_t(done)) == "1122");
+    CHECK(libusb_bulk_transfer(h, 0x81, in, 2, &done, 2000) == 0 && Hex(in, size_t(done)) == "33");
+    CHECK(libusb_bulk_transfer(h, 0x81, in, sizeof in, &done, 2000) == 0 && done == 0);
+    std::string controls = CtlValue("get p1 controls clear");
+    CHECK(controls.find("A1 34 0000 0000 03F9") != std::string::npos);
+    CHECK(CtlValue("get p1 controls") == "");
     libusb_close(h);
+}
+
+// The scanner side is driven through usbfs directly, without libusb.
+void TestRawUsbfs(libusb_context *ctx)
+{
+    libusb_device_handle *h = OpenBySerial(ctx, "CD5678");
+    CHECK(h != nullptr);
+    if (!h)
+        return;
+    char node[64];
+    snprintf(node, sizeof node, "/dev/bus/usb/%03d/%03d", libusb_get_bus_number(libusb_get_device(h)),
+             libusb_get_device_address(libusb_get_device(h)));
+    libusb_close(h);
+    const int fd = open(node, O_RDWR);
+    CHECK(fd >= 0);
+    if (fd < 0)
+        return;
+    unsigned char desc[18];
+    CHECK(read(fd, desc, sizeof desc) == 18 && desc[8] == 0x0E && desc[9] == 0x30 && desc[10] == 0x05);
+    unsigned iface = 1;
+    CHECK(ioctl(fd, USBDEVFS_CLAIMINTERFACE, &iface) == 0);
+
+    unsigned char buf[1017];
+    usbdevfs_ctrltransfer ct{0xA1, 0x33, 0, 0, sizeof buf, 2000, buf};
+    const int n = ioctl(fd, USBDEVFS_CONTROL, &ct);
+    stStatus st;
+    std::vector<unsigned char> full(7, 0);
+    full.insert(full.end(), buf, buf + (n > 0 ? n : 0));
+    CHECK(n > 0 && ReadStatus(full.data(), full.size(), st) && st.strSerial == "CD5678");
+
+    unsigned char cmd[] = {'S', 'C', 'A', 'N'};
+    usbdevfs_bulktransfer out{0x02, sizeof cmd, 1000, cmd};
+    CHECK(ioctl(fd, USBDEVFS_BULK, &out) == 4);
+    CHECK(CtlValue("get p2 bulkout 0x02 clear") == "5343414E");
+    CHECK(Ctl("queue p2 bulkin 0A0B0C 0x82"));
+    unsigned char in[512];
+    usbdevfs_bulktransfer rd{0x82, sizeof in, 1000, in};
+    CHECK(ioctl(fd, USBDEVFS_BULK, &rd) == 3 && Hex(in, 3) == "0A0B0C");
+    const auto t0 = std::chrono::steady_clock::now();
+    rd.timeout = 200;
+    CHECK(ioctl(fd, USBDEVFS_BULK, &rd) == -1 && errno == ETIMEDOUT);
+    CHECK(std::chrono::steady_clock::now() - t0 >= std::chrono::milliseconds(190));
+    close(fd);
 }
 
 void TestUnplug(libusb_context *ctx)
@@ -395,6 +456,7 @@ int main(int argc, char **argv)
     }
     TestUsbStatusAndCancel(ctx);
     TestBulk(ctx);
+    TestRawUsbfs(ctx);
     libusb_exit(ctx);
     CHECK(libusb_init(&ctx) == 0);
     TestUnplug(ctx);
