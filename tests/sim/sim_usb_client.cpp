@@ -349,7 +349,22 @@ void TestUnplug(libusb_context *ctx)
 {
     libusb_device_handle *held = OpenBySerial(ctx, "AB1234");
     CHECK(held != nullptr);
-    CHECK(Ctl("unplug p1"));
+    bool unplugged = false;
+    std::thread later([&unplugged] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        unplugged = Ctl("unplug p1");
+    });
+    if (held) {  // a read waiting when the device goes away ends at once
+        libusb_set_auto_detach_kernel_driver(held, 1);
+        unsigned char in[64];
+        int done = 0;
+        const auto t0 = std::chrono::steady_clock::now();
+        CHECK(libusb_claim_interface(held, 0) == 0);
+        CHECK(libusb_bulk_transfer(held, 0x81, in, sizeof in, &done, 3000) == LIBUSB_ERROR_NO_DEVICE);
+        CHECK(std::chrono::steady_clock::now() - t0 < std::chrono::milliseconds(2000));
+    }
+    later.join();
+    CHECK(unplugged);
     CHECK(CtlValue("get p1 plugged") == "no");
     unsigned char buf[1024];
     if (held) {
