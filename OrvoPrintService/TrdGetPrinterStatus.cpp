@@ -94,7 +94,10 @@ int TrdGetPrinterStatus::CheckPrinterStatus(const unsigned char *buf, unsigned l
 {
     MakePathExist(OrvoCfgPath());
     const QString path = StatusFilePath();
-    if (!QFile::exists(path) || CheckRecvBufChange(buf, len)) {
+    // The cache always learns the reply, also when a missing file forces the write, so
+    // that the next identical reply leaves the file and its modification time alone.
+    const bool changed = CheckRecvBufChange(buf, len);
+    if (changed || !QFile::exists(path)) {
         // Replaced by rename, so a reader never sees a half-written reply.
         const QString tmp = OrvoCfgPath() + "." + stPrinter.stInfo.strPrinterName + ".dat.part";
         QFile out(tmp);

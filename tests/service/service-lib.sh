@@ -45,3 +45,26 @@ stop_service() {
   [ -z "${SERVICE_PID:-}" ] || { kill "$SERVICE_PID" 2>/dev/null; wait "$SERVICE_PID" 2>/dev/null || true; }
   SERVICE_PID=
 }
+
+. "$ORVO_SOURCE_DIR/tests/sim/simfx.sh"
+
+hexof() { xxd -p "$1" 2>/dev/null | tr -d '\n'; }
+lower() { tr 'A-F' 'a-f'; }
+# The status file a USB device's current state gives: seven zero bytes, then the reply.
+usb_expected() { echo "00000000000000$(sim_ctl get "$1" status | lower)"; }
+net_expected() {
+  local body len
+  body=$(sim_ctl get "$1" status | lower)
+  len=$(( ${#body} / 2 + 4 ))
+  printf 'a5%04x50e07408%s' "$len" "$body"
+}
+dat_is() { [ "$(hexof "$CFG/$1.dat")" = "$2" ]; }
+log_count() { cat "$ROOT"/log/log_srv_*.log 2>/dev/null | grep -cF -- "$1"; }
+log_count_at_least() { [ "$(log_count "$1")" -ge "$2" ]; }
+# listed NAME: the printer list file holds the queue (at any position below Count).
+listed() {
+  local i n
+  n=$(ini_value Main Count)
+  for (( i = 0; i < ${n:-0}; i++ )); do [ "$(ini_value "printer_$i" Name)" != "$1" ] || return 0; done
+  return 1
+}

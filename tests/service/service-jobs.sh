@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# The job monitor: a job cancelled in CUPS while a USB printer prints it is cancelled in
+# that printer, once; a job cancelled before it printed is not. Queue names full of shell
+# syntax reach lpstat untouched. With "zh" the service runs with Chinese CUPS messages.
+set -uo pipefail
+. "$(dirname "$0")/service-lib.sh"
+
+[ "${1:-}" != zh ] || export LANG=zh_CN.UTF-8
+
+# The usb backend of the private cupsd sees no device, so a job on a USB queue stays
+# printing ("waiting for printer to become available") until it is cancelled.
+Q='q;touch${IFS}pwned`touch${IFS}pwned2`$(touch${IFS}pwned3)'
+sim_start "$TMPDIR/sim.sock" --usb p1:K20NW:AB1234 --usb p2:K20NW:CD5678 || exit 1
+cupsfx_add_queue "$Q" 'usb://Orvo/K20NW?serial=AB12' K20NW
+cupsfx_add_queue OTHER 'usb://Orvo/K20NW?serial=CD5678' K20NW
+cupsfx_wait_conf OTHER
+cd "$TMPDIR"
+start_service
+check "service publishes the queue with shell syntax in its name" wait_until 6 listed "$Q"
+
+echo hello > "$TMPDIR/doc.txt"
+job=$(lp -d "$Q" "$TMPDIR/doc.txt" 2>&1 | grep -oE -- '-[0-9]+' | head -1)
+job_id="$Q$job"
+printing() { lpstat -l -o "$Q" 2>/dev/null | grep -q job-printing; }
+check "job is printing in CUPS" wait_until 10 printing
+sleep 1   # at least one job check sees it printing
+cancel "$job_id"
+cancels() { [ "$(sim_ctl get p1 cancels)" = "$1" ]; }
+check "one cancel request to the printer whose serial matches" wait_until 3 cancels 1
+sleep 2
+check_eq "and only one" 1 "$(sim_ctl get p1 cancels)"
+check_eq "none to the other printer of the same model" 0 "$(sim_ctl get p2 cancels)"
+
+# Held, never printed, then cancelled: the printer is not told.
+held=$(lp -d OTHER -H hold "$TMPDIR/doc.txt" 2>&1 | grep -oE -- 'OTHER-[0-9]+')
+sleep 1
+cancel "$held"
+sleep 2.5
+check_eq "job cancelled before printing causes no cancel request" 0 "$(sim_ctl get p2 cancels)"
+
+# The listing files exist only for the moment of a check.
+seen=0
+for i in $(seq 30); do
+  ls "$CFG"/printjob_*.tmp > /dev/null 2>&1 && seen=$(( seen + 1 ))
+  sleep 0.05
+done
+check "job listing files are removed after each check (present in $seen of 30 samples)" test "$seen" -lt 15
+check "no shell ran the queue name" test ! -e pwned -a ! -e pwned2 -a ! -e pwned3 -a ! -e "$ROOT/pwned"
+check "the name still works: its status file exists" test -e "$CFG/$Q.dat"
+
+stop_service
+sim_stop
+finish
