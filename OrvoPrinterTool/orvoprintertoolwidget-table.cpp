@@ -1,9 +1,10 @@
 // The printer table: one row per record of the printer list, one status worker per row.
 #include "orvoprintertoolwidget.h"
-#include "ToolStatusDisplay.h"
+#include "ToolBalloon.h"
 #include "TrdGetPrinterStatus.h"
 #include "orvo-log.h"
 #include "orvo-statustext.h"
+#include "orvo-statusview.h"
 
 #include <QHeaderView>
 #include <QMutexLocker>
@@ -71,7 +72,7 @@ void OrvoPrinterToolWidget::SlotUpdatePrinterList()
         const stPrinterInfo &info = list.at(i).stInfo;
         table->setItem(i, 0, new QTableWidgetItem(info.strPrinterName));
         table->setItem(i, 1, new QTableWidgetItem(GetConnectText(info)));
-        table->setItem(i, 2, new QTableWidgetItem(GetInkLine(offline)));
+        table->setItem(i, 2, new QTableWidgetItem(GetInkLineText(offline)));
         table->setItem(i, 3, new QTableWidgetItem(GetStatusText(PS_OFFLINE, iLanguageIndex)));
     }
     // Workers are never removed: surplus ones idle, and a later growth adds new ones.
@@ -94,11 +95,11 @@ void OrvoPrinterToolWidget::SlotUpdatePrinterStatus(int row)
     if (row >= table->rowCount() || !table->item(row, 2) || !table->item(row, 3))
         return;
 
-    table->item(row, 2)->setText(GetInkLine(record.stState));
-    const stStatusCell cell = GetStatusCell(record.stState, iLanguageIndex);
-    if (cell.bBalloon)
-        ShowTrayMessage(record.stInfo.strPrinterName, cell.strBalloonText, cell.enIcon, c_iBalloonMs);
-    table->item(row, 3)->setText(cell.strText);
+    table->item(row, 2)->setText(GetInkLineText(record.stState));
+    const stTrayBalloon balloon = GetStatusBalloon(record.stState, iLanguageIndex);
+    if (balloon.bShow)
+        ShowTrayMessage(record.stInfo.strPrinterName, balloon.strText, balloon.enIcon, c_iBalloonMs);
+    table->item(row, 3)->setText(GetStatusCellText(record.stState, iLanguageIndex));
     DebugOutputPrinterStatus(row);
 }
 

@@ -1,0 +1,243 @@
+// The device-manager worker and the status workers against real files under the install root.
+#include "ToolEntry.h"
+#include "TrdDeviceManage.h"
+#include "tool-fixture.h"
+
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QTableWidget>
+#include <QtTest>
+
+class TstToolWorkers : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase() { RegisterToolResources(); }
+    void cleanup();
+    void listFile();
+    void deviceManagerCompare();
+    void growth();
+    void offlineAfterEleven();
+    void offlineRow();
+    void sameBytesNewTime();
+};
+
+void TstToolWorkers::cleanup()
+{
+    QDir(OrvoCfgPath()).removeRecursively();
+}
+
+void TstToolWorkers::listFile()
+{
+    TestToolWidget w;
+    QSignalSpy spy(w.DeviceManager(), &TrdDeviceManage::SgnUpdatePrinterList);
+    // A missing file leaves the table empty and emits nothing.
+    QTest::qWait(3500);
+    QCOMPARE(spy.count(), 0);
+    QCOMPARE(w.DeviceTable()->rowCount(), 0);
+
+    WritePrinterList({MakeInfo("Orvo-USB", CONNECT_USB, "Orvo/K20NW?serial=1"),
+                      MakeInfo("Orvo-Net", CONNECT_NET, "127.0.0.9")});
+    QTRY_COMPARE_WITH_TIMEOUT(spy.count(), 1, 4000);
+    QCOMPARE(w.DeviceTable()->rowCount(), 2);
+    {
+        QMutexLocker lock(&w.PrinterList().mutexList);
+        QCOMPARE(w.PrinterList().listPrinter.size(), 2);
+        for (const stPrinterManager &m : w.PrinterList().listPrinter)
+            QCOMPARE(m.stState.enCurrentStatus, PS_OFFLINE);
+    }
+    QCOMPARE(CellText(w, 0, 0), QString("Orvo-USB"));
+    QCOMPARE(CellText(w, 0, 1), QString("USB"));
+    QCOMPARE(CellText(w, 1, 1), QString("网络(127.0.0.9)"));
+    for (int r = 0; r < 2; ++r) {
+        QCOMPARE(CellText(w, r, 2), QString("青色：无   红色：无   黄色：无   黑色：无"));
+        QCOMPARE(CellText(w, r, 3), QString("脱机"));
+    }
+    QCOMPARE(w.StatusWorkers().size(), 2);
+    QCOMPARE(w.StatusWorkers().at(1)->Index(), 1);
+
+    // The same file read again emits nothing.
+    QTest::qWait(3500);
+    QCOMPARE(spy.count(), 1);
+}
+
+void TstToolWorkers::deviceManagerCompare()
+{
+    stToolPrinterList list;
+    TrdDeviceManage dm;
+    dm.Init(&list);
+    QSignalSpy spy(&dm, &TrdDeviceManage::SgnUpdatePrinterList);
+    QVERIFY(!dm.CheckPrinterList());
+
+    QList<stPrinterInfo> infos = {MakeInfo("A", CONNECT_USB, "Orvo/K20NW?serial=1"),
+                                  MakeInfo("B", CONNECT_NET, "127.0.0.2")};
+    WritePrinterList(infos);
+    QVERIFY(dm.CheckPrinterList());
+    QVERIFY(!dm.CheckPrinterList());
+    QCOMPARE(spy.count(), 1);
+
+    // The record states live on between rebuilds only when nothing was rebuilt.
+    list.listPrinter[0].stState.enCurrentStatus = PS_READY;
+    infos[0].strDeviceURI = "usb://Orvo/K20NW?serial=1&interface=2";
+    infos[1].strModelName = "Orvo K40NW";
+    infos[1].iConnectType = CONNECT_USB;
+    WritePrinterList(infos);
+    QVERIFY(!dm.CheckPrinterList());
+    QCOMPARE(list.listPrinter[0].stState.enCurrentStatus, PS_READY);
+    QCOMPARE(list.listPrinter[0].stInfo.strDeviceURI, QString("usb://Orvo/K20NW?serial=1"));
+
+    infos[1].strPort = "127.0.0.3";
+    WritePrinterList(infos);
+    QVERIFY(dm.CheckPrinterList());
+    QCOMPARE(list.listPrinter[0].stState.enCurrentStatus, PS_OFFLINE);
+    QCOMPARE(list.listPrinter[1].stInfo.strPort, QString("127.0.0.3"));
+
+    infos[0].strPrinterName = "A2";
+    WritePrinterList(infos);
+    QVERIFY(dm.CheckPrinterList());
+    QCOMPARE(list.listPrinter[0].stInfo.strPrinterName, QString("A2"));
+    QCOMPARE(spy.count(), 3);
+}
+
+void TstToolWorkers::growth()
+{
+    const QList<stPrinterInfo> three = {MakeInfo("P0", CONNECT_USB, "Orvo/K20NW?serial=0"),
+                                        MakeInfo("P1", CONNECT_USB, "Orvo/K20NW?serial=1"),
+                                        MakeInfo("P2", CONNECT_NET, "127.0.0.4")};
+    WritePrinterList(three.mid(0, 2));
+    TestToolWidget w;
+    QTRY_COMPARE_WITH_TIMEOUT(w.DeviceTable()->rowCount(), 2, 4000);
+    QCOMPARE(w.StatusWorkers().size(), 2);
+
+    WritePrinterList(three);
+    QTRY_COMPARE_WITH_TIMEOUT(w.DeviceTable()->rowCount(), 3, 4000);
+    QCOMPARE(w.StatusWorkers().size(), 3);
+    QCOMPARE(w.StatusThreads().size(), 3);
+
+    WritePrinterList(three.mid(0, 1));
+    QTRY_COMPARE_WITH_TIMEOUT(w.DeviceTable()->rowCount(), 1, 4000);
+    QCOMPARE(w.StatusWorkers().size(), 3);
+    QCOMPARE(w.StatusWorkerCount(), 1);
+
+    WritePrinterList(three);
+    QTRY_COMPARE_WITH_TIMEOUT(w.DeviceTable()->rowCount(), 3, 4000);
+    QCOMPARE(w.StatusWorkers().size(), 5);
+    QCOMPARE(w.StatusWorkers().at(3)->Index(), 1);
+    QCOMPARE(w.StatusWorkers().at(4)->Index(), 2);
+    for (QThread *t : w.StatusThreads())
+        QVERIFY(t->isRunning());
+}
+
+// One worker driven cycle by cycle, against a real status file.
+void TstToolWorkers::offlineAfterEleven()
+{
+    stToolPrinterList list;
+    list.listPrinter = GetInitPrinterList({MakeInfo("Orvo-K20", CONNECT_USB, "Orvo/K20NW?serial=7")});
+    TrdGetPrinterStatus worker;
+    worker.Init(0, &list);
+    QSignalSpy spy(&worker, &TrdGetPrinterStatus::SgnUpdatePrinterStatus);
+
+    stSimPrinter p;
+    p.byStatus = 0x10;
+    p.listError = {0x6100};
+    p.listWarning = {0x6160};
+    p.iBlack = 50;
+    QVERIFY(WriteStatusFile("Orvo-K20", BuildResponse(p)));
+    QVERIFY(worker.CheckPrinterStatusOnce());
+    QCOMPARE(spy.count(), 1);
+    QCOMPARE(spy.at(0).at(0).toInt(), 0);
+    QCOMPARE(list.listPrinter[0].stState.enCurrentStatus, PS_PRINTING);
+    QCOMPARE(list.listPrinter[0].stState.listError.size(), 1);
+    QVERIFY(!worker.CheckPrinterStatusOnce());   // unchanged file: not parsed, nothing to tell
+
+    QVERIFY(QFile::remove(StatusFilePath("Orvo-K20")));
+    for (int cycle = 1; cycle <= 10; ++cycle) {
+        QVERIFY2(!worker.CheckPrinterStatusOnce(), qPrintable(QString("cycle %1").arg(cycle)));
+        QCOMPARE(list.listPrinter[0].stState.iFailCount, cycle);
+        QCOMPARE(list.listPrinter[0].stState.enCurrentStatus, PS_PRINTING);
+    }
+    QVERIFY(worker.CheckPrinterStatusOnce());
+    QCOMPARE(spy.count(), 2);
+    const stPrinterState s = list.listPrinter[0].stState;
+    QCOMPARE(s.enCurrentStatus, PS_OFFLINE);
+    QVERIFY(s.listError.isEmpty());
+    QVERIFY(s.listWarning.isEmpty());
+    QCOMPARE(s.iFailCount, 0);
+    for (int cycle = 12; cycle <= 30; ++cycle)
+        QVERIFY(!worker.CheckPrinterStatusOnce());
+    QCOMPARE(spy.count(), 2);
+
+    // A status file created for an off-line printer is parsed in the next cycle.
+    p.listError.clear();
+    QVERIFY(WriteStatusFile("Orvo-K20", BuildResponse(p)));
+    QVERIFY(worker.CheckPrinterStatusOnce());
+    QCOMPARE(list.listPrinter[0].stState.enCurrentStatus, PS_PRINTING);
+
+    // A replaced list is not written to by a worker that still holds the old record.
+    list.listPrinter = GetInitPrinterList({MakeInfo("Other", CONNECT_USB, "Orvo/K20NW?serial=8")});
+    QVERIFY(!worker.CheckPrinterStatusOnce());
+    list.listPrinter.clear();
+    QVERIFY(!worker.CheckPrinterStatusOnce());
+    QCOMPARE(spy.count(), 3);
+}
+
+// The same in real time, as the table shows it.
+void TstToolWorkers::offlineRow()
+{
+    stSimPrinter p;
+    p.byStatus = 0x00;
+    p.iBlue = 90;
+    WriteStatusFile("Orvo-Row", BuildResponse(p));
+    WritePrinterList({MakeInfo("Orvo-Row", CONNECT_NET, "127.0.0.6")});
+    TestToolWidget w;
+    QTRY_COMPARE_WITH_TIMEOUT(CellText(w, 0, 3), QString("就绪"), 5000);
+    QCOMPARE(CellText(w, 0, 2), QString("青色：高   红色：无   黄色：无   黑色：无"));
+
+    QVERIFY(QFile::remove(StatusFilePath("Orvo-Row")));
+    QElapsedTimer clock;
+    clock.start();
+    // Eleven cycles of about a second each: not before ten seconds, and within about thirteen.
+    while (clock.elapsed() < 9500) {
+        QCOMPARE(CellText(w, 0, 3), QString("就绪"));
+        QTest::qWait(100);
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(CellText(w, 0, 3), QString("脱机"), 4500);
+    QVERIFY2(clock.elapsed() >= 10000, qPrintable(QString::number(clock.elapsed())));
+    // The ink cell keeps the last levels; only the status changes.
+    QCOMPARE(CellText(w, 0, 2), QString("青色：高   红色：无   黄色：无   黑色：无"));
+}
+
+void TstToolWorkers::sameBytesNewTime()
+{
+    stToolPrinterList list;
+    list.listPrinter = GetInitPrinterList({MakeInfo("Same", CONNECT_USB, "Orvo/K20NW?serial=5")});
+    TrdGetPrinterStatus worker;
+    worker.Init(0, &list);
+    QSignalSpy spy(&worker, &TrdGetPrinterStatus::SgnUpdatePrinterStatus);
+    stSimPrinter p;
+    p.iRed = 45;
+    const QByteArray bytes = BuildResponse(p);
+    QVERIFY(WriteStatusFile("Same", bytes));
+    QCOMPARE(worker.GetPrinterStatusFile("Same", false), 0);
+    QCOMPARE(worker.GetPrinterStatusFile("Same", false), 1);
+    QCOMPARE(worker.GetPrinterStatusFile("Same", true), 0);
+    QVERIFY(worker.CheckPrinterStatusOnce());
+    QCOMPARE(spy.count(), 1);
+
+    // Same bytes, new time: read and parsed again, nothing to tell.
+    QVERIFY(WriteStatusFile("Same", bytes));
+    QCOMPARE(worker.GetPrinterStatusFile("Same", false), 0);
+    QVERIFY(WriteStatusFile("Same", bytes));
+    QVERIFY(!worker.CheckPrinterStatusOnce());
+    QCOMPARE(spy.count(), 1);
+
+    // Unparsable bytes count as a failed cycle and keep the shown state.
+    QVERIFY(WriteStatusFile("Same", bytes.left(20)));
+    QVERIFY(!worker.CheckPrinterStatusOnce());
+    QCOMPARE(list.listPrinter[0].stState.iFailCount, 1);
+    QCOMPARE(list.listPrinter[0].stState.dwRedInkRemainer, uint64_t(45));
+    QCOMPARE(worker.GetPrinterStatusFile("Missing", false), -1);
+}
+
+QTEST_MAIN(TstToolWorkers)
+#include "tst_tool_workers.moc"
