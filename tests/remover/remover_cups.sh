@@ -14,6 +14,10 @@ done
 check "foreign-model queue added" cupsfx_add_queue ACME_P1 "$uri" ACME
 check "queue without PPD added" cupsfx_add_queue_noppd RAW_Q "$uri"
 
+if [ "${1:-C}" != C ]; then
+  check_match "listing in the other-language form" '^用于 ' "$(LANG=$1 lpstat -v | head -1)"
+fi
+
 rc=0
 (cd "$work" && LANG=${1:-C} "$ROOT/bin/orvoK500Remover") || rc=$?
 check_eq "exit status" 0 "$rc"
