@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# bench/tool-idle.sh [SECONDS]: the installed tray tool with four printers (one USB, three
+# network, played by the simulator behind the real print service), idle for SECONDS
+# (default 60). Prints the tool's CPU share of one core and its peak resident size.
+# Needs a built tree: ORVO_BUILD_DIR (default build-bench, an unsanitized Release build).
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+if [ -z "${ORVO_HARNESS:-}" ]; then
+  export ORVO_BUILD_DIR=${ORVO_BUILD_DIR:-$here/build-bench} ORVO_SOURCE_DIR=$here QT_QPA_PLATFORM=offscreen
+  exec "$here/tests/harness/orvo-sandbox" --cups -- "$here/tests/tool/with-service.sh" --net "$0" "$@"
+fi
+
+secs=${1:-60}
+root=/opt/orvo/orvo-printer-k500
+"$root/bin/orvoK500Tool" -hide > "$TMPDIR/tool.out" 2>&1 &
+tool=$!
+# Settle: the list is read, four workers start and every row has its first status.
+for _ in $(seq 100); do
+  [ "$(ls "$root"/cfg/*.dat 2> /dev/null | wc -l)" -ge 4 ] && break
+  sleep 0.2
+done
+sleep 12
+ticks() { awk '{print $14 + $15}' "/proc/$tool/stat"; }
+hz=$(getconf CLK_TCK)
+t0=$(ticks)
+s0=$(date +%s.%N)
+sleep "$secs"
+t1=$(ticks)
+s1=$(date +%s.%N)
+hwm=$(awk '/VmHWM/ {print $2}' "/proc/$tool/status")
+threads=$(awk '/Threads/ {print $2}' "/proc/$tool/status")
+kill "$tool"
+wait "$tool" 2> /dev/null || true
+awk -v t="$((t1 - t0))" -v hz="$hz" -v s0="$s0" -v s1="$s1" -v hwm="$hwm" -v th="$threads" -v n="$(ls "$root"/cfg/*.dat | wc -l)" 'BEGIN {
+  wall = s1 - s0
+  printf "tool idle %.0f s, %d printers with status files, %d threads: CPU %.3f%% of one core (%d ticks at %d Hz), peak RSS %.1f MB\n",
+         wall, n, th, 100 * t / hz / wall, t, hz, hwm / 1024
+}'

@@ -1,0 +1,68 @@
+#!/usr/bin/env bash
+# scripts/screenshot-tool.sh [OUT.png]: regenerates docs/tray-tool.png, the tray tool's window
+# with two printers, taken under Xvfb with the WenQuanYi Micro Hei font
+# (apt-get install -y xvfb xauth fonts-wqy-microhei imagemagick x11-utils).
+# Runs the installed tool in the sandbox on a printer list and two status files written here.
+# ORVO_BUILD_DIR: a built tree (default build).
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+out=$(readlink -f "${1:-$here/docs/tray-tool.png}")
+if [ -z "${ORVO_HARNESS:-}" ]; then
+  export ORVO_BUILD_DIR=${ORVO_BUILD_DIR:-$here/build} ORVO_SOURCE_DIR=$here
+  exec "$here/tests/harness/orvo-sandbox" -- "$0" "$out"
+fi
+
+root=/opt/orvo/orvo-printer-k500
+mkdir -p "$root/cfg"
+cat > "$root/cfg/printerlist.ini" << 'INI'
+[Main]
+Count=2
+
+[printer_0]
+Name=Office_K20NW
+Model=Orvo K20NW
+ConnectType=1
+Port=Orvo/K20NW?serial=AB1234
+URI=usb://Orvo/K20NW?serial=AB1234
+
+[printer_1]
+Name=Lab_K40N
+Model=Orvo K40N
+ConnectType=2
+Port=127.0.0.2
+URI=socket://127.0.0.2:9100
+INI
+
+# A status reply as the service stores it: STATUS, "ERRORS", "WARNINGS" (hex codes), ink K C M Y.
+status_file() {
+  local status=$1 errors=$2 warnings=$3 k=$4 c=$5 m=$6 y=$7 hex code
+  hex="00000000000000""00""0000""0000"
+  hex+="0004$(printf Orvo | xxd -p)0005$(printf K20NW | xxd -p)0006$(printf AB1234 | xxd -p)0000"
+  hex+=$(printf %02x "$status")"0004$(printf V1.0 | xxd -p)0000"
+  hex+=$(printf %02x "$(wc -w <<< "$errors")")
+  for code in $errors; do hex+=$code; done
+  hex+=$(printf %02x "$(wc -w <<< "$warnings")")
+  for code in $warnings; do hex+=$code; done
+  hex+="000000000004"
+  hex+="404302$(printf %04x "$k")414302$(printf %04x "$c")424302$(printf %04x "$m")434302$(printf %04x "$y")"
+  xxd -r -p <<< "$hex"
+}
+status_file 16 "" "6160" 12 85 55 30 > "$root/cfg/Office_K20NW.dat"
+status_file 0 "6100" "" 75 0 45 90 > "$root/cfg/Lab_K40N.dat"
+
+export LANG=C.UTF-8 QT_QPA_PLATFORM=xcb DISPLAY=:77
+Xvfb :77 -screen 0 1280x800x24 -nolisten tcp > "$TMPDIR/xvfb.log" 2>&1 &
+for _ in $(seq 50); do [ -e /tmp/.X11-unix/X77 ] && break; sleep 0.1; done
+"$root/bin/orvoK500Tool" > "$TMPDIR/tool.log" 2>&1 &
+tool=$!
+win=
+for _ in $(seq 100); do
+  win=$(xwininfo -root -tree 2> /dev/null | awk '/"Orvo喷墨打印机助手"/ {print $1; exit}')
+  [ -n "$win" ] && break
+  sleep 0.1
+done
+[ -n "$win" ] || { echo "the tool's window did not appear" >&2; cat "$TMPDIR/tool.log" >&2; exit 1; }
+sleep 3   # the first status of both rows (about one status cycle)
+import -window "$win" "$out"
+kill "$tool"
+echo "wrote $out"
