@@ -17,7 +17,9 @@ start_service
 check "USB status file written" wait_until 6 test -s "$CFG/USB_A.dat"
 check "USB file: seven zero bytes, then the device's reply" wait_until 3 dat_is USB_A "$(usb_expected p1)"
 check "second device of the same model told apart by serial" wait_until 3 dat_is USB_B "$(usb_expected p2)"
-check "network status file holds the whole datagram" wait_until 6 dat_is NET_N "$(net_expected n1)"
+# A worker that copies its element before the list is marked ready waits out one off-line
+# network cycle (10 s) before its first query.
+check "network status file holds the whole datagram" wait_until 13 dat_is NET_N "$(net_expected n1)"
 
 m1=$(mtime_ns "$CFG/USB_A.dat"); n1=$(mtime_ns "$CFG/NET_N.dat")
 sleep 3.5
