@@ -1,0 +1,251 @@
+#!/usr/bin/env bash
+# bench/service-bench.sh [--seconds N] [--net-only] [--no-watchdog]   (as root, from the source root)
+#
+# Background cost of the installed print service and its watchdog, inside the test sandbox
+# with a private cupsd and the device simulator. Default set-up: two USB printers (K20NW
+# AB1234, K40W EF9012) and two network printers (K40N 127.0.0.2, K20W 127.0.0.3), a CUPS job
+# printing on the first USB queue (the private cupsd's usb backend sees no device, so the job
+# stays printing), both network printers idle and ready. --net-only leaves out the USB side
+# (no umockdev), to show what the CUPS and UDP side costs by itself.
+#
+# Phases, each measured over the same window after a 5 s warm-up:
+#   baseline   cupsd, simulator and job only: what the environment costs and spawns by itself
+#   service    the installed service alone
+#   watchdog   the watchdog, which starts the service itself (skipped with --no-watchdog)
+# Figures: CPU time as a share of one core from /proc/PID/stat (utime+stime; "+children"
+# adds cutime+cstime, the CPU of the commands the process started and reaped), the
+# service's peak RSS (VmHWM), and the processes spawned in the window. Spawns are counted
+# with kernel process accounting (acct(2), one record per process that ends; threads make
+# none), restricted to PIDs allocated in the window and grouped by parent; the PID
+# namespace's ns_last_pid delta (processes and threads) is shown beside it. The measuring
+# shell itself starts nothing during a window.
+# Builds a Release tree in build-bench (no sanitizers) with cmake --build, nothing else.
+set -euo pipefail
+
+if [ "${1:-}" != --inner ]; then
+  [ "$(id -u)" -eq 0 ] || { echo "service-bench: run as root" >&2; exit 2; }
+  [ -x tests/harness/orvo-sandbox ] && [ -f CMakeLists.txt ] ||
+    { echo "service-bench: run from the source root" >&2; exit 2; }
+  src=$(pwd)
+  build=${ORVO_BENCH_BUILD:-$src/build-bench}
+  if [ ! -f "$build/CMakeCache.txt" ]; then
+    cmake -S "$src" -B "$build" -DCMAKE_BUILD_TYPE=Release -DORVO_SANITIZE=OFF > /dev/null
+  fi
+  cmake --build "$build" -j2 > /dev/null
+  export ORVO_BUILD_DIR=$build ORVO_SOURCE_DIR=$src
+  exec "$src/tests/harness/orvo-sandbox" --cups -- "$src/bench/service-bench.sh" --inner "$@"
+fi
+shift
+
+window=60
+net_only=0
+with_watchdog=1
+while [ "$#" -gt 0 ]; do
+  case "$1" in
+    --seconds) window=$2; shift 2 ;;
+    --net-only) net_only=1; shift ;;
+    --no-watchdog) with_watchdog=0; shift ;;
+    *) echo "service-bench: unknown option $1" >&2; exit 2 ;;
+  esac
+done
+warmup=5
+baseline_window=$(( window / 4 > 10 ? window / 4 : 10 ))
+
+. "$ORVO_HARNESS/cupsfx.sh"
+. "$ORVO_SOURCE_DIR/tests/sim/simfx.sh"
+ROOT=/opt/orvo/orvo-printer-k500
+SERVICE=orvoK500Service
+HZ=$(getconf CLK_TCK)
+ACCT=$TMPDIR/bench.acct
+WORK=$TMPDIR/bench
+mkdir -p "$WORK"
+
+poll_until() {
+  local limit=$(( $1 * 10 )) i=0
+  shift
+  until "$@"; do
+    i=$(( i + 1 ))
+    [ "$i" -lt "$limit" ] || return 1
+    sleep 0.1
+  done
+}
+
+# ---- set-up ----------------------------------------------------------------------------
+if [ "$net_only" -eq 1 ]; then
+  sim_start "$TMPDIR/sim.sock" --net n1:K40N:127.0.0.2 --net n2:K20W:127.0.0.3
+else
+  sim_start "$TMPDIR/sim.sock" --usb p1:K20NW:AB1234 --usb p2:K40W:EF9012 \
+    --net n1:K40N:127.0.0.2 --net n2:K20W:127.0.0.3
+  cupsfx_add_queue USB1 'usb://Orvo/K20NW?serial=AB1234' K20NW
+  cupsfx_add_queue USB2 'usb://Orvo/K40W?serial=EF9012' K40W
+fi
+cupsfx_add_queue NET1 'socket://127.0.0.2:9100/?snmp=false' K40N
+cupsfx_add_queue NET2 'socket://127.0.0.3:9100/?snmp=false' K20W
+cupsfx_wait_conf NET2
+if [ "$net_only" -eq 0 ]; then
+  echo "bench job" > "$WORK/doc.txt"
+  lp -d USB1 "$WORK/doc.txt" > /dev/null
+  printing() { lpstat -l -o USB1 2> /dev/null | grep -q job-printing; }
+  poll_until 15 printing || { echo "service-bench: the job on USB1 does not print" >&2; exit 1; }
+fi
+
+# ---- measuring helpers (bash builtins only, so that a window spawns nothing) -----------
+# ticks PID -> "own children" clock ticks, or "0 0" when the process is gone.
+ticks() {
+  local line rest
+  if ! read -r line < "/proc/$1/stat" 2> /dev/null; then
+    echo "0 0"
+    return
+  fi
+  rest=${line##*) }
+  # shellcheck disable=SC2086
+  set -- $rest
+  echo "$(( ${12} + ${13} )) $(( ${14} + ${15} ))"
+}
+hwm_kb() {
+  local k v u
+  while read -r k v u; do
+    [ "$k" != VmHWM: ] || { echo "$v"; return; }
+  done < "/proc/$1/status"
+  echo 0
+}
+pid_of() {
+  local d c
+  for d in /proc/[0-9]*; do
+    read -r c < "$d/comm" 2> /dev/null || continue
+    [ "$c" != "$1" ] || { echo "${d#/proc/}"; return 0; }
+  done
+  return 1
+}
+mkfifo "$WORK/clock"
+exec {clock}<> "$WORK/clock"
+pause() { read -r -t "$1" -u "$clock" _ || true; }
+
+acct_switch() {
+  python3 -c 'import ctypes, sys; sys.exit(ctypes.CDLL(None, use_errno=True).acct(sys.argv[1].encode() if len(sys.argv) > 1 else None) != 0)' "$@"
+}
+
+# Processes created in the window (pid in (FROM, TO]) that ended before accounting stopped,
+# grouped by their parent's role and their command name.
+acct_report() {
+  python3 - "$ACCT" "$1" "$2" "$3" << 'EOF'
+import struct, sys, collections
+path, first, last, roles = sys.argv[1], int(sys.argv[2]), int(sys.argv[3]), sys.argv[4]
+role = dict(r.split('=') for r in roles.split(',') if r)
+data = open(path, 'rb').read()
+counts = collections.Counter()
+for i in range(0, len(data) - 63, 64):
+    rec = data[i:i + 64]
+    if rec[1] != 3:
+        continue
+    pid, ppid = struct.unpack_from('<II', rec, 16)
+    if first < pid <= last:
+        comm = rec[48:64].split(b'\0')[0].decode(errors='replace')
+        counts[(role.get(str(ppid), 'other'), comm)] += 1
+total = sum(counts.values())
+print(total)
+for (parent, comm), n in sorted(counts.items(), key=lambda kv: -kv[1]):
+    print(f"    {n:6d}  {comm}  (parent: {parent})")
+EOF
+}
+
+share() { # ticks seconds -> percent of one core with two decimals
+  local t=$1 s=$2
+  local centi=$(( t * 10000 / (HZ * s) ))
+  printf '%d.%02d%%' $(( centi / 100 )) $(( centi % 100 ))
+}
+
+declare -A R
+# measure PHASE NAME=PID...: one window over the named processes.
+measure() {
+  local phase=$1 spec name pid p0 p1 n
+  shift
+  local -A own0 ch0
+  local roles="$CUPSFX_PID=cupsd,$SIM_PID=simulator"
+  for spec in "$@"; do
+    name=${spec%%=*}
+    pid=${spec#*=}
+    roles+=",$pid=$name"
+    read -r own0[$name] ch0[$name] < <(ticks "$pid")
+  done
+  read -r R[$phase.cupsd.own0] _ < <(ticks "$CUPSFX_PID")
+  : > "$ACCT"
+  acct_switch "$ACCT"
+  read -r p0 < /proc/sys/kernel/ns_last_pid
+  pause "$CUR_WINDOW"
+  read -r p1 < /proc/sys/kernel/ns_last_pid
+  read -r R[$phase.cupsd.own1] _ < <(ticks "$CUPSFX_PID")
+  for spec in "$@"; do
+    name=${spec%%=*}
+    pid=${spec#*=}
+    local o c
+    read -r o c < <(ticks "$pid")
+    R[$phase.$name.own]=$(( o - own0[$name] ))
+    R[$phase.$name.all]=$(( o + c - own0[$name] - ch0[$name] ))
+    [ -d "/proc/$pid" ] || R[$phase.$name.gone]=1
+  done
+  acct_switch
+  R[$phase.pids]=$(( p1 - p0 ))
+  R[$phase.acct]=$(acct_report "$p0" "$p1" "$roles")
+  R[$phase.cupsd]=$(( R[$phase.cupsd.own1] - R[$phase.cupsd.own0] ))
+}
+
+print_phase() {
+  local phase=$1 secs=$2 name
+  shift 2
+  echo "== $phase ($secs s window)"
+  for name in "$@"; do
+    printf '  %-10s CPU %s of one core (own), %s with the commands it started%s\n' "$name" \
+      "$(share "${R[$phase.$name.own]}" "$secs")" "$(share "${R[$phase.$name.all]}" "$secs")" \
+      "$([ -z "${R[$phase.$name.gone]:-}" ] || echo '  [process ended during the window!]')"
+  done
+  printf '  %-10s CPU %s of one core\n' cupsd "$(share "${R[$phase.cupsd]}" "$secs")"
+  printf '  %-10s PIDs allocated in the namespace (processes and threads): %d\n' spawned "${R[$phase.pids]}"
+  printf '  %-10s processes started and ended in the window (process accounting): %s\n' '' "${R[$phase.acct]%%$'\n'*}"
+  [ "${R[$phase.acct]}" = "${R[$phase.acct]%%$'\n'*}" ] || printf '%s\n' "${R[$phase.acct]#*$'\n'}"
+}
+
+# ---- baseline --------------------------------------------------------------------------
+CUR_WINDOW=$baseline_window
+measure baseline
+
+# ---- service alone ---------------------------------------------------------------------
+cd "$WORK"
+"$ROOT/bin/$SERVICE" > "$WORK/service.out" 2>&1 &
+svc=$!
+pause "$warmup"
+CUR_WINDOW=$window
+measure service "service=$svc"
+svc_hwm=$(hwm_kb "$svc")
+kill "$svc"
+wait "$svc" 2> /dev/null || true
+
+# ---- watchdog and the service it starts ------------------------------------------------
+if [ "$with_watchdog" -eq 1 ]; then
+  "$ROOT/bin/orvoK500Watchdog" > /dev/null 2>&1 &
+  wd=$!
+  poll_until 10 pid_of "$SERVICE" > /dev/null || { echo "service-bench: the watchdog started no service" >&2; exit 1; }
+  pause "$warmup"
+  wsvc=$(pid_of "$SERVICE")
+  measure watchdog "watchdog=$wd" "service=$wsvc"
+  wsvc_hwm=$(hwm_kb "$wsvc")
+  kill "$wd" "$wsvc" 2> /dev/null || true
+  wait "$wd" 2> /dev/null || true
+fi
+
+# ---- report ----------------------------------------------------------------------------
+echo
+echo "service benchmark: $( [ "$net_only" -eq 1 ] && echo "network only: NET1 (K40N 127.0.0.2), NET2 (K20W 127.0.0.3), both idle and ready" ||
+  echo "USB1 (K20NW AB1234, CUPS job printing), USB2 (K40W EF9012), NET1 (K40N 127.0.0.2), NET2 (K20W 127.0.0.3), network idle and ready")"
+echo "commit $(git -C "$ORVO_SOURCE_DIR" rev-parse --short HEAD 2> /dev/null || echo unknown)$(git -C "$ORVO_SOURCE_DIR" diff --quiet HEAD -- common OrvoPrintService OrvoPrintWatchdog 2> /dev/null || echo ' (with local changes)'), build $ORVO_BUILD_DIR"
+print_phase baseline "$baseline_window"
+print_phase service "$window" service
+printf '  %-10s peak RSS (VmHWM) %d kB = %d.%d MB\n' service "$svc_hwm" $(( svc_hwm / 1024 )) $(( svc_hwm % 1024 * 10 / 1024 ))
+if [ "$with_watchdog" -eq 1 ]; then
+  print_phase watchdog "$window" watchdog service
+  printf '  %-10s peak RSS (VmHWM) %d kB = %d.%d MB\n' service "$wsvc_hwm" $(( wsvc_hwm / 1024 )) $(( wsvc_hwm % 1024 * 10 / 1024 ))
+fi
+awk -v b="${R[baseline.cupsd]}" -v bs="$baseline_window" -v s="${R[service.cupsd]}" -v ss="$window" -v hz="$HZ" 'BEGIN {
+  base = 100 * b / (hz * bs); svc = 100 * s / (hz * ss)
+  printf "cupsd share caused by the service: %.2f%% (service phase %.2f%% minus baseline %.2f%%)\n", svc - base, svc, base }'
+sim_stop
