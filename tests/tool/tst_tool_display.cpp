@@ -9,6 +9,8 @@
 #include <QHeaderView>
 #include <QMenu>
 #include <QTableWidget>
+#include <QApplication>
+#include <QFileInfo>
 #include <QtTest>
 
 class TstToolDisplay : public QObject
@@ -27,6 +29,7 @@ private slots:
     void windowAndMenu();
     void hideArgument();
     void closeWithAndWithoutTray();
+    void updaterEntry();
 };
 
 void TstToolDisplay::tableSetup()
@@ -205,6 +208,33 @@ void TstToolDisplay::closeWithAndWithoutTray()
     QVERIFY(bare.close());
     QVERIFY(!bare.TrayIcon()->isVisible());
     QVERIFY(bare.DeviceManager()->IsQuitRequested());
+}
+
+void TstToolDisplay::updaterEntry()
+{
+    TestToolWidget w;
+    QAction *update = w.TrayMenu()->actions().at(1);
+    // A missing updater is not reported.
+    update->trigger();
+    QVERIFY(QApplication::activeModalWidget() == nullptr);
+
+    // A stand-in updater that records how it was started.
+    const QString marker = OrvoToolPath() + "updater-ran";
+    QDir().mkpath(OrvoBinPath());
+    QDir().mkpath(OrvoToolPath());
+    QFile script(OrvoBinPath() + "orvoK500FW");
+    QVERIFY(script.open(QIODevice::WriteOnly));
+    script.write(QString("#!/bin/sh\necho \"$# $PPID\" > '%1'\n").arg(marker).toUtf8());
+    script.close();
+    QVERIFY(script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    update->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(marker) && QFileInfo(marker).size() > 0, 5000);
+    QFile f(marker);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QList<QByteArray> fields = f.readAll().trimmed().split(' ');
+    QCOMPARE(fields.value(0), QByteArray("0"));                               // no arguments
+    QVERIFY(fields.value(1).toLongLong() != QCoreApplication::applicationPid());   // detached
+    QFile::remove(script.fileName());
 }
 
 QTEST_MAIN(TstToolDisplay)

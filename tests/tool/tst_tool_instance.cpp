@@ -35,6 +35,18 @@ struct stSeenBox {
     int iSeen = 0;
 };
 
+// A thread of the process carries the default name of a started QThread.
+bool HasWorkerThread(qint64 pid)
+{
+    const QString dir = QString("/proc/%1/task").arg(pid);
+    for (const QString &task : QDir(dir).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile comm(dir + "/" + task + "/comm");
+        if (comm.open(QIODevice::ReadOnly) && comm.readAll().trimmed() == "QThread")
+            return true;
+    }
+    return false;
+}
+
 // Closes every modal box as it appears and remembers the first one.
 void WatchModalBoxes(QTimer &timer, stSeenBox &seen)
 {
@@ -68,7 +80,10 @@ void TstToolInstance::secondStart()
     QProcess first;
     first.start(OrvoBinPath() + name, {"-hide"});
     QVERIFY(first.waitForStarted(5000));
-    QTRY_VERIFY_WITH_TIMEOUT(CheckIsRunning(anyCopy), 10000);
+    // Its device-manager thread exists once its own start-up check is over; until then both
+    // checks would share the capture file "pslist.tmp".
+    QTRY_VERIFY_WITH_TIMEOUT(HasWorkerThread(first.processId()), 10000);
+    QVERIFY(CheckIsRunning(anyCopy));
     QVERIFY(!CheckIsRunning(name));
     QVERIFY(!QFile::exists(OrvoToolPath() + "pslist.tmp"));
 
