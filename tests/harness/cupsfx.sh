@@ -6,6 +6,7 @@
 #                     cupsfx_del_queue NAME, cupsfx_set_default NAME, cupsfx_wait_conf NAME
 # Fake printer:       cupsfx_sink_start PORT, cupsfx_sink_release [PORT], cupsfx_sink_stop [PORT]
 #                     (received data: "$(cupsfx_sink_dir PORT)"/job-N.bin)
+# Waiting:            wait_until SECONDS CMD...
 # Checks:             check DESC CMD..., check_fails DESC CMD..., check_eq DESC EXPECTED ACTUAL,
 #                     check_match DESC REGEX ACTUAL, finish
 # The scheduler only works inside the sandbox: it needs the private /etc/cups, /run and spool dirs.
@@ -26,14 +27,13 @@ _cupsfx_alive() {
 }
 _cupsfx_dead() { ! _cupsfx_alive "$1"; }
 
-# _cupsfx_poll SECONDS CMD...: run CMD every 20 ms until it succeeds or time runs out.
-_cupsfx_poll() {
-  local limit=$(( $1 * 50 )) i=0
+# wait_until SECONDS CMD...: run CMD every 50 ms until it succeeds or the time is up.
+wait_until() {
+  local end=$(( $(date +%s%3N) + $1 * 1000 ))
   shift
   until "$@"; do
-    i=$(( i + 1 ))
-    [ "$i" -lt "$limit" ] || return 1
-    sleep 0.02
+    [ "$(date +%s%3N)" -lt "$end" ] || return 1
+    sleep 0.05
   done
 }
 
@@ -78,7 +78,7 @@ cupsfx_stop() {
     return 0
   fi
   kill -TERM "$pid" 2>/dev/null || true
-  if ! _cupsfx_poll "$CUPSFX_TIMEOUT" _cupsfx_dead "$pid"; then
+  if ! wait_until "$CUPSFX_TIMEOUT" _cupsfx_dead "$pid"; then
     _cupsfx_err "cupsd $pid ignores SIGTERM; killing it"
     kill -KILL "$pid" 2>/dev/null || true
   fi
@@ -135,20 +135,20 @@ _cupsfx_conf_default() { grep -qx "<DefaultPrinter $1>" /etc/cups/printers.conf 
 
 # cupsfx_wait_conf NAME: until /etc/cups/printers.conf holds the queue.
 cupsfx_wait_conf() {
-  _cupsfx_poll "$CUPSFX_TIMEOUT" _cupsfx_conf_has "$1" ||
+  wait_until "$CUPSFX_TIMEOUT" _cupsfx_conf_has "$1" ||
     { _cupsfx_err "queue $1 not in /etc/cups/printers.conf after ${CUPSFX_TIMEOUT} s"; return 1; }
 }
 
 # Returns once the queue has left printers.conf, so readers of the file see the change.
 cupsfx_del_queue() {
   _cupsfx_lpadmin -x "$1" || return 1
-  _cupsfx_poll "$CUPSFX_TIMEOUT" _cupsfx_conf_lacks "$1" ||
+  wait_until "$CUPSFX_TIMEOUT" _cupsfx_conf_lacks "$1" ||
     { _cupsfx_err "queue $1 still in /etc/cups/printers.conf after ${CUPSFX_TIMEOUT} s"; return 1; }
 }
 
 cupsfx_set_default() {
   _cupsfx_lpadmin -d "$1" || return 1
-  _cupsfx_poll "$CUPSFX_TIMEOUT" _cupsfx_conf_default "$1" ||
+  wait_until "$CUPSFX_TIMEOUT" _cupsfx_conf_default "$1" ||
     { _cupsfx_err "queue $1 not the default in /etc/cups/printers.conf after ${CUPSFX_TIMEOUT} s"; return 1; }
 }
 
@@ -162,7 +162,7 @@ cupsfx_sink_start() {
   python3 "$CUPSFX_DIR/slowsink.py" 127.0.0.1 "$port" "$dir" > "$dir/log" 2>&1 &
   echo $! > "$dir/pid"
   # A job sent before the sink listens is retried by the backend much later.
-  if ! _cupsfx_poll "$CUPSFX_TIMEOUT" grep -q listening "$dir/log"; then
+  if ! wait_until "$CUPSFX_TIMEOUT" grep -q listening "$dir/log"; then
     _cupsfx_err "sink on port $port did not start:"
     cat "$dir/log" >&2
     return 1

@@ -10,17 +10,6 @@ set -euo pipefail
 ROOT=/opt/orvo/orvo-printer-k500
 SNMP_OFF='/?snmp=false'
 
-# _until SECONDS CMD...: poll CMD every 50 ms.
-_until() {
-  local n=$(( $1 * 20 ))
-  shift
-  while ! "$@"; do
-    n=$(( n - 1 ))
-    [ "$n" -gt 0 ] || return 1
-    sleep 0.05
-  done
-}
-
 printing() { lpstat -p "$1" 2> /dev/null | grep -q "now printing $1-"; }
 queue_empty() { [ -z "$(lpstat -o "$1" 2> /dev/null)" ]; }
 model_of() { sed -n 's/^\*ModelName: *//p' "/etc/cups/ppd/$1.ppd" 2> /dev/null; }
@@ -99,16 +88,16 @@ inner() {
   printf 'selftest %s\n' "$tag" > "$doc"
   job=$(lp -d S1 "$doc" | sed -n 's/^request id is \([^ ]*\) .*/\1/p')
   check_match "job accepted" '^S1-[0-9]+$' "$job"
-  check "a held job shows as printing" _until 5 printing S1
+  check "a held job shows as printing" wait_until 5 printing S1
   sleep 0.3
   check_match "it is still printing while held" "now printing $job" "$(lpstat -p S1)"
-  check "the sink got the data" _until 5 test -e "$(cupsfx_sink_dir 9100)/job-1.bin"
+  check "the sink got the data" wait_until 5 test -e "$(cupsfx_sink_dir 9100)/job-1.bin"
   cupsfx_sink_release 9100
-  check "the job completes once released" _until 5 queue_empty S1
+  check "the job completes once released" wait_until 5 queue_empty S1
   check "the sink received the document" cmp -s "$doc" "$(cupsfx_sink_dir 9100)/job-1.bin"
   cupsfx_sink_release 9101
   lp -d O2 "$doc" > /dev/null
-  check "a job through orvok500socket completes" _until 5 queue_empty O2
+  check "a job through orvok500socket completes" wait_until 5 queue_empty O2
   check "orvok500socket delivered the document" cmp -s "$doc" "$(cupsfx_sink_dir 9101)/job-1.bin"
 
   # Removal and restart

@@ -6,17 +6,6 @@ CFG=$ROOT/cfg
 LIST=$CFG/printerlist.ini
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0:verify_asan_link_order=0}
 
-# wait_until SECONDS CMD...: poll every 100 ms.
-wait_until() {
-  local limit=$(( $1 * 10 )) i=0
-  shift
-  until "$@"; do
-    i=$(( i + 1 ))
-    [ "$i" -lt "$limit" ] || return 1
-    sleep 0.1
-  done
-}
-
 # ini_value GROUP KEY: a value of the printer list file as QSettings wrote it.
 ini_value() {
   awk -v g="[$1]" -v k="$2" -F= '

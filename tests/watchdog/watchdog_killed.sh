@@ -4,9 +4,9 @@
 . "$(dirname "$0")/wdfx.sh"
 
 wd_start
-check "watchdog starts the missing service" poll 5 one_service
+check "watchdog starts the missing service" wait_until 5 one_service
 first=$(service_pids)
-check "heartbeat written by the started service" poll 5 test -f "$(heartbeat)"
+check "heartbeat written by the started service" wait_until 5 test -f "$(heartbeat)"
 check_eq "first cycles logged" "Start watchdog, enable log
 service not found!
 run service, index = 1" "$(wd_messages)"
@@ -24,7 +24,7 @@ lines=$(wd_log | wc -l)
 kill -KILL "$first"
 t0=$(now_ms)
 restarted() { local p; p=$(service_pids); [ -n "$p" ] && [ "$p" != "$first" ]; }
-check "service running again after SIGKILL" poll 6 restarted
+check "service running again after SIGKILL" wait_until 6 restarted
 elapsed=$(( $(now_ms) - t0 ))
 echo "# restarted after $elapsed ms"
 check "restarted within about 2 s (limit 3.5 s)" test "$elapsed" -le 3500

@@ -6,16 +6,6 @@ mkdir -p "$WD_WORK"
 
 now_ms() { date +%s%3N; }
 
-# poll SECONDS CMD...: every 50 ms until CMD succeeds.
-poll() {
-  local end=$(( $(now_ms) + $1 * 1000 ))
-  shift
-  until "$@"; do
-    [ "$(now_ms)" -lt "$end" ] || return 1
-    sleep 0.05
-  done
-}
-
 # Live (not zombie) processes whose command name is the service's.
 service_pids() {
   ps -A -o pid=,stat=,comm= | awk -v n="$WD_SERVICE" '$3 == n && $2 !~ /^Z/ { print $1 }' | sort -n | xargs
