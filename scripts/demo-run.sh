@@ -27,6 +27,9 @@ fi
 for _ in $(seq 100); do [ -s "$ROOT/cfg/printerlist.ini" ] && break; sleep 0.1; done
 say "printer list file written by the service:"
 cat "$ROOT/cfg/printerlist.ini"
+"$ROOT/bin/orvoK500Service"
+say "a second copy of the service exits at once (status $?); the running one logs:"
+cat "$ROOT"/log/log_srv_*.log
 
 # The simulated printers change while the status view refreshes every 2 seconds.
 scenario() {

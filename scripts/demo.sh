@@ -11,4 +11,6 @@ bash scripts/install-test-deps.sh
 cmake -S . -B build-demo -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVO_INSTALL_SYSTEMD=OFF > /dev/null
 cmake --build build-demo -j2
 export ORVO_BUILD_DIR=$PWD/build-demo ORVO_SOURCE_DIR=$PWD
-exec tests/harness/orvo-sandbox --cups -- bash scripts/demo-run.sh "$@"
+display=()
+[ -z "${DISPLAY:-}" ] || display=(--display)
+exec tests/harness/orvo-sandbox --cups "${display[@]}" -- bash scripts/demo-run.sh "$@"

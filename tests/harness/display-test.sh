@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# --display: a nested sandbox reaches the X server of $DISPLAY through its path socket;
+# without the option it does not.
+set -uo pipefail
+. "$ORVO_HARNESS/cupsfx.sh"
+
+Xvfb :99 -screen 0 640x480x24 -nolisten tcp > "$TMPDIR/xvfb.log" 2>&1 &
+check "X server up" wait_until 10 test -S /tmp/.X11-unix/X99
+export DISPLAY=:99
+probe='import socket; s = socket.socket(socket.AF_UNIX); s.connect("/tmp/.X11-unix/X99")'
+unset ORVO_BUILD_DIR
+check "with --display the server's socket answers" \
+  "$ORVO_HARNESS/orvo-sandbox" --display -- python3 -c "$probe"
+check_fails "without it the sandbox's /tmp hides the server" \
+  "$ORVO_HARNESS/orvo-sandbox" -- python3 -c "$probe"
+finish
