@@ -1,9 +1,9 @@
 #include "TrdGetPrinterStatus.h"
 
 #include "UtilPrinterStatus.h"
+#include "orvo-cupsquery.h"
 #include "orvo-log.h"
 #include "orvo-paths.h"
-#include "orvo-spawn.h"
 
 #include <QDebug>
 #include <QFile>
@@ -34,24 +34,6 @@ QString TrdGetPrinterStatus::StatusFilePath() const
     return OrvoCfgPath() + stPrinter.stInfo.strPrinterName + ".dat";
 }
 
-bool TrdGetPrinterStatus::CheckCupsSending(const QString &queue)
-{
-    const QString capture = OrvoCfgPath() + QString("printer_%1.tmp").arg(iIndex);
-    RunCommand({"lpstat", "-p", queue}, capture);
-    bool sending = false;
-    QFile file(capture);
-    if (file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        const QString first = QString::fromUtf8(file.readLine());
-        for (const char *word : {"printing", "正在打印", "正在连接", "processing"}) {
-            if (first.contains(QString::fromUtf8(word), Qt::CaseInsensitive))
-                sending = true;
-        }
-        file.close();
-    }
-    QFile::remove(capture);
-    return sending;
-}
-
 bool TrdGetPrinterStatus::CheckNeedStatus(int &interval)
 {
     stPrinterInfo info;
@@ -72,7 +54,8 @@ bool TrdGetPrinterStatus::CheckNeedStatus(int &interval)
         return true;
     }
     if (status == PS_READY) {
-        const bool sending = CheckCupsSending(info.strPrinterName);
+        // Asked in-process: an idle ready printer is checked ten times a second.
+        const bool sending = GetCupsPrinterSending(info.strPrinterName);
         interval = sending ? 1000 : 100;
         return sending;
     }

@@ -35,7 +35,6 @@ public slots:
     void SlotThreadQuit();
 
 private:
-    bool CheckCupsSending(const QString &queue);
     QString StatusFilePath() const;
 
     int iIndex = -1;

@@ -1,9 +1,19 @@
 // Processes found by command name, without running "ps" or "killall" through a shell.
 #pragma once
+#include <QByteArray>
 #include <QList>
 #include <QString>
 
 #include <sys/types.h>
+
+struct stProcessEntry {
+    pid_t iPid = 0;
+    QByteArray strComm;   // /proc/<pid>/comm without its line break: at most 15 characters
+};
+
+// Every process of the process table (the calling one and zombies included), as the
+// process listing tool would show them.
+QList<stProcessEntry> ListProcesses();
 
 // The ids of the processes whose command name (/proc/<pid>/comm, at most 15 characters)
 // equals name cut to 15 characters; the calling process and zombies are left out.

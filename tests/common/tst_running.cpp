@@ -1,4 +1,5 @@
-// The single-instance check against real processes in the sandbox's own PID namespace.
+// The single-instance check against real processes in the sandbox's own PID namespace,
+// side by side with the count a "ps -A" listing gives.
 #include "orvo-paths.h"
 #include "orvo-running.h"
 
@@ -7,6 +8,46 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+
+namespace {
+// The reference: the lines of a process listing ("PID TTY TIME CMD") whose fourth column
+// equals name ignoring case, as the check counted them when it read the listing.
+int CountListingMatches(const QByteArray &listing, const QString &name)
+{
+    int count = 0;
+    for (const QByteArray &raw : listing.split('\n')) {
+        const QByteArray line = raw.left(raw.indexOf('\0') < 0 ? raw.size() : raw.indexOf('\0'));
+        const QStringList fields = QString::fromLocal8Bit(line).split(' ', Qt::SkipEmptyParts);
+        if (fields.size() < 4)
+            continue;
+        if (fields.at(3).trimmed().compare(name, Qt::CaseInsensitive) == 0)
+            ++count;
+    }
+    return count;
+}
+
+int ListingCount(const QString &name)
+{
+    QProcess ps;
+    ps.start("ps", {"-A"});
+    if (!ps.waitForFinished())
+        return -1;
+    return CountListingMatches(ps.readAllStandardOutput(), name.left(15));
+}
+
+// The count the check sees, found from the thresholds at which it changes its answer.
+int CheckCount(const QString &name)
+{
+    stRunningCheck c = WatchdogServiceCheck();
+    c.strProcessName = name;
+    c.bLogMissing = false;
+    for (c.iThreshold = 0; c.iThreshold < 10; ++c.iThreshold) {
+        if (!CheckIsRunning(c))
+            return c.iThreshold;
+    }
+    return -1;
+}
+} // namespace
 
 class TestRunning : public QObject
 {
@@ -56,6 +97,39 @@ private slots:
         QCOMPARE(CountListingMatches(QByteArray(), "orvoK500Service"), 0);
     }
 
+    // Zero, one and two processes, another letter case, and longer names that share the
+    // first 15 letters: the process table gives the counts the listing gave.
+    void sameCountsAsListing()
+    {
+        const QString name = ServiceExecutableName();
+        const auto same = [](const QString &n) {
+            const int listed = ListingCount(n);
+            QVERIFY(listed >= 0);
+            QCOMPARE(CheckCount(n), listed);
+        };
+        same(name);
+        QCOMPARE(CheckCount(name), 0);
+        Start(name);
+        same(name);
+        QCOMPARE(CheckCount(name), 1);
+        Start(name);
+        same(name);
+        QCOMPARE(CheckCount(name), 2);
+        StopAll();
+        Start("ORVOk500service");
+        same(name);
+        same("ORVOK500SERVICE");
+        QCOMPARE(CheckCount(name), 1);
+        Start("orvoK500ServiceTwo");
+        Start("orvoK500ServiceThree");
+        same(name);
+        same("orvoK500ServiceTwo");
+        QCOMPARE(CheckCount(name), 3);
+        Start("orvoK500Servic");
+        same("orvoK500Servic");
+        QCOMPARE(CheckCount("orvoK500Servic"), 1);
+    }
+
     void countsRealProcesses()
     {
         const QString name = ServiceExecutableName();
@@ -101,14 +175,15 @@ private slots:
         QVERIFY(!QFile::exists(OrvoToolPath() + "pslist.tmp"));
     }
 
-    void missingListingToolCountsNothing()
+    // The check runs no listing tool: it finds the service with no program to run.
+    void needsNoListingTool()
     {
         Start("orvoK500Service");
         const QByteArray path = qgetenv("PATH");
         qputenv("PATH", "/nonexistent");
         const bool found = CheckIsRunning(WatchdogServiceCheck());
         qputenv("PATH", path);
-        QVERIFY(!found);
+        QVERIFY(found);
         QVERIFY(Captures(OrvoTempPath()).isEmpty());
     }
 };

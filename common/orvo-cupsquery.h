@@ -1,0 +1,26 @@
+// Facts about a CUPS queue asked from the scheduler over its local socket (IPP through
+// libcups), so that checks made several times a second start no process. Each thread
+// keeps its own connection to the scheduler.
+#pragma once
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// Whether the queue's printer-state is "processing": CUPS is sending the printer a job
+// (the listing tool's "now printing" line). False when the scheduler or queue is unknown.
+bool GetCupsPrinterSending(const QString &queue);
+
+// One job of a queue as Get-Jobs returns it.
+struct stCupsJob {
+    int iJobId = 0;
+    int iJobState = 0;                 // IPP job-state, 3 (pending) to 9 (completed)
+    bool bHasReasons = false;          // job-state-reasons was returned
+    QStringList listReasons;           // job-state-reasons, in the scheduler's order
+    bool bHasPrinterMessage = false;   // job-printer-state-message was returned
+    QString strPrinterMessage;         // job-printer-state-message
+};
+
+// Every job of the queue, of all users and in every state (which-jobs "all"), in the
+// scheduler's order. Returns false when the scheduler does not answer the request; jobs
+// is then empty.
+bool GetCupsJobs(const QString &queue, QList<stCupsJob> &jobs);

@@ -1,0 +1,296 @@
+// The scheduler's facts asked in-process give the decisions that the "lpstat" text gave:
+// the text parser of the job monitor and of the CUPS check is kept here as the reference
+// and run on the real output of the private scheduler, scenario by scenario.
+#include "orvo-cupsquery.h"
+#include "orvo-jobstate.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTest>
+
+#include <signal.h>
+
+namespace {
+struct stReference {
+    QList<stJobState> listPrinting;
+    QStringList listCancel;
+};
+
+// The job monitor's parser of "lpstat -u USER -W all -l -o QUEUE".
+stReference ParseListing(const QByteArray &listing, const QList<stJobState> &previous)
+{
+    stReference ref;
+    stJobState current;
+    bool processingSeen = false;
+    const auto isAlerts = [](const QString &l) { return l.startsWith("Alerts:") || l.startsWith(QString::fromUtf8("警告")); };
+    const auto isStatus = [](const QString &l) { return l.startsWith("Status:") || l.startsWith(QString::fromUtf8("状态")); };
+    for (const QByteArray &bytes : listing.split('\n')) {
+        const QString raw = QString::fromUtf8(bytes);
+        if (raw.isEmpty())
+            continue;
+        if (!raw.startsWith('\t')) {
+            const QStringList fields = raw.trimmed().split(' ', Qt::SkipEmptyParts);
+            if (fields.size() >= 4) {
+                current.strJobID = fields.at(0);
+                current.iJobState = JOB_LISTED;
+                processingSeen = false;
+            }
+            continue;
+        }
+        const QString line = raw.trimmed();
+        if (isAlerts(line)) {
+            if (line.contains("none")) {
+                current.iJobState = JOB_NO_ALERTS;
+            } else if (line.contains("job-printing") || line.contains("processing-to-stop-point")) {
+                current.iJobState = JOB_PRINTING;
+                ref.listPrinting.append(current);
+            } else if (line.contains("job-canceled-by-user")) {
+                current.iJobState = JOB_CANCELED_BY_USER;
+                for (const stJobState &seen : previous) {
+                    if (seen.strJobID == current.strJobID && seen.iJobState == JOB_PRINTING) {
+                        ref.listCancel << current.strJobID;
+                        break;
+                    }
+                }
+            } else if (processingSeen) {
+                current.iJobState = JOB_PRINTING;
+                ref.listPrinting.append(current);
+            } else {
+                current.iJobState = JOB_OTHER_ALERT;
+            }
+        } else if (isStatus(line) && line.contains("Processing")) {
+            processingSeen = true;
+        }
+    }
+    return ref;
+}
+
+// The CUPS check's reading of the first line of "lpstat -p QUEUE".
+bool ParseSending(const QByteArray &output)
+{
+    const QString first = QString::fromUtf8(output.left(output.indexOf('\n')));
+    for (const char *word : {"printing", "正在打印", "正在连接", "processing"}) {
+        if (first.contains(QString::fromUtf8(word), Qt::CaseInsensitive))
+            return true;
+    }
+    return false;
+}
+
+QByteArray Run(const QStringList &argv, bool *ok = nullptr)
+{
+    QProcess p;
+    p.start(argv.first(), argv.mid(1));
+    const bool done = p.waitForFinished(20000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    if (ok)
+        *ok = done;
+    return p.readAllStandardOutput();
+}
+
+QString Ids(const QList<stJobState> &jobs)
+{
+    QStringList s;
+    for (const stJobState &j : jobs)
+        s << j.strJobID + ":" + QString::number(j.iJobState);
+    return s.join(' ');
+}
+
+QString HomeUser()
+{
+    const QString home = QDir::homePath();
+    return home.mid(home.lastIndexOf('/') + 1);
+}
+} // namespace
+
+class TestCupsQuery : public QObject
+{
+    Q_OBJECT
+    QString harness = qEnvironmentVariable("ORVO_HARNESS");
+    QProcess sink;
+    QString doc;
+
+    bool AddQueue(const QString &name, const QString &uri)
+    {
+        bool ok = false;
+        Run({"lpadmin", "-p", name, "-E", "-v", uri, "-P", harness + "/ppd/Orvo_K20NW.ppd"}, &ok);
+        return ok;
+    }
+    // Submits a document; returns the job number, or 0.
+    int Submit(const QString &queue, const QStringList &extra = {})
+    {
+        const QString out = QString::fromUtf8(Run(QStringList{"lp", "-d", queue} + extra + QStringList{doc}));
+        const QRegularExpressionMatch m = QRegularExpression(QRegularExpression::escape(queue) + "-([0-9]+)").match(out);
+        return m.hasMatch() ? m.captured(1).toInt() : 0;
+    }
+    static stCupsJob JobOf(const QString &queue, int id)
+    {
+        QList<stCupsJob> jobs;
+        GetCupsJobs(queue, jobs);
+        for (const stCupsJob &j : jobs) {
+            if (j.iJobId == id)
+                return j;
+        }
+        return stCupsJob();
+    }
+    static bool HasReason(const QString &queue, int id, const QString &reason)
+    {
+        return JobOf(queue, id).listReasons.contains(reason);
+    }
+
+    // One check both ways, for the service's own user and for root (whose unfinished
+    // jobs on every queue lead the listing); returns the in-process result.
+    stJobCheck SameJobs(const QString &queue, const QList<stJobState> &previous = {})
+    {
+        QList<stCupsJob> jobs;
+        const bool answered = GetCupsJobs(queue, jobs);
+        const stJobCheck mine = DeriveJobStates(queue, jobs, previous);
+        [&] { QVERIFY(answered); }();
+        for (const QString &user : {HomeUser(), QString("root")}) {
+            const QByteArray listing = Run({"lpstat", "-u", user, "-W", "all", "-l", "-o", queue});
+            const stReference ref = ParseListing(listing, previous);
+            [&] {
+                QCOMPARE(Ids(mine.listPrinting), Ids(ref.listPrinting));
+                QCOMPARE(mine.listCancel, ref.listCancel);
+            }();
+        }
+        return mine;
+    }
+    bool SameSending(const QString &queue)
+    {
+        const bool mine = GetCupsPrinterSending(queue);
+        [&] { QCOMPARE(mine, ParseSending(Run({"lpstat", "-p", queue}))); }();
+        return mine;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY2(!harness.isEmpty(), "run inside the sandbox with --cups");
+        doc = QDir::tempPath() + "/doc.txt";
+        QFile f(doc);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("side by side\n");
+        f.close();
+        sink.start("python3", {harness + "/slowsink.py", "127.0.0.1", "9111", QDir::tempPath()});
+        QVERIFY(sink.waitForReadyRead(10000));
+        QVERIFY(sink.readAllStandardOutput().contains("listening"));
+    }
+    void cleanupTestCase()
+    {
+        sink.kill();
+        sink.waitForFinished();
+    }
+
+    // A pure check of the "Processing" rule, which needs a backend message the private
+    // scheduler does not produce: the listing text lpstat would print for these records.
+    void processingStatusRule()
+    {
+        stCupsJob a;
+        a.iJobId = 7;
+        a.bHasReasons = true;
+        a.listReasons = QStringList{"job-hold-until-specified"};
+        a.bHasPrinterMessage = true;
+        a.strPrinterMessage = "Processing page 1";
+        stCupsJob b = a;
+        b.iJobId = 8;
+        b.strPrinterMessage = "processing page 1";
+        stCupsJob c = a;
+        c.iJobId = 9;
+        c.bHasReasons = false;
+        const QByteArray text =
+            "Q-7    root    1024   Tue Dec  8 00:14:27 2026\n\tStatus: Processing page 1\n\tAlerts: job-hold-until-specified\n\tqueued for Q\n"
+            "Q-8    root    1024   Tue Dec  8 00:14:27 2026\n\tStatus: processing page 1\n\tAlerts: job-hold-until-specified\n\tqueued for Q\n"
+            "Q-9    root    1024   Tue Dec  8 00:14:27 2026\n\tStatus: Processing page 1\n\tqueued for Q\n";
+        const stJobCheck mine = DeriveJobStates("Q", {a, b, c}, {});
+        QCOMPARE(Ids(mine.listPrinting), Ids(ParseListing(text, {}).listPrinting));
+        QCOMPARE(Ids(mine.listPrinting), QString("Q-7:1"));
+        QCOMPARE(Ids(mine.listAll), QString("Q-7:1 Q-8:2 Q-9:4"));
+    }
+
+    void idleQueue()
+    {
+        QVERIFY(AddQueue("IDLE", "socket://127.0.0.1:9111/?snmp=false"));
+        QVERIFY(!SameSending("IDLE"));
+        QVERIFY(SameJobs("IDLE").listAll.isEmpty());
+        QVERIFY(!GetCupsPrinterSending("NO_SUCH_QUEUE"));
+        QList<stCupsJob> none;
+        QVERIFY(!GetCupsJobs("NO_SUCH_QUEUE", none));
+    }
+
+    // A usb:// queue whose device the scheduler never finds keeps its job printing; it
+    // is then cancelled, and the next check asks for exactly one printer cancel.
+    void printingThenCancelled()
+    {
+        QVERIFY(AddQueue("UPRINT", "usb://Orvo/K20NW?serial=X1"));
+        const int id = Submit("UPRINT");
+        QVERIFY(id > 0);
+        QTRY_VERIFY_WITH_TIMEOUT(HasReason("UPRINT", id, "job-printing"), 10000);
+        QVERIFY(SameSending("UPRINT"));
+        const stJobCheck printing = SameJobs("UPRINT");
+        QCOMPARE(Ids(printing.listPrinting), QString("UPRINT-%1:1").arg(id));
+
+        Run({"cancel", QString("UPRINT-%1").arg(id)});
+        QTRY_VERIFY_WITH_TIMEOUT(HasReason("UPRINT", id, "job-canceled-by-user"), 10000);
+        const stJobCheck cancelled = SameJobs("UPRINT", printing.listPrinting);
+        QCOMPARE(cancelled.listCancel, QStringList{QString("UPRINT-%1").arg(id)});
+        QVERIFY(cancelled.listPrinting.isEmpty());
+        // In the check after that the job is no longer carried: no second cancel.
+        QVERIFY(SameJobs("UPRINT", cancelled.listPrinting).listCancel.isEmpty());
+        QVERIFY(!SameSending("UPRINT"));
+    }
+
+    void heldThenCancelledWhileQueued()
+    {
+        QVERIFY(AddQueue("HELD", "usb://Orvo/K20NW?serial=X2"));
+        const int id = Submit("HELD", {"-H", "hold"});
+        QVERIFY(id > 0);
+        QTRY_VERIFY_WITH_TIMEOUT(JobOf("HELD", id).iJobState == 4, 10000);
+        QVERIFY(!SameSending("HELD"));
+        const stJobCheck held = SameJobs("HELD");
+        QCOMPARE(Ids(held.listAll), QString("HELD-%1:2").arg(id));
+        Run({"cancel", QString("HELD-%1").arg(id)});
+        QTRY_VERIFY_WITH_TIMEOUT(JobOf("HELD", id).iJobState == 7, 10000);
+        const stJobCheck cancelled = SameJobs("HELD", held.listPrinting);
+        // The scheduler marks it processing-to-stop-point, which reads as printing.
+        QCOMPARE(Ids(cancelled.listAll), QString("HELD-%1:1").arg(id));
+        QVERIFY(cancelled.listCancel.isEmpty());
+    }
+
+    void disabledQueue()
+    {
+        QVERIFY(AddQueue("DIS", "usb://Orvo/K20NW?serial=X3"));
+        const int id = Submit("DIS");
+        QTRY_VERIFY_WITH_TIMEOUT(HasReason("DIS", id, "job-printing"), 10000);
+        Run({"cupsdisable", "-r", "paused by test", "DIS"});
+        QTRY_VERIFY_WITH_TIMEOUT(!GetCupsPrinterSending("DIS"), 10000);
+        QVERIFY(!SameSending("DIS"));
+        SameJobs("DIS");
+        Run({"cancel", "-a", "DIS"});
+    }
+
+    // A held-open sink prints; released, the job completes with processing-to-stop-point,
+    // which the listing's reading counts as printing.
+    void completedAndOtherUsers()
+    {
+        QVERIFY(AddQueue("SINK", "socket://127.0.0.1:9111/?snmp=false"));
+        const int mine = Submit("SINK");
+        const int alice = Submit("SINK", {"-U", "alice"});
+        const int aliceHeld = Submit("SINK", {"-U", "alice", "-H", "hold"});
+        QVERIFY(mine > 0 && alice > 0 && aliceHeld > 0);
+        QTRY_VERIFY_WITH_TIMEOUT(HasReason("SINK", mine, "job-printing"), 10000);
+        QVERIFY(SameSending("SINK"));
+        const stJobCheck busy = SameJobs("SINK");
+        QCOMPARE(Ids(busy.listAll), QString("SINK-%1:1 SINK-%2:0 SINK-%3:2").arg(mine).arg(alice).arg(aliceHeld));
+
+        ::kill(pid_t(sink.processId()), SIGUSR1);
+        QTRY_VERIFY_WITH_TIMEOUT(JobOf("SINK", alice).iJobState == 9, 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(!GetCupsPrinterSending("SINK"), 10000);
+        QVERIFY(!SameSending("SINK"));
+        const stJobCheck done = SameJobs("SINK", busy.listPrinting);
+        QCOMPARE(Ids(done.listPrinting), QString("SINK-%1:1 SINK-%2:1").arg(mine).arg(alice));
+        QVERIFY(done.listCancel.isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCupsQuery)
+#include "tst_cupsquery.moc"
