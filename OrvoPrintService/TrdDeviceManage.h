@@ -19,8 +19,6 @@ public:
     void Init(QList<stPrinterManager> *list, QMutex *listLock);
     void WriteHeartbeat();
 
-    int StatusWorkerCount() const { return listStatusThread.size(); }
-
 signals:
     void SgnUpdatePrinterList();
     void SgnStatusThreadStart();

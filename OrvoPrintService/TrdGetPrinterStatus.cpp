@@ -81,8 +81,9 @@ int TrdGetPrinterStatus::CheckPrinterStatus(const unsigned char *buf, unsigned l
     // that the next identical reply leaves the file and its modification time alone.
     const bool changed = CheckRecvBufChange(buf, len);
     if (changed || !QFile::exists(path)) {
-        // Replaced by rename, so a reader never sees a half-written reply.
-        const QString tmp = OrvoCfgPath() + "." + stPrinter.stInfo.strPrinterName + ".dat.part";
+        // Replaced by rename, so a reader never sees a half-written reply. The temporary name
+        // is the worker's own: right after a rebuild two workers may serve the same queue.
+        const QString tmp = OrvoCfgPath() + QString(".status_%1.part").arg(iIndex);
         QFile out(tmp);
         if (out.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
             const bool ok = out.write(reinterpret_cast<const char *>(buf), qint64(len)) == qint64(len);

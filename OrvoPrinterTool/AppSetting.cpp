@@ -34,7 +34,7 @@ AppSetting::AppSetting(const QString &sourceDir, QWidget *parent)
     pForm->pushButtonCancel->setGeometry(250, 250, 80, 25);
     QMetaObject::connectSlotsByName(this);
 
-    setWindowFlags(windowFlags() & ~Qt::WindowMaximizeButtonHint);
+    RemoveMaximizeButton(this);
     setFixedSize(size());
     setWindowTitle(QStringLiteral("设置"));
     CentreOnDesktop(this);

@@ -12,3 +12,10 @@ void CentreOnDesktop(QWidget *w)
     const QRect desk = screen->geometry();
     w->move((desk.width() - w->width()) / 2, (desk.height() - w->height()) / 2);
 }
+
+void RemoveMaximizeButton(QWidget *w)
+{
+    const Qt::WindowFlags buttons = Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                                    | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint;
+    w->setWindowFlags((w->windowFlags() | buttons) & ~Qt::WindowMaximizeButtonHint);
+}

@@ -38,8 +38,10 @@ bool TrdDeviceManage::CheckPrinterList()
             return false;
         // Every record of the new list starts off-line, so each worker rereads its file at once.
         pPrinterList->listPrinter = GetInitPrinterList(infos);
+        // Sent under the lock: a worker that reads the new list can only report after it, so
+        // the rebuilt table never overwrites a row's fresher state.
+        emit SgnUpdatePrinterList();
     }
-    emit SgnUpdatePrinterList();
     return true;
 }
 

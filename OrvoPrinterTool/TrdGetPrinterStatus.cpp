@@ -75,7 +75,8 @@ bool TrdGetPrinterStatus::CheckPrinterStatusOnce()
         record.stState = stOwnState;
     }
 
-    if (cancel) {
+    // "cancel" would take a queue name beginning with "-" for an option ("-a": every job).
+    if (cancel && !stOwnInfo.strPrinterName.startsWith('-')) {
         const QByteArray name = stOwnInfo.strPrinterName.toLocal8Bit();
         WriteStringLog("OrvoPrinterTool/TrdGetPrinterStatus", __LINE__, "SlotTaskStart",
                        "cancel by printer %s", name.constData());

@@ -19,11 +19,15 @@
 
 namespace {
 // Waits for a worker thread that has been told to quit; its loop leaves within one 500 ms step.
-void StopThread(QThread *thread)
+// A thread still busy after the wait keeps its worker: both are left to the process's end
+// rather than freed under a running loop.
+bool StopThread(QThread *thread)
 {
     thread->quit();
-    if (thread->wait(1000))
-        delete thread;
+    if (!thread->wait(1000))
+        return false;
+    delete thread;
+    return true;
 }
 } // namespace
 
@@ -38,7 +42,7 @@ OrvoPrinterToolWidget::OrvoPrinterToolWidget(QWidget *parent) : QWidget(parent),
     QMetaObject::connectSlotsByName(this);
 
     setWindowIcon(QIcon(":/Icon/Resource/Orvo.png"));
-    setWindowFlags(windowFlags() & ~Qt::WindowMaximizeButtonHint);
+    RemoveMaximizeButton(this);
     setFixedSize(size());
     setWindowTitle(QStringLiteral("Orvo喷墨打印机助手"));
     CentreOnDesktop(this);
@@ -61,14 +65,12 @@ OrvoPrinterToolWidget::~OrvoPrinterToolWidget()
     for (TrdGetPrinterStatus *worker : listStatusWorker)
         worker->RequestQuit();
 
-    if (pDeviceManageThread) {
-        StopThread(pDeviceManageThread);
+    if (pDeviceManageThread && StopThread(pDeviceManageThread))
         delete pDeviceManage;
-    }
     for (int i = 0; i < listStatusWorker.size(); ++i) {
-        if (i < listStatusThread.size() && listStatusThread.at(i))
-            StopThread(listStatusThread.at(i));
-        delete listStatusWorker.at(i);
+        const bool stopped = i >= listStatusThread.size() || !listStatusThread.at(i) || StopThread(listStatusThread.at(i));
+        if (stopped)
+            delete listStatusWorker.at(i);
     }
     delete pAppSetting;
     delete pForm;

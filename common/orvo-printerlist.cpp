@@ -38,7 +38,15 @@ QList<stPrinterInfo> ReadPrinterInfo()
     if (!QFile::exists(path))
         return list;
     QSettings settings(path, QSettings::IniFormat);
-    const int count = settings.value("Main/Count").toInt();
+    // A damaged count is not believed beyond the groups the file has.
+    int groups = 0;
+    for (const QString &group : settings.childGroups()) {
+        bool ok = false;
+        const int index = group.startsWith("printer_") ? group.mid(8).toInt(&ok) : -1;
+        if (ok && index >= groups)
+            groups = index + 1;
+    }
+    const int count = qMin(settings.value("Main/Count").toInt(), groups);
     for (int i = 0; i < count; ++i) {
         stPrinterInfo info;
         settings.beginGroup("printer_" + QString::number(i));

@@ -26,7 +26,7 @@ struct ArgVector {
     }
 };
 
-pid_t Spawn(const ArgVector &args, const QByteArray &out, bool newSession)
+pid_t Spawn(const ArgVector &args, const QByteArray &out)
 {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -35,7 +35,6 @@ pid_t Spawn(const ArgVector &args, const QByteArray &out, bool newSession)
         posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     else
         posix_spawn_file_actions_addopen(&actions, 1, out.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
 
     posix_spawnattr_t attr;
     posix_spawnattr_init(&attr);
@@ -45,10 +44,7 @@ pid_t Spawn(const ArgVector &args, const QByteArray &out, bool newSession)
     sigset_t all;
     sigfillset(&all);
     posix_spawnattr_setsigdefault(&attr, &all);
-    short flags = POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF;
-    if (newSession)
-        flags |= POSIX_SPAWN_SETSID;
-    posix_spawnattr_setflags(&attr, flags);
+    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
 
     pid_t pid = -1;
     const int rc = posix_spawnp(&pid, args.argv[0], &actions, &attr, args.argv.data(), environ);
@@ -75,7 +71,7 @@ int RunCommand(const QStringList &argv, const QString &stdoutFile)
     if (argv.isEmpty())
         return -1;
     const ArgVector args(argv);
-    const pid_t pid = Spawn(args, QFile::encodeName(stdoutFile), false);
+    const pid_t pid = Spawn(args, QFile::encodeName(stdoutFile));
     if (pid < 0)
         return -1;
     return WaitExit(pid);
@@ -84,12 +80,46 @@ int RunCommand(const QStringList &argv, const QString &stdoutFile)
 bool StartDetached(const QString &path, const QStringList &args)
 {
     // An intermediate child starts the program and exits at once, so the program is
-    // re-parented to init and the caller never collects a zombie for it.
+    // re-parented to init and the caller never collects a zombie for it. Between fork and
+    // exec only async-signal-safe calls are made: the caller may have other threads.
     const ArgVector argv(QStringList{path} + args);
-    const pid_t middle = fork();
-    if (middle < 0)
+    int status[2];
+    if (pipe2(status, O_CLOEXEC) != 0)
         return false;
-    if (middle == 0)
-        _exit(Spawn(argv, QByteArray(), true) < 0 ? 1 : 0);
-    return WaitExit(middle) == 0;
+    const pid_t middle = fork();
+    if (middle < 0) {
+        close(status[0]);
+        close(status[1]);
+        return false;
+    }
+    if (middle == 0) {
+        const int null = open("/dev/null", O_RDWR);
+        for (int fd = 0; fd < 3; ++fd)
+            dup2(null, fd);
+        struct sigaction deflt = {};
+        deflt.sa_handler = SIG_DFL;
+        for (int sig = 1; sig < NSIG; ++sig)
+            sigaction(sig, &deflt, nullptr);
+        sigset_t none;
+        sigemptyset(&none);
+        sigprocmask(SIG_SETMASK, &none, nullptr);
+        const pid_t program = fork();
+        if (program == 0) {
+            close(status[0]);
+            setsid();
+            execv(argv.argv[0], argv.argv.data());
+            const char failed = 1;
+            (void)!write(status[1], &failed, 1);
+            _exit(127);
+        }
+        close(status[1]);
+        char failed = 0;
+        // End of file: the program's exec closed the pipe, it runs.
+        const bool started = program > 0 && read(status[0], &failed, 1) == 0;
+        _exit(started ? 0 : 1);
+    }
+    close(status[1]);
+    const bool started = WaitExit(middle) == 0;
+    close(status[0]);
+    return started;
 }

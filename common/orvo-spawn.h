@@ -4,11 +4,13 @@
 #include <QString>
 #include <QStringList>
 
-// Runs argv[0] (searched in PATH) and waits for it. Standard input and error are /dev/null;
-// standard output goes to stdoutFile (created or truncated) or to /dev/null when empty.
+// Runs argv[0] (searched in PATH) and waits for it. Standard input is /dev/null, standard
+// error the caller's; standard output goes to stdoutFile (created or truncated) or to
+// /dev/null when empty.
 // Returns the exit status, or -1 when the program could not be run.
 int RunCommand(const QStringList &argv, const QString &stdoutFile = QString());
 
-// Starts a program that outlives the caller: its own session, standard streams on
-// /dev/null, and not a child the caller has to reap. Returns whether it was started.
+// Starts the program at path (absolute, not searched) so that it outlives the caller: its
+// own session, standard streams on /dev/null, and not a child the caller has to reap.
+// Returns whether it was started.
 bool StartDetached(const QString &path, const QStringList &args = QStringList());

@@ -169,6 +169,13 @@ private slots:
 
         SavePrinterInfo({}, true);
         QVERIFY(ReadPrinterInfo().isEmpty());
+
+        // A damaged count reads no further than the groups present.
+        QSettings damaged(PrinterListFilePath(), QSettings::IniFormat);
+        damaged.setValue("Main/Count", "2147483647");
+        damaged.sync();
+        QCOMPARE(ReadPrinterInfo().size(), 3);
+        QCOMPARE(ReadPrinterInfo().at(2).strPrinterName, QString("Third"));
     }
 };
 

@@ -31,6 +31,9 @@ void TstToolAutostart::form()
     QCOMPARE(dlg.size(), QSize(400, 300));
     QCOMPARE(dlg.maximumSize(), QSize(400, 300));
     QCOMPARE(dlg.windowTitle(), QString("设置"));
+    QVERIFY(dlg.windowFlags() & Qt::CustomizeWindowHint);
+    QVERIFY(dlg.windowFlags() & Qt::WindowCloseButtonHint);
+    QVERIFY(dlg.windowFlags() & Qt::WindowMinimizeButtonHint);
     QVERIFY(!(dlg.windowFlags() & Qt::WindowMaximizeButtonHint));
     const stAppSettingForm &f = dlg.Form();
     QCOMPARE(f.checkBoxAutoStart->objectName(), QString("checkBoxAutoStart"));

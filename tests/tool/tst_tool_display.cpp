@@ -145,6 +145,9 @@ void TstToolDisplay::windowAndMenu()
     QCOMPARE(w.size(), QSize(860, 300));
     QCOMPARE(w.minimumSize(), QSize(860, 300));
     QCOMPARE(w.maximumSize(), QSize(860, 300));
+    QVERIFY(w.windowFlags() & Qt::CustomizeWindowHint);
+    QVERIFY(w.windowFlags() & Qt::WindowCloseButtonHint);
+    QVERIFY(w.windowFlags() & Qt::WindowMinimizeButtonHint);
     QVERIFY(!(w.windowFlags() & Qt::WindowMaximizeButtonHint));
     QCOMPARE(w.windowTitle(), QString("Orvo喷墨打印机助手"));
     QVERIFY(!w.windowIcon().isNull());
