@@ -158,13 +158,13 @@ share() { # ticks seconds -> percent of one core with two decimals
 declare -A R
 # measure PHASE NAME=PID...: one window over the named processes.
 measure() {
-  local phase=$1 spec name pid p0 p1 n
+  local phase=$1 entry name pid p0 p1 n
   shift
   local -A own0 ch0
   local roles="$CUPSFX_PID=cupsd,$SIM_PID=simulator"
-  for spec in "$@"; do
-    name=${spec%%=*}
-    pid=${spec#*=}
+  for entry in "$@"; do
+    name=${entry%%=*}
+    pid=${entry#*=}
     roles+=",$pid=$name"
     read -r own0[$name] ch0[$name] < <(ticks "$pid")
   done
@@ -175,9 +175,9 @@ measure() {
   pause "$CUR_WINDOW"
   read -r p1 < /proc/sys/kernel/ns_last_pid
   read -r R[$phase.cupsd.own1] _ < <(ticks "$CUPSFX_PID")
-  for spec in "$@"; do
-    name=${spec%%=*}
-    pid=${spec#*=}
+  for entry in "$@"; do
+    name=${entry%%=*}
+    pid=${entry#*=}
     local o c
     read -r o c < <(ticks "$pid")
     R[$phase.$name.own]=$(( o - own0[$name] ))
