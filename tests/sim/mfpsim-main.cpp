@@ -76,23 +76,23 @@ int RunClient(const std::string &path, const std::string &command)
     return 1;
 }
 
-bool AddDevice(const std::string &spec, bool usb, std::string &err)
+bool AddDevice(const std::string &devArg, bool usb, std::string &err)
 {
-    const size_t c1 = spec.find(':'), c2 = spec.find(':', c1 == std::string::npos ? 0 : c1 + 1);
+    const size_t c1 = devArg.find(':'), c2 = devArg.find(':', c1 == std::string::npos ? 0 : c1 + 1);
     if (c1 == std::string::npos || c2 == std::string::npos) {
-        err = "bad device " + spec;
+        err = "bad device " + devArg;
         return false;
     }
     auto dev = std::make_unique<stSimDevice>();
-    dev->strId = spec.substr(0, c1);
-    dev->strModel = spec.substr(c1 + 1, c2 - c1 - 1);
+    dev->strId = devArg.substr(0, c1);
+    dev->strModel = devArg.substr(c1 + 1, c2 - c1 - 1);
     dev->iProductId = LookupProductId(dev->strModel);
     dev->bUsb = usb;
-    (usb ? dev->strSerial : dev->strAddr) = spec.substr(c2 + 1);
+    (usb ? dev->strSerial : dev->strAddr) = devArg.substr(c2 + 1);
     if (!usb)
         dev->strSerial = "NET" + dev->strId;
     if (dev->strId.empty() || dev->iProductId < 0) {
-        err = "bad id or unknown model in " + spec;
+        err = "bad id or unknown model in " + devArg;
         return false;
     }
     for (auto &d : SimDevices())
