@@ -55,14 +55,20 @@ class TestRunning : public QObject
     QTemporaryDir bin;
     QList<QProcess *> running;
 
-    // Starts a copy of sleep under the given executable name.
-    void Start(const QString &name)
+    // Starts a copy of sleep under the given executable name, as another user when asked.
+    void Start(const QString &name, bool asNobody = false)
     {
         const QString path = bin.path() + "/" + name;
         if (!QFile::exists(path))
             QVERIFY(QFile::copy("/bin/sleep", path));
         auto *p = new QProcess(this);
-        p->start(path, {"60"});
+        if (asNobody) {
+            QFile(bin.path()).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
+                                             | QFile::ReadOther | QFile::ExeOther);
+            p->start("setpriv", {"--reuid=65534", "--regid=65534", "--clear-groups", path, "60"});
+        } else {
+            p->start(path, {"60"});
+        }
         QVERIFY(p->waitForStarted());
         running << p;
     }
@@ -173,6 +179,22 @@ private slots:
         Start("orvoK500Tool");
         QVERIFY(CheckIsRunning(ToolSelfCheck("orvoK500Tool")));
         QVERIFY(!QFile::exists(OrvoToolPath() + "pslist.tmp"));
+    }
+
+    // A copy run by another user counts as well: the check looks at every process.
+    void otherUsersCount()
+    {
+        stRunningCheck anyCopy = ToolSelfCheck("orvoK500Tool");
+        anyCopy.iThreshold = 0;
+        Start("orvoK500Tool", true);
+        // setpriv first runs under its own name, then becomes the copy.
+        QTRY_VERIFY_WITH_TIMEOUT(CheckIsRunning(anyCopy), 3000);
+        QVERIFY(!CheckIsRunning(ToolSelfCheck("orvoK500Tool")));
+        Start("orvoK500Tool");
+        QVERIFY(CheckIsRunning(ToolSelfCheck("orvoK500Tool")));
+        QFile status(QString("/proc/%1/status").arg(running.first()->processId()));
+        QVERIFY(status.open(QIODevice::ReadOnly));
+        QVERIFY(status.readAll().contains("\nUid:\t65534\t"));
     }
 
     // The check runs no listing tool: it finds the service with no program to run.
