@@ -3,6 +3,7 @@
 
 #include <QFile>
 
+namespace {
 bool CheckPPDModel(const QString &ppdPath, QString &modelName)
 {
     QFile ppd(ppdPath);
@@ -33,6 +34,7 @@ bool CheckPPDModel(const QString &ppdPath, QString &modelName)
     }
     return false;
 }
+} // namespace
 
 bool CheckDriverMatch(const QString &queueName, QString &modelName)
 {

@@ -6,4 +6,3 @@ QString OrvoLogPath() { return OrvoRootPath() + "log/"; }
 QString OrvoTempPath() { return OrvoRootPath() + "temp/"; }
 QString OrvoToolPath() { return OrvoRootPath() + "tool/"; }
 QString OrvoBinPath() { return OrvoRootPath() + "bin/"; }
-QString OrvoScanPath() { return OrvoRootPath() + "scan/"; }

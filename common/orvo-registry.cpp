@@ -26,7 +26,6 @@ void ParseDeviceURI(const QString &line, stPrinterInfo &info)
         info.strDeviceURI = uri;
     }
 }
-} // namespace
 
 QList<stPrinterInfo> ParsePrintersConf(const QString &path, bool bCheckDriver)
 {
@@ -55,6 +54,7 @@ QList<stPrinterInfo> ParsePrintersConf(const QString &path, bool bCheckDriver)
     }
     return list;
 }
+} // namespace
 
 QList<stPrinterInfo> GetPrinterInfo(bool bCheckDriver)
 {

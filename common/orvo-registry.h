@@ -5,6 +5,3 @@
 // Queues with a USB or socket device URI, in file order; with bCheckDriver only those
 // whose PPD names a supported model, with strModelName filled.
 QList<stPrinterInfo> GetPrinterInfo(bool bCheckDriver);
-
-// The same walk over a printers file given by path (empty list when it cannot be read).
-QList<stPrinterInfo> ParsePrintersConf(const QString &path, bool bCheckDriver);
