@@ -2,20 +2,12 @@
 
 #include "orvo-log.h"
 #include "orvo-models.h"
+#include "orvo-usbserial.h"
 
-#include <QUrl>
-#include <QUrlQuery>
 #include <libusb.h>
-
-#include <cstring>
 
 namespace {
 const char *c_szSource = "../OrvoPrintService/TrdGetPrinterStatus";
-
-QString WantedSerial(const QString &port)
-{
-    return QUrlQuery(QUrl(port)).queryItemValue("serial", QUrl::FullyDecoded);
-}
 } // namespace
 
 const stUsbLogLines c_stStatusQueryLines = {"GetPrinterStatusUSB", 136, 143, 153, 188, 196, 202, 204, 208, true};
@@ -38,7 +30,6 @@ int OpenUsbPrinter(const QString &port, const stUsbLogLines &lines, libusb_conte
         libusb_exit(*ctx);
         return -3;
     }
-    const QString wanted = WantedSerial(port);
     libusb_device_handle *found = nullptr;
     bool lastCallFailed = false;
     for (ssize_t i = 0; i < count && !found; ++i) {
@@ -59,15 +50,13 @@ int OpenUsbPrinter(const QString &port, const stUsbLogLines &lines, libusb_conte
             lastCallFailed = true;
             continue;
         }
-        unsigned char serial[64];
-        memset(serial, 0, sizeof serial);
-        if (libusb_get_string_descriptor_ascii(h, desc.iSerialNumber, serial, sizeof serial - 1) < 0) {
+        QString serial;
+        if (ReadUsbSerial(h, desc.iSerialNumber, serial) < 0) {
             lastCallFailed = true;
             libusb_close(h);
             continue;
         }
-        const QString device = QString::fromLatin1(reinterpret_cast<const char *>(serial));
-        if (wanted.compare(device.left(wanted.size()), Qt::CaseInsensitive) == 0)
+        if (IsSerialMatch(port, serial))
             found = h;
         else
             libusb_close(h);

@@ -1,0 +1,53 @@
+// USB exchanges of the maintenance tool and the firmware updater: find a printer by model
+// and serial number, find its printer-class interface (bulk OUT 0x01 and a bulk IN), and
+// run one self-contained exchange. No handle, context or device outlives a call.
+#pragma once
+#include <QString>
+#include <cstdint>
+#include <libusb.h>
+
+// The search request and its result; lives on the caller's stack for one exchange.
+struct userDevice {
+    uint16_t idVendor = 0;
+    uint16_t idProduct = 0;
+    uint8_t bInterfaceClass = 0;   // always 7, printer class
+    uint8_t bmAttributes = 0;      // always 2, bulk
+    libusb_device *dev = nullptr;
+    libusb_device **devList = nullptr;   // holds dev; freed at the end of the exchange
+    uint8_t bInEndpointAddress = 0;
+    uint8_t bOutEndpointAddress = 0;
+    uint8_t bInterfaceNumber = 0;
+};
+
+// Source tag of this module's log lines; each program linking it names itself here
+// ("OrvoPrintSetting/UtilLibusb", "OrvoFWUpdate/UtilLibusb").
+extern const char *const c_szUtilLibusbSource;
+
+int init_libusb();
+// 0 found (dev, devList and desc set); -2 no device matches; -1 a device descriptor could
+// not be read; libusb's negative code when the bus cannot be listed.
+int get_device_descriptor(libusb_device_descriptor *desc, userDevice *user, const QString &uri);
+// 1 when the setting has a bulk IN and a bulk OUT endpoint (their addresses recorded), else 0.
+int match_with_endpoint(const libusb_interface_descriptor *setting, userDevice *user);
+// 0 usable interface found; -1 a configuration descriptor could not be read; -2 none qualifies.
+int get_device_endpoint(const libusb_device_descriptor *desc, userDevice *user);
+
+// One command: bulk write, then bulk read. Results:
+//  0 written and a reply read (any length), -1 libusb init, -2 no such printer,
+// -3 no printer interface, -4 open, -5 claim/detach, -6 write failed or short, -7 read failed.
+int USBSendRecvData(int vid, int pid, const QString &uri, unsigned char *send, int sendLen,
+                    unsigned char *recv, int recvCap, int &recvSize);
+
+// The opening and closing steps of an exchange, for exchanges of other shapes (the
+// firmware stream). Log lines carry `function` as the routine's name.
+struct stUsbExchange {
+    userDevice stUser;
+    libusb_device_descriptor stDesc{};
+    libusb_device_handle *pHandle = nullptr;
+    int iErrorCode = 0;   // libusb code behind a failure, for "*** error=%s"; 0 none
+};
+// libusb initialised, printer found, its interface claimed: 0, or -1 … -5 as above.
+// After -1 nothing is held; after any other result CloseUsbExchange must follow.
+int OpenUsbExchange(int vid, int pid, const QString &uri, stUsbExchange &ex, const char *function);
+// Logs the error name when iErrorCode is set, releases everything, logs "*** success!".
+void CloseUsbExchange(stUsbExchange &ex, const char *function);
