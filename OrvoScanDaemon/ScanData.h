@@ -1,0 +1,24 @@
+// The scan start and the data process that turns a scan's records into page files.
+// Shared by the USB and the network scans.
+#pragma once
+
+#include <cstdio>
+#include <sys/types.h>
+
+struct stDataGate {
+    int iRead = -1;
+    int iWrite = -1;
+};
+
+// Forks the data process (0 in it, its id in the connection process, -1 on failure) and
+// records it in dataProcPid. The data process must call ScanDataWaitForStart before its
+// first record reply, the connection process ScanDataReleaseStart after the start reply:
+// the client reads the start reply first.
+pid_t ScanForkDataProcess(stDataGate &gate);
+void ScanDataReleaseStart(stDataGate &gate);
+void ScanDataWaitForStart(stDataGate &gate);
+
+// "%s_%d.tmp": the page file of a scan base name, opened for writing; null on failure.
+FILE *ScanOpenPage(const char *base, int page);
+// Appends image bytes, retrying a short write up to 10 more times.
+bool ScanAppendPage(FILE *page, const unsigned char *data, size_t len);

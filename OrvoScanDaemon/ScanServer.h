@@ -1,0 +1,13 @@
+// The local server: listening process, one connection process per client.
+#pragma once
+
+#include <sys/types.h>
+
+void mainProc();
+// Serves one client connection until it disconnects or the quit signal; the connection
+// process's whole life.
+void ServeConnection(int sock);
+// Sends the whole record in at most 10 send calls; the bytes sent, or -1.
+ssize_t serverTcpSendWithRetry(int sock, const void *data, size_t length, int flags);
+// Sends a reply; on failure writes "[OrvoScanSDK] <sendErr>\n" to the error log.
+bool ScanReply(int sock, const void *data, size_t length, const char *sendErr);
