@@ -11,7 +11,7 @@
 #include <thread>
 #include <unistd.h>
 
-int g_iScanFailures = 0;
+std::atomic<int> g_iScanFailures{0};
 
 namespace {
 std::string g_strSimSocket;

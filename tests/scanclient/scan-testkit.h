@@ -2,11 +2,12 @@
 // control socket, waiting on observable progress, files.
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <string>
 #include <vector>
 
-extern int g_iScanFailures;
+extern std::atomic<int> g_iScanFailures;
 
 #define SCAN_CHECK(cond)                                                                \
     do {                                                                                \

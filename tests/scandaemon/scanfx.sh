@@ -17,3 +17,14 @@ scan_daemon_start() {
     echo "the daemon does not listen on 127.0.0.1:7003" >&2
     return 1
 }
+
+#   scan_sim_start SOCK ARGS...   sim_start with the usbfs forwarding socket: the daemon's
+#                                 connection and data processes may then use one device
+#                                 descriptor at the same time
+scan_sim_start() {
+    local sock=$1
+    shift
+    sim_start "$sock" --usbfwd "$sock.fwd" "$@" || return 1
+    export ORVO_USBFWD="$sock.fwd"
+    export LD_PRELOAD="$ORVO_BUILD_DIR/tests/sim/liborvo-usbfwd.so libumockdev-preload.so.0"
+}

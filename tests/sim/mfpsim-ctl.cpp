@@ -2,6 +2,7 @@
 
 #include <sstream>
 
+#include "mfpsim-scan.h"
 #include "mfpsim-usb.h"
 
 std::vector<std::unique_ptr<stSimDevice>> &SimDevices()
@@ -183,6 +184,7 @@ void CmdClear(stSimDevice &dev)
     dev.mapBulkIn.clear();
     dev.listNetRx.clear();
     dev.queueNetReply.clear();
+    ScanClear(dev);
 }
 
 void CmdPlug(bool plug, stSimDevice &dev, stReply &r)
@@ -262,6 +264,10 @@ std::string RunControlCommand(const std::string &line, bool &quit)
             CmdPlug(a[0] == "plug", *dev, r);
         else if ((a[0] == "net" || a[0] == "usb") && a.size() == 4)
             CmdSwitch(a, *dev, r);
+        else if (a[0] == "scan" && a.size() >= 3 && dev->bUsb) {
+            r.strData = ScanControl(a, *dev, r.strError);
+            UsbDeliverBulkIn(*dev);  // a released scan goes on for readers already waiting
+        }
         else
             r.strError = "unknown command: " + line;
     }

@@ -17,6 +17,7 @@
 #include "mfpsim-ctl.h"
 #include "mfpsim-net.h"
 #include "mfpsim-usb.h"
+#include "mfpsim-usbfwd.h"
 
 namespace {
 
@@ -42,7 +43,7 @@ bool SocketAddress(const std::string &path, sockaddr_un &sa)
 int Usage()
 {
     fprintf(stderr,
-            "usage: orvo-mfpsim --ctl SOCKET [--usb ID:MODEL:SERIAL]... [--net ID:MODEL:IPADDR]...\n"
+            "usage: orvo-mfpsim --ctl SOCKET [--usb ID:MODEL:SERIAL]... [--net ID:MODEL:IPADDR]... [--usbfwd SOCKET]\n"
             "       orvo-mfpsim ctl SOCKET COMMAND...\n"
             "       orvo-mfpsim env SOCKET\n");
     return 2;
@@ -190,7 +191,7 @@ std::string MakePrivateTmp()
 
 int RunSimulator(int argc, char **argv)
 {
-    std::string ctlPath, err;
+    std::string ctlPath, fwdPath, err;
     std::vector<std::pair<std::string, bool>> specs;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -198,6 +199,8 @@ int RunSimulator(int argc, char **argv)
             return Usage();
         if (a == "--ctl")
             ctlPath = argv[++i];
+        else if (a == "--usbfwd")
+            fwdPath = argv[++i];
         else if (a == "--usb" || a == "--net")
             specs.emplace_back(argv[++i], a == "--usb");
         else
@@ -233,6 +236,8 @@ int RunSimulator(int argc, char **argv)
             ok = NetOpen(*d, err);
         }
     }
+    if (ok && !fwdPath.empty())
+        ok = UsbFwdStart(fwdPath, err);
     const int listenFd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     unlink(ctlPath.c_str());
     if (ok && (listenFd < 0 || bind(listenFd, reinterpret_cast<sockaddr *>(&sa), sizeof sa) != 0 ||
@@ -253,6 +258,7 @@ int RunSimulator(int argc, char **argv)
     for (auto &d : SimDevices())
         if (d->iUdpFd >= 0)
             close(d->iUdpFd);
+    UsbFwdStop();
     UsbStop();
     rmdir(privateTmp.c_str());
     return ok ? 0 : 1;

@@ -12,6 +12,8 @@
 #include <linux/usbdevice_fs.h>
 #include <umockdev.h>
 
+#include "mfpsim-scan.h"
+
 // One appearance of a device on the bus. A replug makes a new node with a new device
 // number, as a real bus does; the old node only answers "no device" from then on.
 struct stUrb {
@@ -41,6 +43,8 @@ struct stUsbNode {
     std::list<stUrb *> listUrbs;
     std::list<stRawRead *> listRawReads;
 };
+
+std::condition_variable g_usbDataCv;
 
 namespace {
 
@@ -150,12 +154,16 @@ void RecordBulkOut(stSimDevice &dev, int ep, const uint8_t *data, int len)
     Bytes &rec = dev.mapBulkOut[ep];
     rec.insert(rec.end(), data, data + len);
     ++dev.mapBulkOutCount[ep];
+    if (ep == c_iScanEpOut)
+        ScanOnBulkOut(dev, data, len);
 }
 
 // Takes up to maxLen bytes of the first queued reply for the endpoint; false when none.
 bool TakeBulkIn(stSimDevice &dev, int ep, uint8_t *data, int maxLen, int &n)
 {
     auto &q = dev.mapBulkIn[ep];
+    if (q.empty() && ep == c_iScanEpIn)
+        ScanProduce(dev);  // a running scan's next record is made when it is asked for
     if (q.empty())
         return false;
     Bytes &front = q.front();
@@ -372,6 +380,18 @@ gboolean OnRawBulk(stUsbNode &node, UMockdevIoctlClient *c, UMockdevIoctlData *a
         if (b)
             g_object_unref(b);
         Complete(c, len, 0);
+        std::vector<stCompletion> done;  // an answer may be what another fd's read waits for
+        FillPendingUrbs(node);
+        FillRawReads(node, done);
+        FlushCompletions(done);
+        g_usbDataCv.notify_all();
+        return TRUE;
+    }
+    if (ep == c_iScanEpIn && ScanTakeStall(*node.pDev)) {
+        g_object_unref(a);
+        if (b)
+            g_object_unref(b);
+        Complete(c, -1, EPIPE);
         return TRUE;
     }
     auto *r = new stRawRead{c, a, b, ep};
@@ -503,9 +523,12 @@ gboolean OnIoctl(UMockdevIoctlBase *, UMockdevIoctlClient *c, gpointer p)
     case USBDEVFS_RELEASEINTERFACE:
     case USBDEVFS_SETINTERFACE:
     case USBDEVFS_SETCONFIGURATION:
+    case USBDEVFS_RESET:
+        ScanOnReset(*node.pDev);
+        Complete(c, 0, 0);
+        return TRUE;
     case USBDEVFS_CLEAR_HALT:
     case USBDEVFS_RESETEP:
-    case USBDEVFS_RESET:
         Complete(c, 0, 0);
         return TRUE;
     default:  // DISCONNECT_CLAIM among others: libusb then falls back to detach + claim
@@ -660,6 +683,7 @@ void UsbDeliverBulkIn(stSimDevice &dev)
         FillRawReads(*dev.pNode, done);
     }
     FlushCompletions(done);
+    g_usbDataCv.notify_all();
 }
 
 void UsbStop()
@@ -667,4 +691,27 @@ void UsbStop()
     if (g_pTestbed)
         g_object_unref(g_pTestbed);
     g_pTestbed = nullptr;
+}
+
+stSimDevice *UsbPresentDevice(const std::string &devNode)
+{
+    for (auto &n : g_listNodes)
+        if (!n->bGone && n->strDevNode == devNode)
+            return n->pDev;
+    return nullptr;
+}
+
+int UsbHandleControl(stSimDevice &dev, const uint8_t *setup, uint8_t *data, int maxLen)
+{
+    return dev.pNode ? HandleControl(*dev.pNode, setup, data, maxLen) : -ENODEV;
+}
+
+void UsbRecordBulkOut(stSimDevice &dev, int ep, const uint8_t *data, int len)
+{
+    RecordBulkOut(dev, ep, data, len);
+}
+
+bool UsbTakeBulkIn(stSimDevice &dev, int ep, uint8_t *data, int maxLen, int &n)
+{
+    return TakeBulkIn(dev, ep, data, maxLen, n);
 }
