@@ -33,10 +33,15 @@ void TrdDeviceManage::WriteHeartbeat()
 {
     MakePathExist(OrvoCfgPath());
     QFile file(OrvoCfgPath() + "service.hb");
-    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        file.write(QDateTime::currentDateTime().toString("[yyyy-MM-dd hh:mm:ss.zzz]").toLatin1());
-        file.close();
-    }
+    // A heartbeat that cannot be written makes the watchdog restart the service: say why.
+    const QByteArray stamp = QDateTime::currentDateTime().toString("[yyyy-MM-dd hh:mm:ss.zzz]").toLatin1();
+    bool ok = file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    ok = ok && file.write(stamp) == stamp.size();
+    file.close();
+    ok = ok && file.error() == QFileDevice::NoError;
+    if (!ok)
+        WriteStringLog(c_szSource, 33, "WriteHeartbeat", "cannot write %s: %s",
+                       QFile::encodeName(file.fileName()).constData(), file.errorString().toLocal8Bit().constData());
 }
 
 bool TrdDeviceManage::CheckListEqual(const QList<stPrinterInfo> &infos)

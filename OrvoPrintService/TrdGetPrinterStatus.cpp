@@ -6,6 +6,7 @@
 #include "orvo-paths.h"
 
 #include <QDebug>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTime>
 
@@ -154,9 +155,14 @@ void TrdGetPrinterStatus::SlotTaskStart()
                 }
             }
         }
+        // Each pause ends a tenth of the interval after the previous one, not after the job
+        // check: time spent asking the scheduler does not stretch the printer's cycle.
+        QElapsedTimer checks;
+        checks.start();
         for (int i = 0; i < 10; ++i) {
             CheckJobStatus();
-            WaitForSleep(interval / 10);
+            const qint64 due = qint64(interval / 10) * (i + 1);
+            WaitForSleep(int(qMax<qint64>(0, due - checks.elapsed())));
         }
         {
             QMutexLocker lock(pListLock);

@@ -4,6 +4,7 @@
 #include "UtilUsbPrinter.h"
 
 #include "orvo-jobstate.h"
+#include "orvo-log.h"
 #include "orvo-spawn.h"
 
 #include <libusb.h>
@@ -12,6 +13,7 @@
 
 namespace {
 const int c_iUsbCancelRequest = 0x34;
+const char *c_szSource = "../OrvoPrintService/TrdGetPrinterStatus";
 } // namespace
 
 // The jobs come from the scheduler in-process (ten checks per cycle); the decision is the
@@ -19,10 +21,16 @@ const int c_iUsbCancelRequest = 0x34;
 int TrdGetPrinterStatus::CheckJobStatus()
 {
     QList<stCupsJob> jobs;
-    GetCupsJobs(stPrinter.stInfo.strPrinterName, jobs);
+    // A listing that failed keeps the carried list: one scheduler hiccup between "printing"
+    // and "cancelled" must not lose the cancel the printer needs.
+    if (!GetCupsJobs(stPrinter.stInfo.strPrinterName, jobs))
+        return 0;
     const stJobCheck check = DeriveJobStates(stPrinter.stInfo.strPrinterName, jobs, stPrinter.listJobState);
-    for (int i = 0; i < check.listCancel.size(); ++i)
-        CancelPrinterJob(stPrinter.stInfo.strPort);
+    for (const QString &job : check.listCancel) {
+        const int ret = CancelPrinterJob(stPrinter.stInfo.strPort);
+        WriteStringLog(c_szSource, 660, "CheckJobStatus", "cancel %s in the printer, ret = %d",
+                       job.toLocal8Bit().constData(), ret);
+    }
     stPrinter.listJobState = check.listPrinting;
     return 0;
 }

@@ -1,6 +1,14 @@
 #include "orvo-cupsquery.h"
 
+#include "orvo-log.h"
+
+#include <QElapsedTimer>
+
 #include <cups/cups.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
 
 namespace {
 QString PrinterUri(const QString &queue)
@@ -19,14 +27,126 @@ ipp_t *NewQueueRequest(ipp_op_t op, const QString &queue)
     return request;
 }
 
-// cupsDoRequest frees the request; a reply whose status is an error counts as none.
+// Each request is bounded so that a scheduler that is stopped or hung costs a status
+// worker a small part of its cycle: connecting and waiting for the reply take at most
+// these times, and after a failure the thread does not try again for a second.
+constexpr int c_iConnectMs = 100;
+constexpr double c_dReplySeconds = 0.1;
+constexpr qint64 c_iRetryAfterMs = 1000;
+const char *c_szSource = "../common/orvo-cupsquery";
+
+struct stCupsLink {
+    http_t *pHttp = nullptr;
+    QElapsedTimer timerFailed;     // running since the last failure to reach the scheduler
+    QByteArray strLastError;       // the last refusal logged by this thread
+    ~stCupsLink()
+    {
+        if (pHttp)
+            httpClose(pHttp);
+    }
+};
+thread_local stCupsLink t_link;
+// Whether the scheduler was last found unreachable, shared by all threads so that an
+// outage is logged once when it starts and once when it ends.
+std::atomic<bool> s_bOutage{false};
+
+int GiveUp(http_t *, void *)
+{
+    return 0;
+}
+
+void NoteUnreachable(const char *what)
+{
+    const int err = t_link.pHttp ? httpError(t_link.pHttp) : errno;
+    if (t_link.pHttp) {
+        httpClose(t_link.pHttp);
+        t_link.pHttp = nullptr;
+    }
+    t_link.timerFailed.start();
+    if (!s_bOutage.exchange(true))
+        WriteStringLog(c_szSource, __LINE__, "Send", "scheduler not answering (%s): %s", what,
+                       err ? strerror(err) : "no reply in time");
+}
+
+http_t *Link()
+{
+    if (t_link.pHttp)
+        return t_link.pHttp;
+    if (t_link.timerFailed.isValid() && !t_link.timerFailed.hasExpired(c_iRetryAfterMs))
+        return nullptr;
+    int cancel = 0;
+    errno = 0;
+    t_link.pHttp = httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1, c_iConnectMs, &cancel);
+    if (!t_link.pHttp) {
+        NoteUnreachable("connect");
+        return nullptr;
+    }
+    httpSetTimeout(t_link.pHttp, c_dReplySeconds, GiveUp, nullptr);
+    return t_link.pHttp;
+}
+
+// One request and its reply on the thread's connection, every wait bounded by its time-out.
+// (cupsDoRequest first waits up to a second for a "100 Continue" that a hung scheduler
+// never sends.) Null when the scheduler could not be reached or gave no whole reply.
+ipp_t *Exchange(http_t *http, ipp_t *request, const char *resource)
+{
+    httpClearFields(http);
+    httpSetField(http, HTTP_FIELD_CONTENT_TYPE, "application/ipp");
+    httpSetLength(http, ippLength(request));
+    if (httpPost(http, resource) != 0)
+        return nullptr;
+    ipp_state_t state;
+    while ((state = ippWrite(http, request)) != IPP_STATE_DATA) {
+        if (state == IPP_STATE_ERROR)
+            return nullptr;
+    }
+    http_status_t status;
+    do {
+        status = httpUpdate(http);
+    } while (status == HTTP_STATUS_CONTINUE);
+    if (status != HTTP_STATUS_OK)
+        return nullptr;
+    ipp_t *response = ippNew();
+    while ((state = ippRead(http, response)) != IPP_STATE_DATA) {
+        if (state == IPP_STATE_ERROR) {
+            ippDelete(response);
+            return nullptr;
+        }
+    }
+    return response;
+}
+
+// Takes the request; a reply whose status is an error counts as none.
 ipp_t *Send(ipp_t *request, const char *resource)
 {
-    ipp_t *response = cupsDoRequest(CUPS_HTTP_DEFAULT, request, resource);
-    if (response && ippGetStatusCode(response) > IPP_STATUS_OK_EVENTS_COMPLETE) {
+    http_t *http = Link();
+    if (!http) {
+        ippDelete(request);
+        return nullptr;
+    }
+    ipp_t *response = Exchange(http, request, resource);
+    const ipp_op_t op = ippGetOperation(request);
+    ippDelete(request);
+    if (!response) {
+        NoteUnreachable("request");
+        return nullptr;
+    }
+    t_link.timerFailed.invalidate();
+    if (s_bOutage.exchange(false))
+        WriteStringLog(c_szSource, __LINE__, "Send", "scheduler answers again");
+    const ipp_status_t status = ippGetStatusCode(response);
+    if (status > IPP_STATUS_OK_EVENTS_COMPLETE) {
+        // Logged when it differs from this thread's last refusal: a worker asks ten times a cycle.
+        ipp_attribute_t *message = ippFindAttribute(response, "status-message", IPP_TAG_TEXT);
+        const QByteArray text = QByteArray(ippOpString(op)) + ": " + ippErrorString(status) + " "
+            + (message ? ippGetString(message, 0, nullptr) : "");
+        if (text != t_link.strLastError)
+            WriteStringLog(c_szSource, __LINE__, "Send", "scheduler refused %s", text.constData());
+        t_link.strLastError = text;
         ippDelete(response);
         return nullptr;
     }
+    t_link.strLastError.clear();
     return response;
 }
 } // namespace

@@ -97,6 +97,8 @@ void WriteStringLog(const char *file, int line, const char *function, const char
         + QString::fromLocal8Bit(function) + ") " + QString::fromLocal8Bit(buf) + "\n";
 
     if (QFileInfo(s_strLogName).size() > c_iLogRotateSize) {
+        // A program that runs for months rotates without ever switching its log on again.
+        PruneOldLogs();
         ++s_iLogIndex;
         s_strLogName = s_strLogNameTmp + QString::number(s_iLogIndex) + ".log";
     }

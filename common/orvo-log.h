@@ -7,7 +7,8 @@ void SetLogTarget(const QString &dir, const QString &prefix);
 void SetLogEnable(bool enable);
 QString CurrentLogFile();
 
-// How many of a program's own log files are kept when it switches its log on.
+// How many of a program's own log files are kept (checked when the log is switched on
+// and at every rotation).
 constexpr int c_iLogFilesKept = 20;
 
 // printf-style; a literal "%" in a message must be written "%%".

@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -136,6 +137,30 @@ private slots:
         QVERIFY(!left.contains("log_srv_20240101_000005_0.log"));
         QVERIFY(left.contains("log_srv_20240101_000006_0.log"));
         QVERIFY(QFile::exists(dir + "/log_wd_20200101_000000_0.log"));
+        SetLogEnable(false);
+    }
+
+    void capHoldsAtEveryRotation()
+    {
+        const QString dir = Dir("caprot");
+        SetLogTarget(dir, "log_srv");
+        SetLogEnable(true);
+        // 30 rotations without switching the log on again, as a long-running watchdog does.
+        for (int i = 0; i < 30; ++i) {
+            QFile f(CurrentLogFile());
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(QByteArray(1048577, 'a'));
+            f.close();
+            WriteStringLog("t", i, "f", "rotate");
+        }
+        const QString last = CurrentLogFile();
+        QVERIFY(last.endsWith("_30.log"));
+        const QStringList left = QDir(dir).entryList({"log_srv_*.log"}, QDir::Files);
+        QCOMPARE(left.size(), c_iLogFilesKept);
+        // The newest files are the ones kept, the one being written among them.
+        QVERIFY(left.contains(QFileInfo(last).fileName()));
+        QVERIFY(left.contains(QFileInfo(last).fileName().replace("_30.log", "_11.log")));
+        QVERIFY(!left.contains(QFileInfo(last).fileName().replace("_30.log", "_10.log")));
         SetLogEnable(false);
     }
 };

@@ -3,10 +3,13 @@
 // and run on the real output of the private scheduler, scenario by scenario.
 #include "orvo-cupsquery.h"
 #include "orvo-jobstate.h"
+#include "orvo-log.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <signal.h>
@@ -214,7 +217,17 @@ private slots:
         QVERIFY(SameJobs("IDLE").listAll.isEmpty());
         QVERIFY(!GetCupsPrinterSending("NO_SUCH_QUEUE"));
         QList<stCupsJob> none;
+        // The scheduler's refusal is logged with its text, once while it stays the same.
+        QTemporaryDir logs;
+        SetLogTarget(logs.path(), "log_t");
+        SetLogEnable(true);
         QVERIFY(!GetCupsJobs("NO_SUCH_QUEUE", none));
+        QVERIFY(!GetCupsJobs("NO_SUCH_QUEUE", none));
+        QFile log(CurrentLogFile());
+        SetLogEnable(false);
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        const QByteArray text = log.readAll();
+        QCOMPARE(text.count("scheduler refused Get-Jobs: client-error-not-found"), 1);
     }
 
     // A usb:// queue whose device the scheduler never finds keeps its job printing; it
@@ -289,6 +302,32 @@ private slots:
         const stJobCheck done = SameJobs("SINK", busy.listPrinting);
         QCOMPARE(Ids(done.listPrinting), QString("SINK-%1:1 SINK-%2:1").arg(mine).arg(alice));
         QVERIFY(done.listCancel.isEmpty());
+    }
+
+    // A scheduler that accepts the connection but never answers costs a request a bounded
+    // time; the next one within a second gives up at once; it answers again once resumed.
+    void hungSchedulerIsBounded()
+    {
+        const pid_t cupsd = pid_t(qEnvironmentVariableIntValue("CUPSFX_PID"));
+        QVERIFY(cupsd > 1);
+        QVERIFY(AddQueue("HUNG", "socket://127.0.0.1:9112/?snmp=false"));
+        QList<stCupsJob> jobs;
+        QVERIFY(GetCupsJobs("HUNG", jobs));
+        QCOMPARE(::kill(cupsd, SIGSTOP), 0);
+        QElapsedTimer timer;
+        timer.start();
+        const bool first = GetCupsJobs("HUNG", jobs);
+        const qint64 firstMs = timer.restart();
+        const bool second = GetCupsPrinterSending("HUNG");
+        const qint64 secondMs = timer.elapsed();
+        QCOMPARE(::kill(cupsd, SIGCONT), 0);
+        QVERIFY(!first);
+        QVERIFY(jobs.isEmpty());
+        QVERIFY2(firstMs < 1000, qPrintable(QString::number(firstMs)));
+        QVERIFY(!second);
+        QVERIFY2(secondMs < firstMs, qPrintable(QString("%1 ms, then %2 ms").arg(firstMs).arg(secondMs)));
+        qInfo("a request to the hung scheduler gave up after %lld ms, the next after %lld ms", firstMs, secondMs);
+        QTRY_VERIFY_WITH_TIMEOUT(GetCupsJobs("HUNG", jobs), 5000);
     }
 };
 

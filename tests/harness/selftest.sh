@@ -48,6 +48,9 @@ inner() {
   check "the socket backend is present" test -x /usr/lib/cups/backend/socket
   check "the usb backend is present" test -x /usr/lib/cups/backend/usb
   check "the orvok500socket backend is present" test -x /usr/lib/cups/backend/orvok500socket
+  check_eq "the backend directory has the mode the scheduler requires" 755 "$(stat -c %a /usr/lib/cups/backend)"
+  check_eq "no backend is writable by others than its owner" "" \
+    "$(find /usr/lib/cups/backend -maxdepth 1 -type f -perm /022)"
 
   # Scheduler
   check "cupsd answers" _cupsfx_answers
@@ -127,17 +130,27 @@ outer() {
   local before after
   before=$(snapshot /etc/cups /var/spool/cups /var/cache/cups /usr/lib/cups/backend /opt)
 
-  local rc_a=0 rc_b=0
+  # C runs from a copy with the group-writable modes that a source tree unpacked from an
+  # archive as root has (tar keeps git archive's 0775); the scheduler must still run backends.
+  local unpacked=$TMPDIR/unpacked-harness
+  cp -r "$ORVO_HARNESS" "$unpacked"
+  chmod -R g+w "$unpacked"
+  local rc_a=0 rc_b=0 rc_c=0
   "$ORVO_HARNESS/orvo-sandbox" --cups -- "$0" --inner A > "$TMPDIR/inner-A.log" 2>&1 &
   local pid_a=$!
   "$ORVO_HARNESS/orvo-sandbox" --cups -- "$0" --inner B > "$TMPDIR/inner-B.log" 2>&1 &
   local pid_b=$!
+  "$unpacked/orvo-sandbox" --cups -- "$unpacked/selftest.sh" --inner C > "$TMPDIR/inner-C.log" 2>&1 &
+  local pid_c=$!
   wait "$pid_a" || rc_a=$?
   wait "$pid_b" || rc_b=$?
+  wait "$pid_c" || rc_c=$?
   sed 's/^/[A] /' "$TMPDIR/inner-A.log"
   sed 's/^/[B] /' "$TMPDIR/inner-B.log"
+  sed 's/^/[C] /' "$TMPDIR/inner-C.log"
   check_eq "nested sandbox A passed" 0 "$rc_a"
   check_eq "nested sandbox B passed" 0 "$rc_b"
+  check_eq "nested sandbox C (group-writable source tree) passed" 0 "$rc_c"
   check_match "nested sandboxes ran their checks" '^[0-9]+ checks, 0 failed$' "$(tail -n 1 "$TMPDIR/inner-A.log")"
 
   after=$(snapshot /etc/cups /var/spool/cups /var/cache/cups /usr/lib/cups/backend /opt)
