@@ -6,6 +6,7 @@ set -euo pipefail
 PACKAGES=(
   g++ cmake make pkg-config qt6-base-dev libusb-1.0-0-dev libcups2-dev
   cups-daemon cups-client umockdev libumockdev-dev iproute2 procps python3
+  libsane-dev libjpeg-dev
 )
 
 # apt_install PKG...: installs the packages that are missing, updating the index only then.

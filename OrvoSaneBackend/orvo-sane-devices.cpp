@@ -1,0 +1,111 @@
+#include "orvo-sane-devices.h"
+#include "orvo-printerlist-plain.h"
+#include "orvo-sane-log.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <poll.h>
+
+namespace {
+
+const uint16_t c_vendorOrvo = 0x300E;
+const int c_connectTimeoutMs = 5000;
+const int c_searchTimeoutMs = 30000;
+const size_t c_maxNetProbes = 32;
+
+std::string ModelOfProduct(const std::string &product)
+{
+    return product.empty() ? "USB MFP" : product;
+}
+
+// One probe per address, all at once on their own connections: an address that does not
+// answer costs the daemon's network time-out once, not once per address.
+void ProbeNet(const std::vector<std::string> &addresses, const stOrvoSaneConf &conf,
+              std::vector<stOrvoDevice> &list)
+{
+    const std::vector<stPlainPrinter> printers = conf.bPrinterList ? ReadPrinterListPlain() : std::vector<stPlainPrinter>();
+    std::vector<stOrvoConn> conns(addresses.size());
+    const int64_t deadline = OrvoNowMs() + c_searchTimeoutMs;
+    for (size_t i = 0; i < addresses.size(); ++i) {
+        std::string err;
+        if (!OrvoConnect(conns[i], c_connectTimeoutMs, err))
+            continue;
+        TCPCommonReq req{};
+        req.socket.tcpFromScanner = -1;
+        snprintf(req.socket.szScannerIP, sizeof req.socket.szScannerIP, "%s", addresses[i].c_str());
+        if (OrvoSendRequest(conns[i], TCP_SCAN_DEVPROPERTIES, &req, sizeof req, deadline) != IO_OK)
+            OrvoDisconnect(conns[i]);
+    }
+    for (size_t i = 0; i < addresses.size(); ++i) {
+        if (conns[i].fd < 0)
+            continue;
+        TCPDevPropertiesRes res{};
+        const int io = OrvoRecvAll(conns[i], &res, sizeof res, deadline);
+        OrvoDisconnect(conns[i]);
+        if (io != IO_OK || res.result != 0) {
+            OrvoLog(LOG_INFO, "no scanner answers at %s (%s, result %d)", addresses[i].c_str(), OrvoIoText(io),
+                    res.result);
+            continue;
+        }
+        stOrvoDevice dev;
+        dev.bNet = true;
+        dev.strAddress = addresses[i];
+        dev.strName = "net:" + addresses[i];
+        dev.strModel = "network MFP";
+        for (const stPlainPrinter &p : printers)
+            if (p.iConnectType == 2 && p.strPort == addresses[i] && !p.strModel.empty())
+                dev.strModel = p.strModel.compare(0, 5, "Orvo ") == 0 ? p.strModel.substr(5) : p.strModel;
+        list.push_back(dev);
+    }
+}
+
+}   // namespace
+
+std::vector<std::string> OrvoNetCandidates(const stOrvoSaneConf &conf)
+{
+    std::vector<std::string> out;
+    auto add = [&out](const std::string &a) {
+        if (IsIPv4Text(a) && std::find(out.begin(), out.end(), a) == out.end() && out.size() < c_maxNetProbes)
+            out.push_back(a);
+    };
+    for (const std::string &a : conf.listNetAddress)
+        add(a);
+    if (conf.bPrinterList)
+        for (const stPlainPrinter &p : ReadPrinterListPlain())
+            if (p.iConnectType == 2) {
+                if (IsIPv4Text(p.strPort))
+                    add(p.strPort);
+                else
+                    OrvoLog(LOG_INFO, "printer %s: network host \"%s\" is not an IPv4 address, not probed",
+                            p.strName.c_str(), p.strPort.c_str());
+            }
+    return out;
+}
+
+bool OrvoFindDevices(const stOrvoSaneConf &conf, std::vector<stOrvoDevice> &list, std::string &strError)
+{
+    list.clear();
+    stOrvoConn conn;
+    if (!OrvoConnect(conn, c_connectTimeoutMs, strError))
+        return false;
+    std::vector<USBFindDevRes> usb;
+    const int io = OrvoFindUsb(conn, c_vendorOrvo, usb, OrvoNowMs() + c_searchTimeoutMs);
+    // Closing the connection ends its process in the daemon, which closes the handles.
+    OrvoDisconnect(conn);
+    if (io != IO_OK)
+        OrvoLog(LOG_ERROR, "USB search through the scan daemon: %s", OrvoIoText(io));
+    for (const USBFindDevRes &d : usb) {
+        stOrvoDevice dev;
+        dev.strSerial = d.SerialNumber;
+        if (dev.strSerial.empty()) {
+            OrvoLog(LOG_ERROR, "USB device %04x:%04x has no serial number and cannot be named; skipped", d.vid, d.pid);
+            continue;
+        }
+        dev.strName = "usb:" + dev.strSerial;
+        dev.strModel = ModelOfProduct(d.Product);
+        list.push_back(dev);
+    }
+    ProbeNet(OrvoNetCandidates(conf), conf, list);
+    return true;
+}
