@@ -282,6 +282,8 @@ bool OrvoPageReady(const stOrvoPage &page)
 size_t OrvoPageTake(stOrvoPage &page, uint8_t *dst, size_t max)
 {
     const size_t n = std::min(max, page.out.size() - page.outPos);
+    if (n == 0)
+        return 0;
     memcpy(dst, page.out.data() + page.outPos, n);
     page.outPos += n;
     if (page.outPos == page.out.size()) {

@@ -1,0 +1,20 @@
+// libFuzzer entry: any text as the printer list file and as orvo.conf.
+#include "orvo-printerlist-plain.h"
+#include "orvo-sane-conf.h"
+
+#include <cstddef>
+#include <cstdint>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    const std::string text(reinterpret_cast<const char *>(data), size);
+    for (const stPlainPrinter &p : ParsePrinterListPlain(text))
+        if (p.strPort.size() > size)
+            __builtin_trap();
+    std::vector<std::string> warn;
+    const stOrvoSaneConf c = ParseOrvoSaneConf(text, warn);
+    for (const std::string &a : c.listNetAddress)
+        if (!IsIPv4Text(a))
+            __builtin_trap();
+    return 0;
+}
