@@ -1,5 +1,5 @@
 #include "AppSetting.h"
-#include "ToolWindowPlace.h"
+#include "orvo-window.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>

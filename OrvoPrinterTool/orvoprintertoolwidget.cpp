@@ -1,6 +1,6 @@
 #include "orvoprintertoolwidget.h"
 #include "AppSetting.h"
-#include "ToolWindowPlace.h"
+#include "orvo-window.h"
 #include "TrdDeviceManage.h"
 #include "TrdGetPrinterStatus.h"
 #include "orvo-log.h"

@@ -1,3 +1,4 @@
+// Window helpers shared by the windowed programs.
 #pragma once
 class QWidget;
 

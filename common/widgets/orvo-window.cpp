@@ -1,4 +1,4 @@
-#include "ToolWindowPlace.h"
+#include "orvo-window.h"
 
 #include <QGuiApplication>
 #include <QScreen>

@@ -1,0 +1,19 @@
+#include "orvo-msgbox.h"
+
+#include <QMessageBox>
+#include <QPushButton>
+
+int ShowOrvoMessageBox(const QString &title, const QString &text, bool bWithCancel, const QString &styleSheet)
+{
+    QMessageBox box(QMessageBox::Information, title, text,
+                    bWithCancel ? QMessageBox::Ok | QMessageBox::Cancel : QMessageBox::Ok, nullptr,
+                    Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
+    box.button(QMessageBox::Ok)->setText(QStringLiteral("确  定"));
+    if (bWithCancel) {
+        box.button(QMessageBox::Cancel)->setText(QStringLiteral("取  消"));
+        box.setDefaultButton(QMessageBox::Cancel);
+    }
+    if (!styleSheet.isEmpty())
+        box.setStyleSheet(styleSheet);
+    return box.exec();
+}
