@@ -3,6 +3,7 @@
 #include <sstream>
 
 #include "mfpsim-scan.h"
+#include "mfpsim-stream.h"
 #include "mfpsim-usb.h"
 
 std::vector<std::unique_ptr<stSimDevice>> &SimDevices()
@@ -185,6 +186,7 @@ void CmdClear(stSimDevice &dev)
     dev.listNetRx.clear();
     dev.queueNetReply.clear();
     ScanClear(dev);
+    StreamClear(dev);
 }
 
 void CmdPlug(bool plug, stSimDevice &dev, stReply &r)
@@ -268,6 +270,8 @@ std::string RunControlCommand(const std::string &line, bool &quit)
             r.strData = ScanControl(a, *dev, r.strError);
             UsbDeliverBulkIn(*dev);  // a released scan goes on for readers already waiting
         }
+        else if (a[0] == "stream")
+            StreamCommand(a, *dev, r.strData, r.strError);
         else
             r.strError = "unknown command: " + line;
     }

@@ -16,6 +16,7 @@
 
 #include "mfpsim-ctl.h"
 #include "mfpsim-net.h"
+#include "mfpsim-stream.h"
 #include "mfpsim-usb.h"
 #include "mfpsim-usbfwd.h"
 
@@ -127,6 +128,8 @@ void ServeLoop(int listenFd)
         const size_t clientBase = fds.size();
         for (auto &c : clients)
             fds.push_back({c.iFd, POLLIN, 0});
+        const size_t wakeIndex = fds.size();
+        fds.push_back({StreamWakeFd(), POLLIN, 0});
         if (poll(fds.data(), fds.size(), -1) < 0) {
             if (errno == EINTR)
                 continue;
@@ -134,6 +137,8 @@ void ServeLoop(int listenFd)
         }
         if (fds[0].revents)
             break;
+        if (fds[wakeIndex].revents & POLLIN)
+            StreamOnWake();
         for (size_t i = 0; i < netDevs.size(); ++i)
             if (fds[2 + i].revents & POLLIN)
                 NetReceive(*netDevs[i]);

@@ -13,6 +13,7 @@
 #include <umockdev.h>
 
 #include "mfpsim-scan.h"
+#include "mfpsim-stream.h"
 
 // One appearance of a device on the bus. A replug makes a new node with a new device
 // number, as a real bus does; the old node only answers "no device" from then on.
@@ -312,9 +313,11 @@ gboolean OnSubmitUrb(stUsbNode &node, UMockdevIoctlClient *c, UMockdevIoctlData 
         }
         u->bDone = true;
     } else if (urb->type == USBDEVFS_URB_TYPE_BULK && !(urb->endpoint & 0x80)) {
-        RecordBulkOut(*node.pDev, urb->endpoint, b ? b->data : nullptr, urb->buffer_length);
-        urb->actual_length = urb->buffer_length;
-        u->bDone = true;
+        const stStreamVerdict v = StreamOnBulkOut(*node.pDev, urb->endpoint, b ? b->data : nullptr,
+                                                  urb->buffer_length, urb->flags & USBDEVFS_URB_BULK_CONTINUATION);
+        RecordBulkOut(*node.pDev, urb->endpoint, b ? b->data : nullptr, v.iAccepted);
+        urb->actual_length = v.iAccepted;
+        u->bDone = !v.bHold;  // a held URB ends when the host discards it or the device goes
     } else if (urb->type != USBDEVFS_URB_TYPE_BULK) {
         FreeUrb(u);
         Complete(c, -1, EINVAL);
@@ -374,8 +377,9 @@ gboolean OnRawBulk(stUsbNode &node, UMockdevIoctlClient *c, UMockdevIoctlData *a
     UMockdevIoctlData *b = bt->len ? Resolve(a, offsetof(usbdevfs_bulktransfer, data), bt->len) : nullptr;
     const int ep = int(bt->ep & 0xFF);
     if (!(ep & 0x80)) {
-        RecordBulkOut(*node.pDev, ep, b ? b->data : nullptr, int(bt->len));
-        const long len = long(bt->len);
+        // A synchronous call cannot be held here: a printer that stops taking data shows as a short write.
+        const long len = StreamOnBulkOut(*node.pDev, ep, b ? b->data : nullptr, int(bt->len), false).iAccepted;
+        RecordBulkOut(*node.pDev, ep, b ? b->data : nullptr, int(len));
         g_object_unref(a);
         if (b)
             g_object_unref(b);
@@ -514,10 +518,12 @@ gboolean OnIoctl(UMockdevIoctlBase *, UMockdevIoctlClient *c, gpointer p)
         g_object_unref(d);
         if (ifno > 1)
             Complete(c, -1, ENOENT);
-        else if (ifno == 0 && node.bDriverBound)
+        else if (ifno == 0 && (node.bDriverBound || StreamClaimRefused(*node.pDev)))
             Complete(c, -1, EBUSY);
-        else
+        else {
+            StreamOnClaim(*node.pDev, int(ifno));
             Complete(c, 0, 0);
+        }
         return TRUE;
     }
     case USBDEVFS_RELEASEINTERFACE:
