@@ -217,7 +217,9 @@ void TstToolDisplay::updaterEntry()
 {
     TestToolWidget w;
     QAction *update = w.TrayMenu()->actions().at(1);
-    // A missing updater is not reported.
+    // A missing updater is not reported (the sandbox's installed one is taken away).
+    QFile::remove(OrvoBinPath() + "orvoK500FW");
+    QVERIFY(!QFile::exists(OrvoBinPath() + "orvoK500FW"));
     update->trigger();
     QVERIFY(QApplication::activeModalWidget() == nullptr);
 

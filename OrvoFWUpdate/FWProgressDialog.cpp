@@ -1,0 +1,39 @@
+#include "FWProgressDialog.h"
+
+#include <QLabel>
+#include <QProgressBar>
+#include <QVBoxLayout>
+
+FWProgressDialog::FWProgressDialog(const QString &strPrinterName, int iLength, QWidget *parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
+      strPrinterName(strPrinterName), iLength(iLength)
+{
+    setObjectName("FWProgressDialog");
+    setWindowTitle(QStringLiteral("Orvo喷墨打印机升级助手"));
+    setWindowModality(Qt::ApplicationModal);
+    pLabel = new QLabel(this);
+    pLabel->setObjectName("labelProgress");
+    pLabel->setWordWrap(true);
+    pProgressBar = new QProgressBar(this);
+    pProgressBar->setObjectName("progressBar");
+    pProgressBar->setRange(0, 100);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(20, 16, 20, 16);
+    layout->addWidget(pLabel);
+    layout->addWidget(pProgressBar);
+    setFixedSize(380, 110);
+    SetProgress(1, 0);
+}
+
+void FWProgressDialog::SetProgress(int iAttempt, int iSent)
+{
+    QString text = QStringLiteral("正在升级打印机 ") + strPrinterName + QStringLiteral("，请勿断开连接或关闭电源……");
+    if (iAttempt > 1)
+        text = QStringLiteral("第 %1 次尝试：").arg(iAttempt) + text;
+    pLabel->setText(text);
+    pProgressBar->setValue(iLength > 0 ? int(qint64(iSent) * 100 / iLength) : 0);
+}
+
+void FWProgressDialog::reject()
+{
+}

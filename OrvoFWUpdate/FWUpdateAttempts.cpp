@@ -1,0 +1,43 @@
+#include "FWUpdateAttempts.h"
+#include "FWUpdateTask.h"
+
+#include <chrono>
+#include <thread>
+
+int RunFWUpdateAttempts(int iVendorID, int iProductID, const QString &strPort, const unsigned char *pImage,
+                        int iLength, unsigned int uiChunkTimeoutMs, const FWAttemptProgressFn &fnProgress)
+{
+    int iResult = 0;
+    for (int iAttempt = 1; iAttempt <= c_iFWUpdateAttempts; ++iAttempt) {
+        if (fnProgress)
+            fnProgress(iAttempt, 0);
+        iResult = FWUpdateTask(iVendorID, iProductID, strPort, pImage, iLength, uiChunkTimeoutMs,
+                               [&](int iSent) {
+                                   if (fnProgress)
+                                       fnProgress(iAttempt, iSent);
+                               });
+        if (iResult == 0)
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(c_iFWRetryPauseMs));
+    }
+    return iResult;
+}
+
+QString FWUpdateResultText(int iResult)
+{
+    switch (iResult) {
+    case 0:
+        return QStringLiteral("操作成功，请等待打印机更新完成，更新过程中请勿断开电源。");
+    case -7:
+        return QStringLiteral("与打印机通信失败，请检查打印机状态并重新尝试更新！");
+    case -2:
+    case -3:
+    case -4:
+    case -5:
+        return QStringLiteral("连接打印机失败，请检查连接状态！");
+    case -1:
+        return QStringLiteral("设备接口初始化失败！");
+    default:
+        return QStringLiteral("未知错误！");
+    }
+}

@@ -1,0 +1,8 @@
+#include "FWUpdateResources.h"
+
+#include <QtGlobal>
+
+void RegisterFWUpdateResources()
+{
+    Q_INIT_RESOURCE(OrvoFWUpdate);
+}

@@ -1,0 +1,45 @@
+#include "FWUpdateTask.h"
+#include "UtilLibusb.h"
+#include "orvo-log.h"
+
+#include <algorithm>
+
+// This program's name for the shared USB module's log lines.
+const char *const c_szUtilLibusbSource = "OrvoFWUpdate/UtilLibusb";
+
+#define FW_USB_LOG(...) WriteStringLog(c_szUtilLibusbSource, __LINE__, "FWUpdateTask", __VA_ARGS__)
+
+int FWUpdateTask(int iVendorID, int iProductID, const QString &strPort, const unsigned char *pImage, int iLength,
+                 unsigned int uiChunkTimeoutMs, const FWProgressFn &fnProgress)
+{
+    stUsbExchange ex;
+    int iResult = OpenUsbExchange(iVendorID, iProductID, strPort, ex, "FWUpdateTask");
+    if (iResult == -1)
+        return -1;
+    if (iResult == 0) {
+        int iOffset = 0;
+        int iRemaining = iLength;
+        int iWritten = 0;
+        while (iRemaining > 0) {
+            const int iChunk = std::min(iRemaining, c_iFWChunkSize);
+            iWritten = 0;
+            // libusb takes a mutable buffer for every direction; an OUT transfer only reads it.
+            const int rv = libusb_bulk_transfer(ex.pHandle, ex.stUser.bOutEndpointAddress,
+                                                const_cast<unsigned char *>(pImage + iOffset), iChunk, &iWritten,
+                                                uiChunkTimeoutMs);
+            if (rv < 0 || iWritten != iChunk) {
+                FW_USB_LOG("*** bulk_transfer failed! \n");
+                ex.iErrorCode = rv < 0 ? rv : 0;   // a short write has no error name
+                iResult = -7;
+                break;
+            }
+            iOffset += iWritten;
+            iRemaining -= iWritten;
+            if (fnProgress)
+                fnProgress(iOffset);
+        }
+        FW_USB_LOG("*** length = %d \n", iWritten);
+    }
+    CloseUsbExchange(ex, "FWUpdateTask");
+    return iResult;
+}
