@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <sys/wait.h>
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -13,6 +14,7 @@
 #include "ScanFiles.h"
 #include "ScanHandles.h"
 #include "ScanLog.h"
+#include "ScanPaths.h"
 #include "ScanServer.h"
 #include "ScanState.h"
 
@@ -122,6 +124,37 @@ void ScanDataWaitForStart(stDataGate &gate)
     }
     close(gate.iRead);
     gate.iRead = -1;
+}
+
+// The kill goes out before the device is told to abort: a data process blocked in a
+// device read then dies as soon as that read returns, instead of sending a record reply
+// behind the abort's result.
+void ScanStopDataProcess(sigset_t *saved)
+{
+    sigset_t block;
+    sigemptyset(&block);
+    sigaddset(&block, SIGCHLD);
+    sigprocmask(SIG_BLOCK, &block, saved);
+    if (dataProcPid > 0 && kill(dataProcPid, SIGKILL) != 0)
+        OrvoLogErr("[OrvoScanSDK] kill data proc %d err:%s\n", int(dataProcPid), strerror(errno));
+}
+
+void ScanReapDataProcess(const sigset_t *saved)
+{
+    if (dataProcPid > 0) {
+        while (waitpid(dataProcPid, nullptr, 0) < 0 && errno == EINTR) {
+        }
+        dataProcPid = 0;
+    }
+    sigprocmask(SIG_SETMASK, saved, nullptr);
+}
+
+void ScanDeleteAbortedFiles(const char *fileName)
+{
+    if (!fileName[0] || ScanIsOwnBaseName(fileName))
+        deleteFileList(c_szScanDir, fileName);
+    else
+        OrvoLogErr("[OrvoScanSDK] abort: not a scan of this connection, nothing deleted:%s\n", fileName);
 }
 
 FILE *ScanOpenPage(const char *base, int page)

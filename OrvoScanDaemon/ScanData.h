@@ -2,6 +2,7 @@
 // Shared by the USB and the network scans.
 #pragma once
 
+#include <csignal>
 #include <cstdio>
 #include <sys/types.h>
 
@@ -22,3 +23,12 @@ void ScanDataWaitForStart(stDataGate &gate);
 FILE *ScanOpenPage(const char *base, int page);
 // Appends image bytes, retrying a short write up to 10 more times.
 bool ScanAppendPage(FILE *page, const unsigned char *data, size_t len);
+
+// An abort, around the device's own abort: first the data process is killed (with SIGCHLD
+// held back, so that its id cannot be reaped and reused meanwhile), then the device is
+// told, then the process is waited for, then the scan's pages are deleted.
+void ScanStopDataProcess(sigset_t *saved);
+void ScanReapDataProcess(const sigset_t *saved);
+// Deletes the pages of the named scan when it is one this connection started; any other
+// text deletes nothing (the empty text is only logged).
+void ScanDeleteAbortedFiles(const char *fileName);

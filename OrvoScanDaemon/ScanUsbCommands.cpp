@@ -1,15 +1,13 @@
 // The USB commands of the local protocol, each run by the connection process.
-#include <cerrno>
-#include <csignal>
 #include <cstdlib>
 #include <cstring>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include "OrvoScanner.h"
 #include "OrvoUsb.h"
 #include "SaneStatus.h"
 #include "ScanCommands.h"
+#include "ScanData.h"
 #include "ScanFiles.h"
 #include "ScanHandles.h"
 #include "ScanLog.h"
@@ -48,29 +46,6 @@ void ReleaseOthers(ORVO_USB_DEV *devs, int count, int keep)
     for (int i = 0; i < count; ++i)
         if (i != keep)
             orvo_close_device(devs[i].fd);
-}
-
-// Ends this connection's data process and waits until it is gone. The kill goes out
-// before the device is told to abort: a data process blocked in a device read dies as
-// soon as that read returns, instead of sending a record reply behind the abort's result.
-void StopDataProcess(sigset_t *saved)
-{
-    sigset_t block;
-    sigemptyset(&block);
-    sigaddset(&block, SIGCHLD);
-    sigprocmask(SIG_BLOCK, &block, saved);
-    if (dataProcPid > 0 && kill(dataProcPid, SIGKILL) != 0)
-        OrvoLogErr("[OrvoScanSDK] kill data proc %d err:%s\n", int(dataProcPid), strerror(errno));
-}
-
-void ReapDataProcess(const sigset_t *saved)
-{
-    if (dataProcPid > 0) {
-        while (waitpid(dataProcPid, nullptr, 0) < 0 && errno == EINTR) {
-        }
-        dataProcPid = 0;
-    }
-    sigprocmask(SIG_SETMASK, saved, nullptr);
 }
 
 }  // namespace
@@ -175,14 +150,10 @@ void CmdUsbScanAbort(int sock, const unsigned char *req, int)
     USBScanAbortReq r = Request<USBScanAbortReq>(req);
     r.fileName[sizeof r.fileName - 1] = '\0';
     sigset_t saved;
-    StopDataProcess(&saved);
+    ScanStopDataProcess(&saved);
     const int32_t result = ScanHandleOwned(r.devfd) ? ScanAbort(r.devfd) : SANE_STATUS_INVAL;
-    ReapDataProcess(&saved);
-    // Only the pages of a scan this connection started; the logs and other files stay.
-    if (!r.fileName[0] || ScanIsOwnBaseName(r.fileName))
-        deleteFileList(c_szScanDir, r.fileName);
-    else
-        OrvoLogErr("[OrvoScanSDK] abort: not a scan of this connection, nothing deleted:%s\n", r.fileName);
+    ScanReapDataProcess(&saved);
+    ScanDeleteAbortedFiles(r.fileName);
     ReplyResult(sock, result, "send ScanAbortReq result err");
 }
 

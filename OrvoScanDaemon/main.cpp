@@ -3,6 +3,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -40,6 +41,13 @@ void create_daemon()
     close(0);
     close(1);
     close(2);
+    // The standard descriptors lead nowhere: the next files opened (logs, sockets, device
+    // nodes) must not become them, or a stray write to stderr would land in one of those.
+    const int null = open("/dev/null", O_RDWR);
+    if (null == 0) {
+        dup2(0, 1);
+        dup2(0, 2);
+    }
     // Page files and logs are read by the desktop user, written only by the daemon.
     umask(022);
     signal(SIGCHLD, SIG_IGN);

@@ -387,7 +387,7 @@ void TestAbort()
     close(other.iSock);
 }
 
-void TestDeviceAbort()
+void TestDeviceEndings()
 {
     stConn c = Open("AB1234");
     SimCtl("clear s1");
@@ -396,6 +396,20 @@ void TestDeviceAbort()
     const stScanResult r = Scan(c, ScanSettings(24, 20, 40, 300, false));
     SCAN_CHECK(r.records.size() == 4 && r.records.back().result == 2);  // begin, 2 x data, aborted
     SCAN_CHECK(CountLines(c_strInfoLog, "[OrvoScanSDK] ScanAbort Command from Device.") >= 1);
+
+    // A continuous record announcing fewer bytes than its own fields ends the scan with an
+    // I/O error instead of a read of 65 523 image bytes.
+    SimCtl("clear s1");
+    SimCtl("scan s1 hold 1");
+    SCAN_CHECK_EQ(ScanLockDev(c.iSock, c.iFd, ScanSettings(24, 20, 40, 300, false)), 0);
+    USBScanStartRes start = {};
+    USBScanRecordRes rec = {};
+    SCAN_CHECK(ScanStartDev(c.iSock, c.iFd, start) && start.result == 0);
+    SCAN_CHECK(ScanReadRecord(c.iSock, rec) && rec.st == 9 && rec.result == 0);
+    SCAN_CHECK(WaitUntil([] { return Info("s1", "waiting") == "1"; }));
+    SCAN_CHECK(SimCtl("queue s1 bulkin 1B5302000A008000" + std::string(46, '0') + " 0x82"));
+    SCAN_CHECK(ScanReadRecord(c.iSock, rec) && rec.result == 9 && rec.dataSize == 0);
+    SCAN_CHECK(CountLines(c_strErrLog, "ScanRecord answer too short: dataSize = 10") == 1);
     SimCtl("clear s1");
     close(c.iSock);
 }
@@ -465,7 +479,7 @@ int main(int argc, char **argv)
     TestTwoPagesAndTwoScans();
     TestDeleteRefusals();
     TestAbort();
-    TestDeviceAbort();
+    TestDeviceEndings();
     TestReopenAndUnplug();
     TestTwoClients();
     SCAN_CHECK(WaitUntil([] { return ScanZombieCount() == 0; }));

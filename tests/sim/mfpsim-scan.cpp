@@ -57,8 +57,10 @@ stSimScanner &Scanner(const stSimDevice &dev)
 
 Bytes Answer(uint8_t cls, uint8_t code, uint8_t flag, const Bytes &data = {}, uint8_t reserved = 0)
 {
-    Bytes b{c_ucStart, cls, code, 0, uint8_t(data.size()), uint8_t(data.size() >> 8), flag, reserved};
-    b.insert(b.end(), data.begin(), data.end());
+    Bytes b(8 + data.size());
+    const uint8_t head[8] = {c_ucStart, cls, code, 0, uint8_t(data.size()), uint8_t(data.size() >> 8), flag, reserved};
+    std::copy(head, head + 8, b.begin());
+    std::copy(data.begin(), data.end(), b.begin() + 8);
     return b;
 }
 

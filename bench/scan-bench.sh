@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# bench/scan-bench.sh   (as root, from the source root)
+#
+# Throughput of the installed scan daemon: one 300-dpi A4 24-bit page (2480 x 3508, about
+# 26 MB) from the emulated USB scanner, through the daemon into its page file, against the
+# same bytes read by a plain usbfs loop with the same 512-byte requests, in the same run.
+# Both go through the same emulation (umockdev plus the simulator's forwarded usbfs
+# calls), so the ratio shows what the daemon adds; the absolute rates are the emulator's.
+# Prints both throughputs, the ratio (target: the daemon at least 80 % of the plain loop)
+# and the daemon's CPU time per MB (its connection and data process).
+# Builds a Release tree in build-bench (no sanitizers) with cmake --build, nothing else.
+set -euo pipefail
+
+if [ "${1:-}" != --inner ]; then
+  [ "$(id -u)" -eq 0 ] || { echo "scan-bench: run as root" >&2; exit 2; }
+  [ -x tests/harness/orvo-sandbox ] && [ -f CMakeLists.txt ] ||
+    { echo "scan-bench: run from the source root" >&2; exit 2; }
+  src=$(pwd)
+  build=${ORVO_BENCH_BUILD:-$src/build-bench}
+  if [ ! -f "$build/CMakeCache.txt" ]; then
+    cmake -S "$src" -B "$build" -DCMAKE_BUILD_TYPE=Release -DORVO_SANITIZE=OFF \
+      -DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache > /dev/null
+  fi
+  cmake --build "$build" -j2 > /dev/null
+  export ORVO_BUILD_DIR=$build ORVO_SOURCE_DIR=$src
+  exec "$src/tests/harness/orvo-sandbox" -- "$src/bench/scan-bench.sh" --inner "$@"
+fi
+
+SCAN_WORK=$(mktemp -d "${TMPDIR:-/tmp}/scanbench.XXXXXX")
+export TMPDIR=$SCAN_WORK
+. "$ORVO_SOURCE_DIR/tests/sim/simfx.sh"
+. "$ORVO_SOURCE_DIR/tests/scandaemon/scanfx.sh"
+trap 'sim_stop; rm -rf "$SCAN_WORK"' EXIT
+scan_sim_start "$SCAN_WORK/ctl" --usb s1:K20NW:AB1234
+sim_ctl scan s1 chunk 32768 > /dev/null
+scan_daemon_start
+"$ORVO_BUILD_DIR/tests/scandaemon/scan_bench_client" "$SCAN_WORK/ctl"
