@@ -5,8 +5,10 @@
  * Plain C, usable from C and C++, nothing to link. The daemon, its clients (the SANE
  * backend, the tests) include this one file, so every side reads the same layout.
  *
- * Every request is a 32-bit command code followed by the command's request record; a
- * reply is a record sent as it is. Integers are little-endian (the daemon and its
+ * Every request is a 32-bit command code followed by the command's request record, sent
+ * in one call (the daemon takes the record with one receive); a reply is a record sent as
+ * it is. During a scan the record replies come from the scan's own process on the same
+ * connection, so a client reads them only while it waits for records. Integers are little-endian (the daemon and its
  * clients share the host, an x86/ARM little-endian machine), booleans one byte, records
  * keep the natural alignment padding of their fields. Strings are NUL-terminated in
  * fixed arrays. The sizes and offsets below are the protocol: the asserts keep them.
