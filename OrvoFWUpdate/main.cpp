@@ -1,11 +1,15 @@
 #include "widget.h"
 #include "FWUpdateResources.h"
+#include "orvo-log.h"
+#include "orvo-paths.h"
 
 #include <QApplication>
 
 int main(int argc, char *argv[])
 {
     QApplication a(argc, argv);
+    // Logging stays off: the updater's log calls write nothing unless switched on here.
+    SetLogTarget(OrvoLogPath(), "log_fwupdate");
     RegisterFWUpdateResources();
     Widget w;
     w.show();

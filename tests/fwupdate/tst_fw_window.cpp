@@ -7,6 +7,7 @@
 #include "fw-fixture.h"
 #include "widget.h"
 
+#include <QFileDialog>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QProcess>
@@ -30,6 +31,7 @@ private slots:
     void checksBeforeTransfer_data();
     void checksBeforeTransfer();
     void confirmationCancelled();
+    void browse();
     void checkFWFile();
     void checkFWFileBound();
     void resultTexts();
@@ -232,6 +234,47 @@ void TstFWWindow::confirmationCancelled()
     w.findChild<QPushButton *>("buttonOK")->click();
     QCOMPARE(hand.listMessages.size(), 3);
     QCOMPARE(hand.listMessages.at(2), QString("打印机正在升级中，请等待当前升级完成后再试！"));
+}
+
+// The file dialog starts at the home directory, or at the path already there, shows the
+// ".fls" filter, and replaces the path only when a file is chosen.
+void TstFWWindow::browse()
+{
+    WriteFWPrinterList({});
+    MakeImageFile(tmp.filePath("a.fls"), 10, 1);
+    Widget w;
+    auto *line = w.findChild<QLineEdit *>("lineFilePath");
+    QStringList seen;
+    QString choose;   // empty: cancel
+    QTimer hand;
+    hand.setInterval(10);
+    connect(&hand, &QTimer::timeout, this, [&]() {
+        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        if (!dialog || !dialog->isVisible())
+            return;
+        seen << dialog->windowTitle() << dialog->directory().absolutePath() << dialog->nameFilters().join(';');
+        if (choose.isEmpty()) {
+            dialog->reject();
+        } else {
+            dialog->selectFile(choose);
+            static_cast<QDialog *>(dialog)->accept();
+        }
+    });
+    hand.start();
+    w.findChild<QPushButton *>("buttonBrowse")->click();
+    QCOMPARE(seen, (QStringList{"选择您要升级的固件：", QDir::homePath(), "fls Files(*.fls)"}));
+    QCOMPARE(line->text(), QString());
+
+    choose = tmp.filePath("a.fls");
+    seen.clear();
+    line->setText(tmp.path());
+    w.findChild<QPushButton *>("buttonBrowse")->click();
+    QCOMPARE(seen.value(1), tmp.path());
+    QCOMPARE(line->text(), tmp.filePath("a.fls"));
+
+    choose.clear();
+    w.findChild<QPushButton *>("buttonBrowse")->click();
+    QCOMPARE(line->text(), tmp.filePath("a.fls"));
 }
 
 void TstFWWindow::checkFWFile()
