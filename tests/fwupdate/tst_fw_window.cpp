@@ -37,6 +37,7 @@ private slots:
     void resultTexts();
     void lockExclusive();
     void lockReleasedWhenHolderDies();
+    void lockUnusableDoesNotStopUpdate();
     void progressDialog();
 
 private:
@@ -377,6 +378,27 @@ void TstFWWindow::lockReleasedWhenHolderDies()
     holder.kill();
     QVERIFY(holder.waitForFinished(20000));
     QCOMPARE(TakeFWUpdateLock(lock), int(FWLOCK_TAKEN));
+}
+
+// A lock file that can be neither opened nor made leaves the update unguarded rather than
+// impossible: the transfer runs (and, with no printer on this bus, fails to connect).
+void TstFWWindow::lockUnusableDoesNotStopUpdate()
+{
+    const QString lockPath = FWUpdateLockPath();
+    QFile::remove(lockPath);
+    QVERIFY(QFile::link(tmp.filePath("no-such-dir/lock"), lockPath));
+    stFWUpdateLock lock;
+    QCOMPARE(TakeFWUpdateLock(lock), int(FWLOCK_UNAVAILABLE));
+
+    WriteFWPrinterList({MakeFWInfo("Office", "Orvo K40N", CONNECT_USB, "Orvo/K40N?serial=A1")});
+    MakeImageFile(tmp.filePath("fw.fls"), 100, 1);
+    Widget w;
+    w.findChild<QTableWidget *>("tablePrinterList")->setCurrentCell(0, 0);
+    w.findChild<QLineEdit *>("lineFilePath")->setText(tmp.filePath("fw.fls"));
+    ModalHand hand;
+    w.findChild<QPushButton *>("buttonOK")->click();
+    QCOMPARE(hand.listMessages, (QStringList{"是否升级打印机 Office ？", "连接打印机失败，请检查连接状态！"}));
+    QVERIFY(QFile::remove(lockPath));
 }
 
 void TstFWWindow::progressDialog()
