@@ -5,12 +5,29 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QFile>
+#include <QMessageBox>
 #include <QPushButton>
 
 QString AutoStartDirPath()
 {
     return QStringLiteral("/opt/apps/orvo-printer-k500/entries/autostart/");
 }
+
+QString UserAutoStartDirPath()
+{
+    // The freedesktop autostart folder: the user's desktop starts what it holds at login.
+    QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (!QDir::isAbsolutePath(config))
+        config = QDir::homePath() + "/.config";
+    return config + "/autostart/";
+}
+
+namespace {
+QStringList AutoStartDirs()
+{
+    return {UserAutoStartDirPath(), AutoStartDirPath()};
+}
+} // namespace
 
 QString AutoStartFileName()
 {
@@ -52,18 +69,29 @@ AppSetting::~AppSetting()
 
 bool AppSetting::ReadAutoStartOption()
 {
-    return QFile::exists(AutoStartDirPath() + AutoStartFileName());
+    for (const QString &dir : AutoStartDirs()) {
+        if (QFile::exists(dir + AutoStartFileName()))
+            return true;
+    }
+    return false;
 }
 
 bool AppSetting::SaveAutoStartOption(bool enable)
 {
-    const QString target = AutoStartDirPath() + AutoStartFileName();
-    if (enable) {
-        QDir().mkpath(AutoStartDirPath());
-        // An existing entry is kept: the copy then fails and leaves it in place.
-        return QFile::copy(strSourceDir + "/" + AutoStartFileName(), target);
+    const QString source = strSourceDir + "/" + AutoStartFileName();
+    bool anyEntry = false;
+    for (const QString &dir : AutoStartDirs()) {
+        const QString target = dir + AutoStartFileName();
+        if (enable) {
+            // An existing entry is kept as it is.
+            if (!QFile::exists(target) && QFile::exists(source) && QDir().mkpath(dir))
+                QFile::copy(source, target);
+        } else {
+            QFile::remove(target);
+        }
+        anyEntry = anyEntry || QFile::exists(target);
     }
-    return QFile::remove(target);
+    return enable == anyEntry;
 }
 
 void AppSetting::InitOption()
@@ -73,7 +101,19 @@ void AppSetting::InitOption()
 
 void AppSetting::SaveOption()
 {
-    SaveAutoStartOption(pForm->checkBoxAutoStart->checkState() != Qt::Unchecked);
+    const bool enable = pForm->checkBoxAutoStart->checkState() != Qt::Unchecked;
+    if (!SaveAutoStartOption(enable)) {
+        const QString head = enable ? QStringLiteral("无法写入开机启动项：") : QStringLiteral("无法删除开机启动项：");
+        ShowSaveFailed(head + "\n" + AutoStartDirs().join('\n'));
+    }
+}
+
+void AppSetting::ShowSaveFailed(const QString &text)
+{
+    auto *box = new QMessageBox(QMessageBox::Warning, windowTitle(), text, QMessageBox::Ok, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setObjectName("messageBoxAutoStart");
+    box->show();
 }
 
 void AppSetting::on_pushButtonOK_clicked()

@@ -1,4 +1,5 @@
-// Which tray balloon a printer's new state announces: its first error, or else its first warning.
+// Which tray balloon a printer's new state announces: the errors and warnings it did not have
+// in the state last announced (previous), errors first, one line each; none when nothing is new.
 #pragma once
 #include "orvo-records.h"
 
@@ -11,7 +12,7 @@ struct stTrayBalloon {
     QString strText;
 };
 
-stTrayBalloon GetStatusBalloon(const stPrinterState &state, int language);
+stTrayBalloon GetStatusBalloon(const stPrinterState &state, const stPrinterState &previous, int language);
 
 // How long a balloon stays up.
 constexpr int c_iBalloonMs = 3000;

@@ -31,8 +31,14 @@ int TrdGetPrinterStatus::GetPrinterStatusFile(const QString &name, bool force)
     const QDateTime modified = info.lastModified();
     if (!force && modified == dtLastModified)
         return 1;
+    // A file that does not parse counts as missing in every cycle until it changes: its
+    // time is not remembered, so the printer goes off-line as without a file.
+    if (!ParseStatusFile(path, stOwnState)) {
+        dtLastModified = QDateTime();
+        return -1;
+    }
     dtLastModified = modified;
-    return ParseStatusFile(path, stOwnState) ? 0 : -1;
+    return 0;
 }
 
 bool TrdGetPrinterStatus::CheckPrinterStatusOnce()

@@ -1,6 +1,6 @@
 // Follows one printer's status file: parses it when its modification time changes (every
 // cycle while the printer is shown off-line), declares the printer off-line after eleven
-// failed cycles, and cancels the queue's current job when the printer starts cancelling.
+// failed cycles (a missing file or one that does not parse), and cancels the queue's current job when the printer starts cancelling.
 #pragma once
 #include "ToolPrinterList.h"
 #include "UtilThreadBase.h"

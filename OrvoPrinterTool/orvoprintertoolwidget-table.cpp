@@ -75,8 +75,9 @@ void OrvoPrinterToolWidget::SlotUpdatePrinterList()
         table->setItem(i, 2, new QTableWidgetItem(GetInkLineText(offline)));
         table->setItem(i, 3, new QTableWidgetItem(GetStatusText(PS_OFFLINE, iLanguageIndex)));
     }
-    // Workers are never removed: surplus ones idle, and a later growth adds new ones.
-    for (int i = iStatusThreadCount; i < n; ++i)
+    // Workers are never removed: surplus ones idle and serve their row again when the list
+    // grows back, so there are never more workers than the longest list seen.
+    for (int i = int(listStatusWorker.size()); i < n; ++i)
         AddStatusWorker(i);
     iStatusThreadCount = n;
     DebugOutputPrinterInfo();
@@ -96,7 +97,10 @@ void OrvoPrinterToolWidget::SlotUpdatePrinterStatus(int row)
         return;
 
     table->item(row, 2)->setText(GetInkLineText(record.stState));
-    const stTrayBalloon balloon = GetStatusBalloon(record.stState, iLanguageIndex);
+    // Only errors and warnings that were not there at the printer's last update are announced.
+    const stTrayBalloon balloon = GetStatusBalloon(record.stState, hashAnnounced.value(record.stInfo.strPrinterName),
+                                                   iLanguageIndex);
+    hashAnnounced.insert(record.stInfo.strPrinterName, record.stState);
     if (balloon.bShow)
         ShowTrayMessage(record.stInfo.strPrinterName, balloon.strText, balloon.enIcon, c_iBalloonMs);
     table->item(row, 3)->setText(GetStatusCellText(record.stState, iLanguageIndex));

@@ -140,6 +140,8 @@ void OrvoPrinterToolWidget::SlotTrayActionShow()
     if (isActiveWindow())
         return;
     setWindowFlags(Qt::Window);
+    // Resetting the flags brings every title-bar button back: choose the set again.
+    RemoveMaximizeButton(this);
     showNormal();
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 #include "ToolPrinterList.h"
 
+#include <QHash>
 #include <QList>
 #include <QSystemTrayIcon>
 #include <QWidget>
@@ -84,6 +85,7 @@ private:
     QThread *pDeviceManageThread = nullptr;
     AppSetting *pAppSetting = nullptr;
     stToolPrinterList stPrinterList;
+    QHash<QString, stPrinterState> hashAnnounced;   // per queue: the state its last balloon saw
     int iStatusThreadCount = 0;
     int iLanguageIndex = 0;
 };

@@ -1,28 +1,76 @@
-// The autostart dialog against the installed entry file and the real autostart directory.
+// The autostart dialog against the installed entry file and the real autostart folders: the
+// user's own and the suite's fixed one. The cases named "asUser" run as a user who is not
+// root (tool_autostart_user), for whom the fixed folder under /opt is not writable.
 #include "AppSetting.h"
 #include "ToolEntry.h"
 #include "orvo-paths.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QtTest>
+
+#include <unistd.h>
 
 class TstToolAutostart : public QObject
 {
     Q_OBJECT
 private slots:
+    void init();
+    void cleanup();
     void form();
     void okCheckedCopies();
     void okUncheckedDeletes();
     void cancelAndCloseKeep();
     void existingEntryIsKept();
+    void asUserWritesOwnFolder();
+    void asUserFollowsXdgConfigHome();
+    void asUserNeitherWritable();
 
 private:
     static QString Target() { return AutoStartDirPath() + AutoStartFileName(); }
+    static QString UserTarget() { return UserAutoStartDirPath() + AutoStartFileName(); }
     static QString Source() { return OrvoBinPath() + AutoStartFileName(); }
+    static bool SameAsSource(const QString &path)
+    {
+        QFile a(Source()), b(path);
+        return a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly) && a.readAll() == b.readAll();
+    }
+    // The message box that says the option could not be saved, when one is showing.
+    static QMessageBox *FailureBox()
+    {
+        for (QWidget *w : QApplication::allWidgets()) {
+            auto *box = qobject_cast<QMessageBox *>(w);
+            if (box && box->isVisible())
+                return box;
+        }
+        return nullptr;
+    }
+    QByteArray strXdgConfigHome;
 };
+
+void TstToolAutostart::init()
+{
+    strXdgConfigHome = qgetenv("XDG_CONFIG_HOME");
+    const bool asUser = QByteArray(QTest::currentTestFunction()).startsWith("asUser");
+    if (asUser && getuid() == 0)
+        QSKIP("runs as a user who is not root (tool_autostart_user)");
+    if (!asUser && getuid() != 0)
+        QSKIP("runs as root (tool_autostart)");
+}
+
+void TstToolAutostart::cleanup()
+{
+    qputenv("XDG_CONFIG_HOME", strXdgConfigHome);
+    if (strXdgConfigHome.isEmpty())
+        qunsetenv("XDG_CONFIG_HOME");
+    QFile::remove(UserTarget());
+    if (getuid() == 0)
+        QFile::remove(Target());
+}
 
 void TstToolAutostart::form()
 {
@@ -57,11 +105,11 @@ void TstToolAutostart::okCheckedCopies()
     dlg.Form().checkBoxAutoStart->setChecked(true);
     QTest::mouseClick(dlg.Form().pushButtonOK, Qt::LeftButton);
     QVERIFY(!dlg.isVisible());
-    QVERIFY(QFile::exists(Target()));
-    QFile a(Source()), b(Target());
-    QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
-    QCOMPARE(b.readAll(), a.readAll());
+    // Both folders get the entry: the user's desktop reads its own, the fixed one is kept.
+    QVERIFY(SameAsSource(Target()));
+    QVERIFY(SameAsSource(UserTarget()));
     QVERIFY(dlg.Form().checkBoxAutoStart->isChecked());
+    QVERIFY(!FailureBox());
     // A new dialog starts from the file's presence.
     AppSetting again(OrvoBinPath());
     QVERIFY(again.Form().checkBoxAutoStart->isChecked());
@@ -79,8 +127,18 @@ void TstToolAutostart::okUncheckedDeletes()
     QTest::mouseClick(dlg.Form().pushButtonOK, Qt::LeftButton);
     QVERIFY(!QFile::exists(Target()));
     QVERIFY(!dlg.Form().checkBoxAutoStart->isChecked());
-    // Deleting again fails quietly; the box stays unchecked.
-    QVERIFY(!dlg.SaveAutoStartOption(false));
+    // Deleting again: nothing left to delete, nothing to report.
+    QVERIFY(dlg.SaveAutoStartOption(false));
+    QVERIFY(!FailureBox());
+
+    // An entry in the user's folder alone also counts, and unchecking deletes it.
+    QDir().mkpath(UserAutoStartDirPath());
+    QVERIFY(QFile::copy(Source(), UserTarget()));
+    AppSetting user(OrvoBinPath());
+    QVERIFY(user.Form().checkBoxAutoStart->isChecked());
+    user.Form().checkBoxAutoStart->setChecked(false);
+    QTest::mouseClick(user.Form().pushButtonOK, Qt::LeftButton);
+    QVERIFY(!QFile::exists(UserTarget()));
 }
 
 void TstToolAutostart::cancelAndCloseKeep()
@@ -120,17 +178,79 @@ void TstToolAutostart::existingEntryIsKept()
     own.write("[Desktop Entry]\nType=Application\nName=mine\nExec=true\n");
     own.close();
     AppSetting dlg(OrvoBinPath());
-    QVERIFY(!dlg.SaveAutoStartOption(true));
+    QVERIFY(dlg.SaveAutoStartOption(true));
     QVERIFY(own.open(QIODevice::ReadOnly));
     QVERIFY(own.readAll().contains("Name=mine"));
+    QVERIFY(SameAsSource(UserTarget()));
 
-    // Without the source file nothing is copied and the box falls back to unchecked.
+    // Without the source file nothing is copied, the box falls back to unchecked, and a
+    // message says so.
     QFile::remove(Target());
+    QFile::remove(UserTarget());
     AppSetting nowhere("/opt/nowhere");
+    nowhere.show();
     nowhere.Form().checkBoxAutoStart->setChecked(true);
     QTest::mouseClick(nowhere.Form().pushButtonOK, Qt::LeftButton);
     QVERIFY(!QFile::exists(Target()));
+    QVERIFY(!QFile::exists(UserTarget()));
     QVERIFY(!nowhere.Form().checkBoxAutoStart->isChecked());
+    QMessageBox *box = FailureBox();
+    QVERIFY(box);
+    QVERIFY(box->text().contains(UserAutoStartDirPath()));
+    box->close();
+}
+
+void TstToolAutostart::asUserWritesOwnFolder()
+{
+    QVERIFY(!QFileInfo("/opt").isWritable());
+    QCOMPARE(UserAutoStartDirPath(), QDir::homePath() + "/.config/autostart/");
+    AppSetting dlg(OrvoBinPath());
+    dlg.show();
+    QVERIFY(!dlg.Form().checkBoxAutoStart->isChecked());
+    dlg.Form().checkBoxAutoStart->setChecked(true);
+    QTest::mouseClick(dlg.Form().pushButtonOK, Qt::LeftButton);
+    QVERIFY(SameAsSource(UserTarget()));
+    QVERIFY(!QFile::exists(Target()));
+    QVERIFY(!FailureBox());
+    AppSetting again(OrvoBinPath());
+    QVERIFY(again.Form().checkBoxAutoStart->isChecked());
+    again.show();
+    again.Form().checkBoxAutoStart->setChecked(false);
+    QTest::mouseClick(again.Form().pushButtonOK, Qt::LeftButton);
+    QVERIFY(!QFile::exists(UserTarget()));
+    QVERIFY(!again.Form().checkBoxAutoStart->isChecked());
+    QVERIFY(!FailureBox());
+}
+
+void TstToolAutostart::asUserFollowsXdgConfigHome()
+{
+    const QString config = QDir::homePath() + "/elsewhere";
+    qputenv("XDG_CONFIG_HOME", config.toLocal8Bit());
+    QCOMPARE(UserAutoStartDirPath(), config + "/autostart/");
+    AppSetting dlg(OrvoBinPath());
+    dlg.show();
+    dlg.Form().checkBoxAutoStart->setChecked(true);
+    QTest::mouseClick(dlg.Form().pushButtonOK, Qt::LeftButton);
+    QVERIFY(SameAsSource(config + "/autostart/" + AutoStartFileName()));
+    QVERIFY(!QFile::exists(QDir::homePath() + "/.config/autostart/" + AutoStartFileName()));
+    QVERIFY(dlg.Form().checkBoxAutoStart->isChecked());
+}
+
+void TstToolAutostart::asUserNeitherWritable()
+{
+    qputenv("XDG_CONFIG_HOME", "/opt/not-for-users");
+    AppSetting dlg(OrvoBinPath());
+    dlg.show();
+    dlg.Form().checkBoxAutoStart->setChecked(true);
+    QTest::mouseClick(dlg.Form().pushButtonOK, Qt::LeftButton);
+    QVERIFY(!dlg.Form().checkBoxAutoStart->isChecked());
+    QMessageBox *box = FailureBox();
+    QVERIFY(box);
+    QCOMPARE(box->icon(), QMessageBox::Warning);
+    QVERIFY(box->text().startsWith("无法写入开机启动项"));
+    QVERIFY(box->text().contains("/opt/not-for-users/autostart/"));
+    QVERIFY(box->text().contains(AutoStartDirPath()));
+    box->close();
 }
 
 QTEST_MAIN(TstToolAutostart)

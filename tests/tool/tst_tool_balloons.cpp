@@ -35,21 +35,41 @@ void TstToolBalloons::errorBalloon()
     QTRY_COMPARE_WITH_TIMEOUT(w.listBalloon.size(), 1, 3000);
     const stBalloon b = w.listBalloon.first();
     QCOMPARE(b.strTitle, QString("Orvo-B"));
-    QCOMPARE(b.strText, QString("彩色墨水已用完，请在打印机上操作"));
+    // Both errors and the warning appeared: one line each, errors first.
+    QVERIFY(b.strText.startsWith("彩色墨水已用完，请在打印机上操作\n"));
+    QCOMPARE(b.strText.split('\n').size(), 3);
+    QVERIFY(b.strText.endsWith("\n墨水量低"));
     QCOMPARE(b.enIcon, QSystemTrayIcon::Critical);
     QCOMPARE(b.iMs, 3000);
     QCOMPARE(CellText(w, 1, 3), QString("彩色墨水已用完，请在打印机上操作"));
     QCOMPARE(CellText(w, 1, 2), QString("青色：高   红色：中   黄色：较低   黑色：低"));
     QCOMPARE(CellText(w, 0, 3), QString("脱机"));
 
-    // The error stays: announced once.
-    QTest::qWait(2500);
+    // The errors stay while the inks change: the row follows, no second balloon.
+    p.iBlack = 90;
+    QVERIFY(WriteStatusFile("Orvo-B", BuildResponse(p)));
+    QTRY_COMPARE_WITH_TIMEOUT(CellText(w, 1, 2), QString("青色：高   红色：中   黄色：较低   黑色：高"), 3000);
     QCOMPARE(w.listBalloon.size(), 1);
+    // One error goes, the other stays: nothing new to announce.
+    p.listError = {0x6151};
+    QVERIFY(WriteStatusFile("Orvo-B", BuildResponse(p)));
+    const auto errors = [&w] {
+        QMutexLocker lock(&w.PrinterList().mutexList);
+        return w.PrinterList().listPrinter.at(1).stState.listError.size();
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(errors(), 1, 3000);
+    QCOMPARE(w.listBalloon.size(), 1);
+    // It comes back: announced again, alone.
+    p.listError = {0x6151, 0x6100};
+    QVERIFY(WriteStatusFile("Orvo-B", BuildResponse(p)));
+    QTRY_COMPARE_WITH_TIMEOUT(w.listBalloon.size(), 2, 3000);
+    QCOMPARE(w.listBalloon.at(1).enIcon, QSystemTrayIcon::Critical);
+    QVERIFY(!w.listBalloon.at(1).strText.contains('\n'));
 
     // A signal for a row that does not exist changes nothing.
     w.SlotUpdatePrinterStatus(5);
     w.SlotUpdatePrinterStatus(-1);
-    QCOMPARE(w.listBalloon.size(), 1);
+    QCOMPARE(w.listBalloon.size(), 2);
     QCOMPARE(w.DeviceTable()->rowCount(), 2);
 }
 
@@ -61,7 +81,7 @@ void TstToolBalloons::warningWhilePrinting()
 
     stSimPrinter p;
     p.byStatus = 0x10;
-    p.listWarning = {0x6163, 0x6160};   // cyan low first: no Chinese text
+    p.listWarning = {0x6163};   // cyan low: no Chinese text
     p.iBlue = 10;
     QVERIFY(WriteStatusFile("Orvo-W", BuildResponse(p)));
     QTRY_COMPARE_WITH_TIMEOUT(w.listBalloon.size(), 1, 3000);
@@ -70,26 +90,32 @@ void TstToolBalloons::warningWhilePrinting()
     QCOMPARE(w.listBalloon.at(0).strTitle, QString("Orvo-W"));
     QCOMPARE(CellText(w, 0, 3), QString("正在打印()"));
 
-    p.listWarning = {0x6160};
+    // A second warning appears before the first: only it is announced.
+    p.listWarning = {0x6160, 0x6163};
     QVERIFY(WriteStatusFile("Orvo-W", BuildResponse(p)));
     QTRY_COMPARE_WITH_TIMEOUT(w.listBalloon.size(), 2, 3000);
     QCOMPARE(w.listBalloon.at(1).strText, QString("墨水量低"));
     QCOMPARE(CellText(w, 0, 3), QString("正在打印(墨水量低)"));
 
-    // Ready with the same warning: the status text alone, and the same balloon.
+    // Ready with the same warning: the status text alone, and no second balloon.
     p.byStatus = 0x00;
+    QVERIFY(WriteStatusFile("Orvo-W", BuildResponse(p)));
+    QTRY_COMPARE_WITH_TIMEOUT(CellText(w, 0, 3), QString("就绪"), 3000);
+    QCOMPARE(w.listBalloon.size(), 2);
+
+    // All clear: the row changes, no balloon.
+    p.listWarning.clear();
+    p.iBlue = 90;
+    QVERIFY(WriteStatusFile("Orvo-W", BuildResponse(p)));
+    QTRY_COMPARE_WITH_TIMEOUT(CellText(w, 0, 2), QString("青色：高   红色：无   黄色：无   黑色：无"), 3000);
+    QCOMPARE(w.listBalloon.size(), 2);
+
+    // The warning appears again: announced again.
+    p.listWarning = {0x6160};
     QVERIFY(WriteStatusFile("Orvo-W", BuildResponse(p)));
     QTRY_COMPARE_WITH_TIMEOUT(w.listBalloon.size(), 3, 3000);
     QCOMPARE(w.listBalloon.at(2).strText, QString("墨水量低"));
     QCOMPARE(w.listBalloon.at(2).enIcon, QSystemTrayIcon::Warning);
-    QCOMPARE(CellText(w, 0, 3), QString("就绪"));
-
-    // All clear: the row changes, no balloon.
-    p.listWarning.clear();
-    QVERIFY(WriteStatusFile("Orvo-W", BuildResponse(p)));
-    QTRY_COMPARE_WITH_TIMEOUT(CellText(w, 0, 2), QString("青色：低   红色：无   黄色：无   黑色：无"), 3000);
-    QTest::qWait(1500);
-    QCOMPARE(w.listBalloon.size(), 3);
 }
 
 void TstToolBalloons::counterChangeIsSilent()
@@ -106,24 +132,22 @@ void TstToolBalloons::counterChangeIsSilent()
     QTRY_COMPARE_WITH_TIMEOUT(w.listBalloon.size(), 1, 3000);
 
     // Waste toner and page counter only: nothing visible changed, no balloon.
+    const auto pages = [&w] {
+        QMutexLocker lock(&w.PrinterList().mutexList);
+        return w.PrinterList().listPrinter.at(0).stState.dwNumberOfPages;
+    };
     p.iWaste = 300;
-    QVERIFY(WriteStatusFile("Orvo-C", BuildResponse(p)));
-    QTest::qWait(1600);
     p.iPages = 1234;
     QVERIFY(WriteStatusFile("Orvo-C", BuildResponse(p)));
-    QTest::qWait(1600);
+    // The file was read all the same.
+    QTRY_COMPARE_WITH_TIMEOUT(pages(), uint64_t(1234), 3000);
     QCOMPARE(w.listBalloon.size(), 1);
-    {
-        QMutexLocker lock(&w.PrinterList().mutexList);
-        // The files were read all the same.
-        QCOMPARE(w.PrinterList().listPrinter.at(0).stState.dwNumberOfPages, uint64_t(1234));
-    }
 
-    // An ink change with the warning still there: one more balloon.
+    // An ink change with the warning still there: the row changes, no balloon.
     p.iBlack = 30;
     QVERIFY(WriteStatusFile("Orvo-C", BuildResponse(p)));
-    QTRY_COMPARE_WITH_TIMEOUT(w.listBalloon.size(), 2, 3000);
-    QCOMPARE(CellText(w, 0, 2), QString("青色：无   红色：无   黄色：无   黑色：较低"));
+    QTRY_COMPARE_WITH_TIMEOUT(CellText(w, 0, 2), QString("青色：无   红色：无   黄色：无   黑色：较低"), 3000);
+    QCOMPARE(w.listBalloon.size(), 1);
 }
 
 QTEST_MAIN(TstToolBalloons)

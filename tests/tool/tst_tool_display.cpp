@@ -3,6 +3,7 @@
 #include "ToolEntry.h"
 #include "ToolBalloon.h"
 #include "orvo-statusview.h"
+#include "orvo-statustext.h"
 #include "tool-fixture.h"
 
 #include <QAction>
@@ -95,10 +96,30 @@ void TstToolDisplay::statusCellError()
     s.listError = {enErrorStatus(32), enErrorStatus(45)};
     s.listWarning = {enErrorStatus(25)};
     QCOMPARE(GetStatusCellText(s, 1), QString("彩色墨水已用完，请在打印机上操作"));
-    const stTrayBalloon b = GetStatusBalloon(s, 1);
+    // Appearing together, each error and the warning get a line, errors first.
+    stTrayBalloon b = GetStatusBalloon(s, {}, 1);
     QVERIFY(b.bShow);
     QCOMPARE(b.enIcon, QSystemTrayIcon::Critical);
-    QCOMPARE(b.strText, QString("彩色墨水已用完，请在打印机上操作"));
+    QCOMPARE(b.strText, GetErrorDescText(enErrorStatus(32), 1) + "\n" + GetErrorDescText(enErrorStatus(45), 1)
+                            + "\n" + GetErrorDescText(enErrorStatus(25), 1));
+    QVERIFY(b.strText.startsWith("彩色墨水已用完，请在打印机上操作\n"));
+
+    // Announced once: the same errors and warning again, or fewer of them, say nothing.
+    QVERIFY(!GetStatusBalloon(s, s, 1).bShow);
+    stTrayBalloon fewer = GetStatusBalloon(stPrinterState(), s, 1);
+    QVERIFY(!fewer.bShow);
+    // A new error beside the ones that stay: only the new one.
+    stPrinterState more = s;
+    more.listError.prepend(enErrorStatus(33));
+    b = GetStatusBalloon(more, s, 1);
+    QCOMPARE(b.enIcon, QSystemTrayIcon::Critical);
+    QCOMPARE(b.strText, GetErrorDescText(enErrorStatus(33), 1));
+    // A new warning while the errors stay: a warning balloon with that warning alone.
+    stPrinterState warned = s;
+    warned.listWarning.append(enErrorStatus(31));
+    b = GetStatusBalloon(warned, s, 1);
+    QCOMPARE(b.enIcon, QSystemTrayIcon::Warning);
+    QCOMPARE(b.strText, GetErrorDescText(enErrorStatus(31), 1));
 }
 
 void TstToolDisplay::statusCellWarning()
@@ -107,21 +128,21 @@ void TstToolDisplay::statusCellWarning()
     s.enCurrentStatus = PS_PRINTING;
     s.listWarning = {enErrorStatus(25), enErrorStatus(31)};
     QCOMPARE(GetStatusCellText(s, 1), QString("正在打印(墨水量低)"));
-    stTrayBalloon b = GetStatusBalloon(s, 1);
+    stTrayBalloon b = GetStatusBalloon(s, {}, 1);
     QCOMPARE(b.enIcon, QSystemTrayIcon::Warning);
-    QCOMPARE(b.strText, QString("墨水量低"));
+    QCOMPARE(b.strText, "墨水量低\n" + GetErrorDescText(enErrorStatus(31), 1));
 
     // Cyan low has no Chinese text: the parentheses stay, the balloon is empty.
     s.listWarning = {enErrorStatus(28)};
     QCOMPARE(GetStatusCellText(s, 1), QString("正在打印()"));
-    b = GetStatusBalloon(s, 1);
+    b = GetStatusBalloon(s, {}, 1);
     QVERIFY(b.bShow);
     QCOMPARE(b.strText, QString());
 
     s.enCurrentStatus = PS_READY;
     s.listWarning = {enErrorStatus(25)};
     QCOMPARE(GetStatusCellText(s, 1), QString("就绪"));
-    b = GetStatusBalloon(s, 1);
+    b = GetStatusBalloon(s, {}, 1);
     QCOMPARE(b.enIcon, QSystemTrayIcon::Warning);
     QCOMPARE(b.strText, QString("墨水量低"));
 }
@@ -130,10 +151,10 @@ void TstToolDisplay::statusCellReady()
 {
     stPrinterState s;
     QCOMPARE(GetStatusCellText(s, 1), QString("脱机"));
-    QVERIFY(!GetStatusBalloon(s, 1).bShow);
+    QVERIFY(!GetStatusBalloon(s, {}, 1).bShow);
     s.enCurrentStatus = PS_READY;
     QCOMPARE(GetStatusCellText(s, 1), QString("就绪"));
-    QVERIFY(!GetStatusBalloon(s, 1).bShow);
+    QVERIFY(!GetStatusBalloon(s, {}, 1).bShow);
     s.enCurrentStatus = PS_SCAN_BACK;
     QCOMPARE(GetStatusCellText(s, 1), QString("打印机任务中"));
 }
@@ -170,6 +191,14 @@ void TstToolDisplay::windowAndMenu()
     QVERIFY(!w.isVisible());
     w.SlotActivatedTrayIcon(QSystemTrayIcon::Trigger);
     QVERIFY(w.isVisible());
+    // Shown from the tray, the window keeps its title-bar buttons: no maximize.
+    QVERIFY(!(w.windowFlags() & Qt::WindowMaximizeButtonHint));
+    QVERIFY(w.windowFlags() & Qt::WindowMinimizeButtonHint);
+    QVERIFY(w.windowFlags() & Qt::WindowCloseButtonHint);
+    w.hide();
+    w.TrayMenu()->actions().at(0)->trigger();
+    QVERIFY(w.isVisible());
+    QVERIFY(!(w.windowFlags() & Qt::WindowMaximizeButtonHint));
     // The settings entry opens the dialog as a window of its own.
     w.TrayMenu()->actions().at(2)->trigger();
     QVERIFY(w.SettingDialog()->isVisible());

@@ -120,13 +120,25 @@ void TstToolWorkers::growth()
     QCOMPARE(w.StatusWorkers().size(), 3);
     QCOMPARE(w.StatusWorkerCount(), 1);
 
-    WritePrinterList(three);
-    QTRY_COMPARE_WITH_TIMEOUT(w.DeviceTable()->rowCount(), 3, 4000);
-    QCOMPARE(w.StatusWorkers().size(), 5);
-    QCOMPARE(w.StatusWorkers().at(3)->Index(), 1);
-    QCOMPARE(w.StatusWorkers().at(4)->Index(), 2);
+    // Growing back, the idle workers serve their rows again: no thread is added.
+    const QList<TrdGetPrinterStatus *> before = w.StatusWorkers();
+    for (int round = 0; round < 2; ++round) {
+        WritePrinterList(three.mid(0, 1));
+        QTRY_COMPARE_WITH_TIMEOUT(w.DeviceTable()->rowCount(), 1, 4000);
+        WritePrinterList(three);
+        QTRY_COMPARE_WITH_TIMEOUT(w.DeviceTable()->rowCount(), 3, 4000);
+    }
+    QCOMPARE(w.StatusWorkers(), before);
+    QCOMPARE(w.StatusThreads().size(), 3);
+    for (int i = 0; i < 3; ++i)
+        QCOMPARE(w.StatusWorkers().at(i)->Index(), i);
     for (QThread *t : w.StatusThreads())
         QVERIFY(t->isRunning());
+    // The third row is served: its status file reaches it.
+    stSimPrinter p;
+    p.iBlack = 90;
+    QVERIFY(WriteStatusFile("P2", BuildResponse(p)));
+    QTRY_COMPARE_WITH_TIMEOUT(CellText(w, 2, 2), QString("青色：无   红色：无   黄色：无   黑色：高"), 5000);
 }
 
 // One worker driven cycle by cycle, against a real status file.
@@ -232,12 +244,21 @@ void TstToolWorkers::sameBytesNewTime()
     QVERIFY(!worker.CheckPrinterStatusOnce());
     QCOMPARE(spy.count(), 1);
 
-    // Unparsable bytes count as a failed cycle and keep the shown state.
+    // Unparsable bytes count as a failed cycle and keep the shown state, in every cycle
+    // while the file stays as it is: after eleven the printer is off-line, as without a file.
     QVERIFY(WriteStatusFile("Same", bytes.left(20)));
-    QVERIFY(!worker.CheckPrinterStatusOnce());
-    QCOMPARE(list.listPrinter[0].stState.iFailCount, 1);
-    QCOMPARE(list.listPrinter[0].stState.dwRedInkRemainer, uint64_t(45));
+    for (int cycle = 1; cycle <= 10; ++cycle) {
+        QVERIFY(!worker.CheckPrinterStatusOnce());
+        QCOMPARE(list.listPrinter[0].stState.iFailCount, cycle);
+        QCOMPARE(list.listPrinter[0].stState.dwRedInkRemainer, uint64_t(45));
+    }
+    QVERIFY(worker.CheckPrinterStatusOnce());
+    QCOMPARE(list.listPrinter[0].stState.enCurrentStatus, PS_OFFLINE);
     QCOMPARE(worker.GetPrinterStatusFile("Missing", false), -1);
+    // Readable again: the next cycle shows it.
+    QVERIFY(WriteStatusFile("Same", bytes));
+    QVERIFY(worker.CheckPrinterStatusOnce());
+    QCOMPARE(list.listPrinter[0].stState.enCurrentStatus, PS_READY);
 }
 
 QTEST_MAIN(TstToolWorkers)
