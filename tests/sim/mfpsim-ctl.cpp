@@ -2,6 +2,7 @@
 
 #include <sstream>
 
+#include "mfpsim-netscan.h"
 #include "mfpsim-scan.h"
 #include "mfpsim-stream.h"
 #include "mfpsim-usb.h"
@@ -264,6 +265,8 @@ std::string RunControlCommand(const std::string &line, bool &quit)
             CmdClear(*dev);
         else if ((a[0] == "plug" || a[0] == "unplug") && a.size() == 2)
             CmdPlug(a[0] == "plug", *dev, r);
+        else if (a[0] == "netscan")
+            NetScanCommand(a, line, *dev, r.strData, r.strError);
         else if ((a[0] == "net" || a[0] == "usb") && a.size() == 4)
             CmdSwitch(a, *dev, r);
         else if (a[0] == "scan" && a.size() >= 3 && dev->bUsb) {

@@ -16,6 +16,7 @@
 
 #include "mfpsim-ctl.h"
 #include "mfpsim-net.h"
+#include "mfpsim-netscan.h"
 #include "mfpsim-stream.h"
 #include "mfpsim-usb.h"
 #include "mfpsim-usbfwd.h"
@@ -238,7 +239,7 @@ int RunSimulator(int argc, char **argv)
             d->iSlot = slot++;
             ok = UsbPlug(*d, err);
         } else {
-            ok = NetOpen(*d, err);
+            ok = NetOpen(*d, err) && NetScanOpen(*d, err);
         }
     }
     if (ok && !fwdPath.empty())
@@ -260,6 +261,7 @@ int RunSimulator(int argc, char **argv)
     if (listenFd >= 0)
         close(listenFd);
     unlink(ctlPath.c_str());
+    NetScanCloseAll();
     for (auto &d : SimDevices())
         if (d->iUdpFd >= 0)
             close(d->iUdpFd);
