@@ -8,7 +8,8 @@ set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 . "$here/install-deps.sh"
 apt_install "${PACKAGES[@]}" \
-  clang-14 libclang-rt-14-dev desktop-file-utils xvfb xauth fonts-wqy-microhei psmisc
+  clang-14 libclang-rt-14-dev desktop-file-utils xvfb xauth fonts-wqy-microhei psmisc \
+  libjpeg-dev
 
 BACKENDS=/var/cache/orvo-k500-test/backend
 if [ -x "$BACKENDS/socket" ] && [ -x "$BACKENDS/usb" ]; then
