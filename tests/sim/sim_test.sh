@@ -29,6 +29,15 @@ check '! sim_ctl get nosuch requests 2>/dev/null'
 check '[ "$(sim_ctl list | wc -l)" = 3 ]'
 check 'sim_ctl set field p2 product "Orvo K20NW"'
 check '[[ "$(sim_ctl get p2 status)" == *4F72766F204B32304E57* ]]'
+# The network device's scanner services answer on its address and record what they get.
+check '[ "$(sim_ctl netscan n1 count posts)" = 0 ]'
+exec 3<>/dev/tcp/127.0.0.2/80 || fail=1
+printf 'GET /netscan/capabilites HTTP/1.1\r\n\r\n' >&3
+caps=$(cat <&3)
+exec 3<&-
+check '[[ "$caps" == *$'"'"'\r\n\r\nDUPLEX=false\r\n'"'"'* && "$caps" == *MAXRES=1200* ]]'
+check '[ "$(sim_ctl netscan n1 requests)" = 474554202F6E65747363616E2F6361706162696C6974657320485454502F312E310D0A0D0A ]'
+check '! sim_ctl netscan p1 count posts 2>/dev/null'
 testbed=$UMOCKDEV_DIR
 sim_stop
 check '[ ! -e "$testbed" ] && [ ! -e "$work/ctl" ]'
