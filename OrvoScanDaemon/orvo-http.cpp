@@ -1,0 +1,62 @@
+#include "orvo-http.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <sys/socket.h>
+
+#include "orvo-scan-interim.h"
+#include "orvo-tcp.h"
+
+const char *orvo_http_body(const char *reply)
+{
+    if (reply[0] == '\r')
+        return reply;
+    const char *end = strstr(reply, "\r\n\r\n");
+    return end ? end + 4 : reply;
+}
+
+char *orvo_next_line(char **cursor)
+{
+    char *p = *cursor + strspn(*cursor, "\r\n");
+    if (!*p) {
+        *cursor = p;
+        return nullptr;
+    }
+    const size_t n = strcspn(p, "\r\n");
+    *cursor = p + n + (p[n] ? 1 : 0);
+    p[n] = '\0';
+    return p;
+}
+
+int orvo_http_exchange(const OrvoSocket *sock, const char *request, size_t len, char *reply, size_t replySize)
+{
+    reply[0] = '\0';
+    const int fd = orvo_init_tcp(sock->szScannerIP, c_iScanHttpPort);
+    if (fd < 0)
+        return 9;
+    if (!orvo_tcp_send_all(fd, request, len)) {
+        OrvoErr("[OrvoScanSDK] send msg error: %s(errno: %d)\n", strerror(errno), errno);
+        orvo_close_tcp(fd);
+        return 9;
+    }
+    const ssize_t n = recv(fd, reply, replySize - 1, MSG_WAITALL);
+    orvo_close_tcp(fd);
+    if (n <= 0) {
+        OrvoErr("[OrvoScanSDK] recv error");
+        return 9;
+    }
+    reply[n] = '\0';
+    return 0;
+}
+
+int orvo_http_form_request(char *out, size_t size, const char *path, const char *hostLine, const char *body)
+{
+    char lengthLine[64];
+    snprintf(lengthLine, sizeof lengthLine, "Content-Length: %d\r\n", int(strlen(body)));
+    return snprintf(out, size,
+                    "POST %s HTTP/1.1\r\nConnection: Keep-Alive\r\nContent-Type: application/x-www-form-urlencoded\r\n"
+                    "Accept: text/html, image/gif, image/jpeg, *;q=.2, */*; q=.2\r\nUser-Agent: HttpScanConnection\r\n"
+                    "%s%s\r\n%s",
+                    path, lengthLine, hostLine, body);
+}
