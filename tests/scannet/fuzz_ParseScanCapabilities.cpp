@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "orvo-capabilities.h"
+#include "OrvoCapabilities.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

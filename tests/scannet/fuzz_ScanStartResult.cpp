@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "orvo-http-scan.h"
+#include "OrvoHttpScan.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

@@ -7,9 +7,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "orvo-capabilities.h"
-#include "orvo-http-scan.h"
-#include "orvo-tcp-record.h"
+#include "OrvoCapabilities.h"
+#include "OrvoHttpScan.h"
+#include "OrvoTcpRecord.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "orvo-netrecords.h"
+#include "orvo-scan-interim.h"
 
 constexpr size_t c_iBlockHeaderSize = 18;
 

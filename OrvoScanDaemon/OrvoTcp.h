@@ -3,7 +3,7 @@
 #pragma once
 #include <cstddef>
 
-#include "orvo-netrecords.h"
+#include "orvo-scan-interim.h"
 
 constexpr int c_iScanTcpTimeoutSec = 5;
 

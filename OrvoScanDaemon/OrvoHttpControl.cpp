@@ -1,15 +1,15 @@
-#include "orvo-http-control.h"
+#include "OrvoHttpControl.h"
 
 #include <cstring>
 
-#include "orvo-http.h"
+#include "OrvoHttp.h"
 #include "orvo-scan-interim.h"
-#include "orvo-tcp.h"
+#include "OrvoTcp.h"
 
 int orvo_http_ScanAbort(OrvoSocket *sock)
 {
     if (!orvo_scanner_ip_valid(sock)) {
-        OrvoErr("[OrvoScanSDK] invalid scanner address\n");
+        OrvoLogErr("[OrvoScanSDK] invalid scanner address\n");
         return 4;
     }
     char hostLine[64];
@@ -23,14 +23,14 @@ int orvo_http_ScanAbort(OrvoSocket *sock)
     static char reply[c_iHttpReplySize];
     if (orvo_http_exchange(sock, request, size_t(len), reply, sizeof reply) != 0)
         return 9;
-    OrvoInfo("[OrvoScanSDK] orvo_http_ScanAbort Received : %s \n", reply);
+    OrvoLogInfo("[OrvoScanSDK] orvo_http_ScanAbort Received : %s \n", reply);
     return 0;
 }
 
 int orvo_http_adfstatus(OrvoSocket *sock, int32_t *pStatus)
 {
     if (!orvo_scanner_ip_valid(sock)) {
-        OrvoErr("[OrvoScanSDK] invalid scanner address\n");
+        OrvoLogErr("[OrvoScanSDK] invalid scanner address\n");
         return 4;
     }
     char hostLine[64];
@@ -41,20 +41,20 @@ int orvo_http_adfstatus(OrvoSocket *sock, int32_t *pStatus)
     static char reply[c_iHttpReplySize];
     if (orvo_http_exchange(sock, request, size_t(len), reply, sizeof reply) != 0)
         return 9;
-    OrvoInfo("[OrvoScanSDK] orvo_http_adfstatus Received : \n%s \n", reply);
+    OrvoLogInfo("[OrvoScanSDK] orvo_http_adfstatus Received : \n%s \n", reply);
     const size_t n = strlen(reply);
     const char last = n ? reply[n - 1] : '\0';
     if (last == '1') {
         *pStatus = ADF_STATUS_EMPTY;
-        OrvoInfo("[OrvoScanSDK] ADF_STATUS_EMPTY\n");
+        OrvoLogInfo("[OrvoScanSDK] ADF_STATUS_EMPTY\n");
     } else if (last == '2') {
         *pStatus = ADF_STATUS_LOADED;
-        OrvoInfo("[OrvoScanSDK] ADF_STATUS_LOADED\n");
+        OrvoLogInfo("[OrvoScanSDK] ADF_STATUS_LOADED\n");
     } else if (last == '3') {
         *pStatus = ADF_STATUS_PAPER_JAM;
-        OrvoInfo("[OrvoScanSDK] ADF_STATUS_PAPER_JAM\n");
+        OrvoLogInfo("[OrvoScanSDK] ADF_STATUS_PAPER_JAM\n");
     } else {
-        OrvoErr("[OrvoScanSDK] ADF status is invalid or not supported\n");
+        OrvoLogErr("[OrvoScanSDK] ADF status is invalid or not supported\n");
     }
     return 0;
 }

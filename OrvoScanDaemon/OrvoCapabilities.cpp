@@ -1,12 +1,12 @@
-#include "orvo-capabilities.h"
+#include "OrvoCapabilities.h"
 
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
-#include "orvo-http.h"
+#include "OrvoHttp.h"
 #include "orvo-scan-interim.h"
-#include "orvo-tcp.h"
+#include "OrvoTcp.h"
 
 namespace {
 
@@ -48,11 +48,11 @@ int orvo_SetScanCapabilities(ScannerCapabilities *caps, const char *key, const c
 int orvo_ParseScanCapabilities(ScannerCapabilities *caps, const char *reply)
 {
     const char *body = orvo_http_body(reply);
-    OrvoInfo("[OrvoScanSDK] orvo_ParseScanCapabilities \n%s\n", body);
+    OrvoLogInfo("[OrvoScanSDK] orvo_ParseScanCapabilities \n%s\n", body);
     const size_t size = strlen(body) + 1;
     char *copy = static_cast<char *>(malloc(size));
     if (!copy) {
-        OrvoErr("[OrvoScanSDK] orvo_ParseScanCapabilities out of memory\n");
+        OrvoLogErr("[OrvoScanSDK] orvo_ParseScanCapabilities out of memory\n");
         return 0;
     }
     memcpy(copy, body, size);
@@ -62,7 +62,7 @@ int orvo_ParseScanCapabilities(ScannerCapabilities *caps, const char *reply)
         if (!eq)
             continue;
         *eq = '\0';
-        OrvoInfo("[OrvoScanSDK] %s:%s\n", line, eq + 1);
+        OrvoLogInfo("[OrvoScanSDK] %s:%s\n", line, eq + 1);
         orvo_SetScanCapabilities(caps, line, eq + 1);
     }
     free(copy);
@@ -72,7 +72,7 @@ int orvo_ParseScanCapabilities(ScannerCapabilities *caps, const char *reply)
 int orvo_http_DeviceProperties(OrvoSocket *sock, ScannerCapabilities *caps)
 {
     if (!orvo_scanner_ip_valid(sock)) {
-        OrvoErr("[OrvoScanSDK] invalid scanner address\n");
+        OrvoLogErr("[OrvoScanSDK] invalid scanner address\n");
         return 4;
     }
     char hostLine[64];

@@ -1,4 +1,4 @@
-#include "orvo-http.h"
+#include "OrvoHttp.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -6,7 +6,7 @@
 #include <sys/socket.h>
 
 #include "orvo-scan-interim.h"
-#include "orvo-tcp.h"
+#include "OrvoTcp.h"
 
 const char *orvo_http_body(const char *reply)
 {
@@ -36,14 +36,14 @@ int orvo_http_exchange(const OrvoSocket *sock, const char *request, size_t len, 
     if (fd < 0)
         return 9;
     if (!orvo_tcp_send_all(fd, request, len)) {
-        OrvoErr("[OrvoScanSDK] send msg error: %s(errno: %d)\n", strerror(errno), errno);
+        OrvoLogErr("[OrvoScanSDK] send msg error: %s(errno: %d)\n", strerror(errno), errno);
         orvo_close_tcp(fd);
         return 9;
     }
     const ssize_t n = recv(fd, reply, replySize - 1, MSG_WAITALL);
     orvo_close_tcp(fd);
     if (n <= 0) {
-        OrvoErr("[OrvoScanSDK] recv error");
+        OrvoLogErr("[OrvoScanSDK] recv error");
         return 9;
     }
     reply[n] = '\0';

@@ -1,10 +1,10 @@
-#include "orvo-tcp-record.h"
+#include "OrvoTcpRecord.h"
 
 #include <cstdlib>
 #include <cstring>
 
 #include "orvo-scan-interim.h"
-#include "orvo-tcp.h"
+#include "OrvoTcp.h"
 
 namespace {
 
@@ -29,18 +29,18 @@ int SkipPageHeader(OrvoSocket *sock)
     long length = 0;
     if (orvo_tcp_recv_with_retry(sock->tcpFromScanner, header, sizeof header) != 0 ||
         !orvo_block_length(header + 6, 6, &length)) {
-        OrvoErr("[OrvoScanSDK] recv record scan data err\n");
+        OrvoLogErr("[OrvoScanSDK] recv record scan data err\n");
         return CloseWith(sock, 9);
     }
     char *skip = static_cast<char *>(malloc(size_t(length) + 1));
     if (!skip) {
-        OrvoErr("[OrvoScanSDK] realloc record headerBuffer error\n");
+        OrvoLogErr("[OrvoScanSDK] realloc record headerBuffer error\n");
         return CloseWith(sock, 10);
     }
     const int rc = orvo_tcp_recv_with_retry(sock->tcpFromScanner, skip, size_t(length));
     free(skip);
     if (rc != 0) {
-        OrvoErr("[OrvoScanSDK] recv record header data error\n");
+        OrvoLogErr("[OrvoScanSDK] recv record header data error\n");
         return CloseWith(sock, 9);
     }
     return 0;
@@ -62,45 +62,45 @@ bool orvo_block_length(const char *field, size_t width, long *length)
 
 int orvo_tcp_ScanRecord(OrvoSocket *sock, int32_t *pStatus, unsigned char **ppBuf, uint32_t *pBufSize, uint32_t *pLen)
 {
-    OrvoInfo("[OrvoScanSDK] ** %s\n", __func__);
+    OrvoLogInfo("[OrvoScanSDK] ** %s\n", __func__);
     *pStatus = SCAN_STATUS_OPERATION_CONTINUOUS;
     *pLen = 0;
     char header[c_iBlockHeaderSize];
     if (orvo_tcp_recv_with_retry(sock->tcpFromScanner, header, sizeof header) != 0) {
-        OrvoErr("[OrvoScanSDK] orvo_tcp_recv_with_retry blockdata err\n");
+        OrvoLogErr("[OrvoScanSDK] orvo_tcp_recv_with_retry blockdata err\n");
         return CloseWith(sock, 9);
     }
     if (memcmp(header, c_szNewFile, c_iBlockHeaderSize) == 0) {
-        OrvoInfo("[OrvoScanSDK] newFileFlag\n");
+        OrvoLogInfo("[OrvoScanSDK] newFileFlag\n");
         *pStatus = SCAN_STATUS_BEGIN_OF_PAGE;
         return SkipPageHeader(sock);
     }
     if (memcmp(header, c_szJobDone, c_iBlockHeaderSize) == 0) {
-        OrvoInfo("[OrvoScanSDK] jobDoneFlag\n");
+        OrvoLogInfo("[OrvoScanSDK] jobDoneFlag\n");
         *pStatus = SCAN_STATUS_END_OF_DATA;
         return CloseWith(sock, 5);
     }
     if (memcmp(header, c_szJobCancel, c_iBlockHeaderSize) == 0) {
-        OrvoInfo("[OrvoScanSDK] jobCancelFlag\n");
+        OrvoLogInfo("[OrvoScanSDK] jobCancelFlag\n");
         *pStatus = SCAN_STATUS_ABORTED_BY_DEVICE;
         return CloseWith(sock, 2);
     }
     long length = 0;
     if (!orvo_block_length(header + 6, 6, &length)) {
-        OrvoErr("[OrvoScanSDK] bad block header length\n");
+        OrvoLogErr("[OrvoScanSDK] bad block header length\n");
         return CloseWith(sock, 9);
     }
     if (*pBufSize < uint32_t(length) || !*ppBuf) {
         void *grown = realloc(*ppBuf, size_t(length) + 1);
         if (!grown) {
-            OrvoErr("[OrvoScanSDK] realloc bufSize err\n");
+            OrvoLogErr("[OrvoScanSDK] realloc bufSize err\n");
             return CloseWith(sock, 10);
         }
         *ppBuf = static_cast<unsigned char *>(grown);
         *pBufSize = uint32_t(length);
     }
     if (orvo_tcp_recv_with_retry(sock->tcpFromScanner, *ppBuf, size_t(length)) != 0) {
-        OrvoErr("[OrvoScanSDK] orvo_tcp_recv_with_retry recv err\n");
+        OrvoLogErr("[OrvoScanSDK] orvo_tcp_recv_with_retry recv err\n");
         return CloseWith(sock, 9);
     }
     *pLen = uint32_t(length);

@@ -2,7 +2,6 @@
 #pragma once
 #include <cstddef>
 
-#include "orvo-netrecords.h"
 #include "orvo-scan-interim.h"
 
 // Posted as IPADDRESS and in the scan start's Host line instead of this host's address; a
@@ -11,6 +10,9 @@ constexpr char c_szPlaceholderIP[] = "169.254.100.100";
 static_assert(sizeof c_szPlaceholderIP == 16, "the placeholder address has 15 characters");
 
 constexpr int c_iScanDataPort = 2080;
+
+enum TCPScanSource { SCAN_SOURCE_ADF = 0, SCAN_SOURCE_FLATBED = 7 };
+enum ResultScanPost { RESULT_SUCCESS = 0, RESULT_BADFIELD = 1, RESULT_DEVICEBUSY = 91 };
 
 enum TmpNumPostCmd {
     eScanType, eAdvContrast, eBackgroundRemoval, eCompression, eContrast, eDarkness, eDepth, eDocSource,

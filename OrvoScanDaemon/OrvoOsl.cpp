@@ -1,4 +1,4 @@
-#include "orvo-osl.h"
+#include "OrvoOsl.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -8,7 +8,7 @@
 #include <sys/socket.h>
 
 #include "orvo-scan-interim.h"
-#include "orvo-tcp.h"
+#include "OrvoTcp.h"
 
 namespace {
 
@@ -26,7 +26,7 @@ const stOslRequest c_stOslRequests[] = {
 
 int FailRecv(int fd)
 {
-    OrvoErr("[OrvoScanSDK] recv orvo_send_osl error");
+    OrvoLogErr("[OrvoScanSDK] recv orvo_send_osl error");
     orvo_close_tcp(fd);
     return 9;
 }
@@ -35,11 +35,11 @@ int FailRecv(int fd)
 
 int orvo_send_osl(OrvoSocket *sock, char **ppText, int type, int *pLen)
 {
-    OrvoInfo("[OrvoScanSDK] ** %s\n", __func__);
+    OrvoLogInfo("[OrvoScanSDK] ** %s\n", __func__);
     *ppText = nullptr;
     *pLen = 0;
     if (!orvo_scanner_ip_valid(sock) || type < OSL_CMD_FAMILYTYPE || type > OSL_CMD_SUMMARY) {
-        OrvoErr("[OrvoScanSDK] invalid scanner address or attribute type\n");
+        OrvoLogErr("[OrvoScanSDK] invalid scanner address or attribute type\n");
         return 4;
     }
     const stOslRequest &r = c_stOslRequests[type];
@@ -56,7 +56,7 @@ int orvo_send_osl(OrvoSocket *sock, char **ppText, int type, int *pLen)
     if (fd < 0)
         return 9;
     if (!orvo_tcp_send_all(fd, message, 4 + size_t(textLen))) {
-        OrvoErr("[OrvoScanSDK] send orvo_send_osl msg error: %s(errno: %d)\n", strerror(errno), errno);
+        OrvoLogErr("[OrvoScanSDK] send orvo_send_osl msg error: %s(errno: %d)\n", strerror(errno), errno);
         orvo_close_tcp(fd);
         return 9;
     }

@@ -1,4 +1,4 @@
-#include "orvo-http-scan.h"
+#include "OrvoHttpScan.h"
 
 #include <cerrno>
 #include <climits>
@@ -9,9 +9,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "orvo-http.h"
-#include "orvo-tcp-record.h"
-#include "orvo-tcp.h"
+#include "OrvoHttp.h"
+#include "OrvoTcpRecord.h"
+#include "OrvoTcp.h"
 
 namespace {
 
@@ -21,7 +21,6 @@ const char *const c_szPostKeys[eNumPostCmd] = {
     "RESOLUTION", "SCANSOURCE", "SHARPNESS", "START_NOW", "TCPPORT", "TYPE", "SINGLEPAGE",
     "CUSTOM_WIDTH", "CUSTOM_HEIGHT", "OFFSETX", "OFFSETY"};
 
-constexpr int c_iCompressionJpeg = 2;
 
 void SetValue(LSP_POST_CMD &f, const char *fmt, unsigned long v)
 {
@@ -51,23 +50,23 @@ int ReadStartHeader(int dataFd)
 {
     char header[20];
     if (orvo_tcp_recv_with_retry(dataFd, header, sizeof header) != 0) {
-        OrvoErr("[OrvoScanSDK] recv record scan data err\n");
+        OrvoLogErr("[OrvoScanSDK] recv record scan data err\n");
         return 9;
     }
     long length = 0;
     if (!orvo_block_length(header + 8, 6, &length)) {
-        OrvoErr("[OrvoScanSDK] recv record scan data err\n");
+        OrvoLogErr("[OrvoScanSDK] recv record scan data err\n");
         return 9;
     }
     char *block = static_cast<char *>(malloc(size_t(length) + 1));
     if (!block) {
-        OrvoErr("[OrvoScanSDK] realloc record headerBuffer error\n");
+        OrvoLogErr("[OrvoScanSDK] realloc record headerBuffer error\n");
         return 9;
     }
     const int rc = orvo_tcp_recv_with_retry(dataFd, block, size_t(length));
     free(block);
     if (rc != 0) {
-        OrvoErr("[OrvoScanSDK] recv record header data error\n");
+        OrvoLogErr("[OrvoScanSDK] recv record header data error\n");
         return 9;
     }
     return 0;
@@ -80,7 +79,7 @@ void orvo_fill_post_fields(LSP_POST_CMD fields[eNumPostCmd], const tagSettingInf
     memset(fields, 0, sizeof(LSP_POST_CMD) * eNumPostCmd);
     for (int i = 0; i < eNumPostCmd; ++i)
         snprintf(fields[i].key, sizeof fields[i].key, "%s", c_szPostKeys[i]);
-    const bool jpeg = info->compType == c_iCompressionJpeg;
+    const bool jpeg = info->compType == COMPRESSION_JPEG;
     snprintf(fields[eScanType].value, 256, "2");
     SetValue(fields[eAdvContrast], "%lu", info->ContrastParam);
     if (info->backgroundRemoval)
@@ -150,9 +149,9 @@ int orvo_http_ScanStartResult(const char *reply)
 
 int orvo_http_ScanStart(OrvoSocket *sock, const tagSettingInfo *info)
 {
-    OrvoInfo("[OrvoScanSDK] ** %s\n", __func__);
+    OrvoLogInfo("[OrvoScanSDK] ** %s\n", __func__);
     if (!orvo_scanner_ip_valid(sock)) {
-        OrvoErr("[OrvoScanSDK] invalid scanner address\n");
+        OrvoLogErr("[OrvoScanSDK] invalid scanner address\n");
         return 4;
     }
     LSP_POST_CMD fields[eNumPostCmd];
@@ -170,15 +169,15 @@ int orvo_http_ScanStart(OrvoSocket *sock, const tagSettingInfo *info)
         orvo_close_tcp(sock->tcpFromScanner);
         sock->tcpFromScanner = -1;
     }
-    OrvoInfo("[OrvoScanSDK] %s\n", request);
+    OrvoLogInfo("[OrvoScanSDK] %s\n", request);
 
     const int http = orvo_init_tcp(sock->szScannerIP, c_iScanHttpPort);
     if (http < 0) {
-        OrvoErr("[OrvoScanSDK] orvo_init_tcp 80 ERR\n");
+        OrvoLogErr("[OrvoScanSDK] orvo_init_tcp 80 ERR\n");
         return 9;
     }
     if (!orvo_tcp_send_all(http, request, size_t(len))) {
-        OrvoErr("[OrvoScanSDK] send orvo_http_ScanStart msg error: %s(errno: %d)\n", strerror(errno), errno);
+        OrvoLogErr("[OrvoScanSDK] send orvo_http_ScanStart msg error: %s(errno: %d)\n", strerror(errno), errno);
         orvo_close_tcp(http);
         return 9;
     }
@@ -191,19 +190,19 @@ int orvo_http_ScanStart(OrvoSocket *sock, const tagSettingInfo *info)
         if (n > 0) {
             got += size_t(n);
             reply[got] = '\0';
-            OrvoErr("[OrvoScanSDK] %s\n", reply);
+            OrvoLogErr("[OrvoScanSDK] %s\n", reply);
         } else {
             usleep(1);
         }
     }
     if (!strstr(reply, "RESULT=")) {
         orvo_close_tcp(http);
-        OrvoErr("[OrvoScanSDK] recv orvo_http_ScanStart error\n");
+        OrvoLogErr("[OrvoScanSDK] recv orvo_http_ScanStart error\n");
         return 3;
     }
     const int result = orvo_http_ScanStartResult(reply);
     if (result != 0) {
-        OrvoErr("[OrvoScanSDK] parse orvo_http_ScanStartResult error\n");
+        OrvoLogErr("[OrvoScanSDK] parse orvo_http_ScanStartResult error\n");
         orvo_close_tcp(http);
         return result;
     }
@@ -215,7 +214,7 @@ int orvo_http_ScanStart(OrvoSocket *sock, const tagSettingInfo *info)
             PauseMs(500);
     }
     if (data < 0) {
-        OrvoErr("[OrvoScanSDK] orvo_init_tcp 2080 error\n");
+        OrvoLogErr("[OrvoScanSDK] orvo_init_tcp 2080 error\n");
         orvo_close_tcp(http);
         return 9;
     }

@@ -1,4 +1,4 @@
-#include "orvo-tcp.h"
+#include "OrvoTcp.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -10,7 +10,7 @@
 #include <sys/time.h>
 #include <unistd.h>
 
-#include "orvo-http-scan.h"
+#include "OrvoHttpScan.h"
 #include "orvo-scan-interim.h"
 
 namespace {
@@ -24,32 +24,32 @@ bool ParseAddress(const char *ip, in_addr &addr)
 
 int orvo_init_tcp(const char *ip, int port)
 {
-    OrvoInfo("[OrvoScanSDK] ** %s\n", __func__);
+    OrvoLogInfo("[OrvoScanSDK] ** %s\n", __func__);
     sockaddr_in sa{};
     sa.sin_family = AF_INET;
     sa.sin_port = htons(uint16_t(port));
     if (!ParseAddress(ip, sa.sin_addr)) {
-        OrvoErr("[OrvoScanSDK] connect error: %s(errno: %d)\n", strerror(EINVAL), EINVAL);
+        OrvoLogErr("[OrvoScanSDK] connect error: %s(errno: %d)\n", strerror(EINVAL), EINVAL);
         return -1;
     }
     const int sock = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (sock < 0) {
-        OrvoErr("[OrvoScanSDK] create socket error: %s(errno: %d)\n", strerror(errno), errno);
+        OrvoLogErr("[OrvoScanSDK] create socket error: %s(errno: %d)\n", strerror(errno), errno);
         return -1;
     }
     timeval tv{c_iScanTcpTimeoutSec, 0};
     if (setsockopt(sock, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv) != 0) {
-        OrvoErr("[OrvoScanSDK] setsockopt SO_SNDTIMEO error: %s(errno: %d)\n", strerror(errno), errno);
+        OrvoLogErr("[OrvoScanSDK] setsockopt SO_SNDTIMEO error: %s(errno: %d)\n", strerror(errno), errno);
         close(sock);
         return -1;
     }
     if (setsockopt(sock, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv) != 0) {
-        OrvoErr("[OrvoScanSDK] setsockopt SO_RCVTIMEO error: %s(errno: %d)\n", strerror(errno), errno);
+        OrvoLogErr("[OrvoScanSDK] setsockopt SO_RCVTIMEO error: %s(errno: %d)\n", strerror(errno), errno);
         close(sock);
         return -1;
     }
     if (connect(sock, reinterpret_cast<sockaddr *>(&sa), sizeof sa) != 0) {
-        OrvoErr("[OrvoScanSDK] connect error: %s(errno: %d)\n", strerror(errno), errno);
+        OrvoLogErr("[OrvoScanSDK] connect error: %s(errno: %d)\n", strerror(errno), errno);
         close(sock);
         return -1;
     }
@@ -58,14 +58,14 @@ int orvo_init_tcp(const char *ip, int port)
 
 void orvo_close_tcp(int sock)
 {
-    OrvoInfo("[OrvoScanSDK] ** %s\n", __func__);
+    OrvoLogInfo("[OrvoScanSDK] ** %s\n", __func__);
     if (sock >= 0)
         close(sock);
 }
 
 int orvo_tcp_recv_with_retry(int sock, void *buf, size_t len)
 {
-    OrvoInfo("[OrvoScanSDK] ** %s\n", __func__);
+    OrvoLogInfo("[OrvoScanSDK] ** %s\n", __func__);
     size_t got = 0;
     for (int call = 0; call < 4 && got < len; ++call) {
         const ssize_t n = recv(sock, static_cast<char *>(buf) + got, len - got, MSG_WAITALL);
@@ -89,10 +89,10 @@ bool orvo_tcp_send_all(int sock, const void *buf, size_t len)
 
 int GetHostIPAddress(char *buf, size_t size)
 {
-    OrvoInfo("[OrvoScanSDK] ** %s\n", __func__);
+    OrvoLogInfo("[OrvoScanSDK] ** %s\n", __func__);
     ifaddrs *list = nullptr;
     if (getifaddrs(&list) != 0) {
-        OrvoErr("[OrvoScanSDK] getifaddrs fail\n");
+        OrvoLogErr("[OrvoScanSDK] getifaddrs fail\n");
         return -1;
     }
     const unsigned wanted = IFF_UP | IFF_RUNNING | IFF_BROADCAST | IFF_MULTICAST;
@@ -106,7 +106,7 @@ int GetHostIPAddress(char *buf, size_t size)
             continue;
         // The caller's buffer stays NUL-terminated.
         if (strlen(text) >= size) {
-            OrvoErr("[OrvoScanSDK] szHostIpAddress size over\n");
+            OrvoLogErr("[OrvoScanSDK] szHostIpAddress size over\n");
         } else {
             memcpy(buf, text, strlen(text));
             rc = 0;
