@@ -8,6 +8,10 @@
 
 int orvo_http_ScanAbort(OrvoSocket *sock)
 {
+    if (sock->tcpFromScanner >= 0) {
+        orvo_close_tcp(sock->tcpFromScanner);
+        sock->tcpFromScanner = -1;
+    }
     if (!orvo_scanner_ip_valid(sock)) {
         OrvoLogErr("[OrvoScanSDK] invalid scanner address\n");
         return 4;
@@ -16,10 +20,6 @@ int orvo_http_ScanAbort(OrvoSocket *sock)
     orvo_host_line(hostLine, sizeof hostLine);
     char request[1024];
     const int len = orvo_http_form_request(request, sizeof request, "/netscan/post", hostLine, "SCANTYPE=4");
-    if (sock->tcpFromScanner >= 0) {
-        orvo_close_tcp(sock->tcpFromScanner);
-        sock->tcpFromScanner = -1;
-    }
     static char reply[c_iHttpReplySize];
     if (orvo_http_exchange(sock, request, size_t(len), reply, sizeof reply) != 0)
         return 9;

@@ -150,6 +150,10 @@ int orvo_http_ScanStartResult(const char *reply)
 int orvo_http_ScanStart(OrvoSocket *sock, const tagSettingInfo *info)
 {
     OrvoLogInfo("[OrvoScanSDK] ** %s\n", __func__);
+    if (sock->tcpFromScanner >= 0) {
+        orvo_close_tcp(sock->tcpFromScanner);
+        sock->tcpFromScanner = -1;
+    }
     if (!orvo_scanner_ip_valid(sock)) {
         OrvoLogErr("[OrvoScanSDK] invalid scanner address\n");
         return 4;
@@ -165,10 +169,6 @@ int orvo_http_ScanStart(OrvoSocket *sock, const tagSettingInfo *info)
         len = orvo_http_form_request(request, sizeof request, "/netscan/post", hostLine, body);
     if (len < 0 || size_t(len) >= sizeof request)
         return 4;
-    if (sock->tcpFromScanner >= 0) {
-        orvo_close_tcp(sock->tcpFromScanner);
-        sock->tcpFromScanner = -1;
-    }
     OrvoLogInfo("[OrvoScanSDK] %s\n", request);
 
     const int http = orvo_init_tcp(sock->szScannerIP, c_iScanHttpPort);
