@@ -1,12 +1,14 @@
 #include "OrvoCapabilities.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "OrvoHttp.h"
-#include "orvo-scan-interim.h"
 #include "OrvoTcp.h"
+#include "SaneStatus.h"
+#include "ScanLog.h"
 
 namespace {
 
@@ -73,7 +75,7 @@ int orvo_http_DeviceProperties(OrvoSocket *sock, ScannerCapabilities *caps)
 {
     if (!orvo_scanner_ip_valid(sock)) {
         OrvoLogErr("[OrvoScanSDK] invalid scanner address\n");
-        return 4;
+        return SANE_STATUS_INVAL;
     }
     char hostLine[64];
     orvo_host_line(hostLine, sizeof hostLine);
@@ -86,6 +88,6 @@ int orvo_http_DeviceProperties(OrvoSocket *sock, ScannerCapabilities *caps)
                              hostLine);
     static char reply[c_iHttpReplySize];
     if (orvo_http_exchange(sock, request, size_t(len), reply, sizeof reply) != 0)
-        return 9;
+        return SANE_STATUS_IO_ERROR;
     return orvo_ParseScanCapabilities(caps, reply);
 }

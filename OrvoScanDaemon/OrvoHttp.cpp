@@ -5,8 +5,9 @@
 #include <cstring>
 #include <sys/socket.h>
 
-#include "orvo-scan-interim.h"
 #include "OrvoTcp.h"
+#include "SaneStatus.h"
+#include "ScanLog.h"
 
 const char *orvo_http_body(const char *reply)
 {
@@ -34,17 +35,17 @@ int orvo_http_exchange(const OrvoSocket *sock, const char *request, size_t len, 
     reply[0] = '\0';
     const int fd = orvo_init_tcp(sock->szScannerIP, c_iScanHttpPort);
     if (fd < 0)
-        return 9;
+        return SANE_STATUS_IO_ERROR;
     if (!orvo_tcp_send_all(fd, request, len)) {
         OrvoLogErr("[OrvoScanSDK] send msg error: %s(errno: %d)\n", strerror(errno), errno);
         orvo_close_tcp(fd);
-        return 9;
+        return SANE_STATUS_IO_ERROR;
     }
-    const ssize_t n = recv(fd, reply, replySize - 1, MSG_WAITALL);
+    const ssize_t n = orvo_tcp_recv(fd, reply, replySize - 1, true);
     orvo_close_tcp(fd);
     if (n <= 0) {
         OrvoLogErr("[OrvoScanSDK] recv error");
-        return 9;
+        return SANE_STATUS_IO_ERROR;
     }
     reply[n] = '\0';
     return 0;

@@ -2,7 +2,7 @@
 #pragma once
 #include <cstddef>
 
-#include "orvo-scan-interim.h"
+#include "orvo-scanproto.h"
 
 constexpr int c_iScanHttpPort = 80;
 constexpr size_t c_iHttpReplySize = 8192;  // replies are read into this much, NUL included

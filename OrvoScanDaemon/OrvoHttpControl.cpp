@@ -1,10 +1,12 @@
 #include "OrvoHttpControl.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "OrvoHttp.h"
-#include "orvo-scan-interim.h"
 #include "OrvoTcp.h"
+#include "SaneStatus.h"
+#include "ScanLog.h"
 
 int orvo_http_ScanAbort(OrvoSocket *sock)
 {
@@ -14,7 +16,7 @@ int orvo_http_ScanAbort(OrvoSocket *sock)
     }
     if (!orvo_scanner_ip_valid(sock)) {
         OrvoLogErr("[OrvoScanSDK] invalid scanner address\n");
-        return 4;
+        return SANE_STATUS_INVAL;
     }
     char hostLine[64];
     orvo_host_line(hostLine, sizeof hostLine);
@@ -22,7 +24,7 @@ int orvo_http_ScanAbort(OrvoSocket *sock)
     const int len = orvo_http_form_request(request, sizeof request, "/netscan/post", hostLine, "SCANTYPE=4");
     static char reply[c_iHttpReplySize];
     if (orvo_http_exchange(sock, request, size_t(len), reply, sizeof reply) != 0)
-        return 9;
+        return SANE_STATUS_IO_ERROR;
     OrvoLogInfo("[OrvoScanSDK] orvo_http_ScanAbort Received : %s \n", reply);
     return 0;
 }
@@ -31,7 +33,7 @@ int orvo_http_adfstatus(OrvoSocket *sock, int32_t *pStatus)
 {
     if (!orvo_scanner_ip_valid(sock)) {
         OrvoLogErr("[OrvoScanSDK] invalid scanner address\n");
-        return 4;
+        return SANE_STATUS_INVAL;
     }
     char hostLine[64];
     orvo_host_line(hostLine, sizeof hostLine);
@@ -40,7 +42,7 @@ int orvo_http_adfstatus(OrvoSocket *sock, int32_t *pStatus)
                                            hostLine, "GETADFSTATUS");
     static char reply[c_iHttpReplySize];
     if (orvo_http_exchange(sock, request, size_t(len), reply, sizeof reply) != 0)
-        return 9;
+        return SANE_STATUS_IO_ERROR;
     OrvoLogInfo("[OrvoScanSDK] orvo_http_adfstatus Received : \n%s \n", reply);
     const size_t n = strlen(reply);
     const char last = n ? reply[n - 1] : '\0';

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -10,8 +11,10 @@
 #include <unistd.h>
 
 #include "OrvoHttp.h"
-#include "OrvoTcpRecord.h"
 #include "OrvoTcp.h"
+#include "OrvoTcpRecord.h"
+#include "SaneStatus.h"
+#include "ScanLog.h"
 
 namespace {
 
@@ -51,23 +54,23 @@ int ReadStartHeader(int dataFd)
     char header[20];
     if (orvo_tcp_recv_with_retry(dataFd, header, sizeof header) != 0) {
         OrvoLogErr("[OrvoScanSDK] recv record scan data err\n");
-        return 9;
+        return SANE_STATUS_IO_ERROR;
     }
     long length = 0;
     if (!orvo_block_length(header + 8, 6, &length)) {
         OrvoLogErr("[OrvoScanSDK] recv record scan data err\n");
-        return 9;
+        return SANE_STATUS_IO_ERROR;
     }
     char *block = static_cast<char *>(malloc(size_t(length) + 1));
     if (!block) {
         OrvoLogErr("[OrvoScanSDK] realloc record headerBuffer error\n");
-        return 9;
+        return SANE_STATUS_IO_ERROR;
     }
     const int rc = orvo_tcp_recv_with_retry(dataFd, block, size_t(length));
     free(block);
     if (rc != 0) {
         OrvoLogErr("[OrvoScanSDK] recv record header data error\n");
-        return 9;
+        return SANE_STATUS_IO_ERROR;
     }
     return 0;
 }
@@ -131,7 +134,7 @@ int orvo_http_ScanStartResult(const char *reply)
         return 0;
     memcpy(copy, reply, size);
     char *cursor = copy + (orvo_http_body(reply) - reply);
-    int rc = 0;
+    int rc = SANE_STATUS_GOOD;
     for (char *line; (line = orvo_next_line(&cursor));) {
         char *eq = strchr(line, '=');
         if (!eq)
@@ -140,7 +143,7 @@ int orvo_http_ScanStartResult(const char *reply)
         if (strcmp(line, "RESULT") != 0)
             continue;
         const long v = strtol(eq + 1, nullptr, 10);
-        rc = v == RESULT_SUCCESS ? 0 : v == RESULT_DEVICEBUSY ? 3 : 4;
+        rc = v == RESULT_SUCCESS ? SANE_STATUS_GOOD : v == RESULT_DEVICEBUSY ? SANE_STATUS_DEVICE_BUSY : SANE_STATUS_INVAL;
         break;
     }
     free(copy);
@@ -156,7 +159,7 @@ int orvo_http_ScanStart(OrvoSocket *sock, const tagSettingInfo *info)
     }
     if (!orvo_scanner_ip_valid(sock)) {
         OrvoLogErr("[OrvoScanSDK] invalid scanner address\n");
-        return 4;
+        return SANE_STATUS_INVAL;
     }
     LSP_POST_CMD fields[eNumPostCmd];
     orvo_fill_post_fields(fields, info);
@@ -168,25 +171,25 @@ int orvo_http_ScanStart(OrvoSocket *sock, const tagSettingInfo *info)
     if (len >= 0)
         len = orvo_http_form_request(request, sizeof request, "/netscan/post", hostLine, body);
     if (len < 0 || size_t(len) >= sizeof request)
-        return 4;
+        return SANE_STATUS_INVAL;
     OrvoLogInfo("[OrvoScanSDK] %s\n", request);
 
     const int http = orvo_init_tcp(sock->szScannerIP, c_iScanHttpPort);
     if (http < 0) {
         OrvoLogErr("[OrvoScanSDK] orvo_init_tcp 80 ERR\n");
-        return 9;
+        return SANE_STATUS_IO_ERROR;
     }
     if (!orvo_tcp_send_all(http, request, size_t(len))) {
         OrvoLogErr("[OrvoScanSDK] send orvo_http_ScanStart msg error: %s(errno: %d)\n", strerror(errno), errno);
         orvo_close_tcp(http);
-        return 9;
+        return SANE_STATUS_IO_ERROR;
     }
     // The reply is bounded by the buffer: a device that fills it without a RESULT line is busy.
     static char reply[c_iHttpReplySize];
     size_t got = 0;
     reply[0] = '\0';
     for (int call = 0; call < 10 && !strstr(reply, "RESULT=") && got < sizeof reply - 1; ++call) {
-        const ssize_t n = recv(http, reply + got, sizeof reply - 1 - got, 0);
+        const ssize_t n = orvo_tcp_recv(http, reply + got, sizeof reply - 1 - got, false);
         if (n > 0) {
             got += size_t(n);
             reply[got] = '\0';
@@ -198,7 +201,7 @@ int orvo_http_ScanStart(OrvoSocket *sock, const tagSettingInfo *info)
     if (!strstr(reply, "RESULT=")) {
         orvo_close_tcp(http);
         OrvoLogErr("[OrvoScanSDK] recv orvo_http_ScanStart error\n");
-        return 3;
+        return SANE_STATUS_DEVICE_BUSY;
     }
     const int result = orvo_http_ScanStartResult(reply);
     if (result != 0) {
@@ -216,7 +219,7 @@ int orvo_http_ScanStart(OrvoSocket *sock, const tagSettingInfo *info)
     if (data < 0) {
         OrvoLogErr("[OrvoScanSDK] orvo_init_tcp 2080 error\n");
         orvo_close_tcp(http);
-        return 9;
+        return SANE_STATUS_IO_ERROR;
     }
     const int rc = ReadStartHeader(data);
     orvo_close_tcp(http);

@@ -2,7 +2,7 @@
 #pragma once
 #include <cstddef>
 
-#include "orvo-scan-interim.h"
+#include "orvo-scanproto.h"
 
 // Posted as IPADDRESS and in the scan start's Host line instead of this host's address; a
 // link-local address that no scanner can reach back.

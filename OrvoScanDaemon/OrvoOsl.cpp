@@ -3,12 +3,14 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <sys/socket.h>
 
-#include "orvo-scan-interim.h"
 #include "OrvoTcp.h"
+#include "SaneStatus.h"
+#include "ScanLog.h"
 
 namespace {
 
@@ -28,7 +30,7 @@ int FailRecv(int fd)
 {
     OrvoLogErr("[OrvoScanSDK] recv orvo_send_osl error");
     orvo_close_tcp(fd);
-    return 9;
+    return SANE_STATUS_IO_ERROR;
 }
 
 }  // namespace
@@ -40,7 +42,7 @@ int orvo_send_osl(OrvoSocket *sock, char **ppText, int type, int *pLen)
     *pLen = 0;
     if (!orvo_scanner_ip_valid(sock) || type < OSL_CMD_FAMILYTYPE || type > OSL_CMD_SUMMARY) {
         OrvoLogErr("[OrvoScanSDK] invalid scanner address or attribute type\n");
-        return 4;
+        return SANE_STATUS_INVAL;
     }
     const stOslRequest &r = c_stOslRequests[type];
     static char message[4 + c_iOslBufferSize];
@@ -54,11 +56,11 @@ int orvo_send_osl(OrvoSocket *sock, char **ppText, int type, int *pLen)
 
     const int fd = orvo_init_tcp(sock->szScannerIP, c_iOslPort);
     if (fd < 0)
-        return 9;
+        return SANE_STATUS_IO_ERROR;
     if (!orvo_tcp_send_all(fd, message, 4 + size_t(textLen))) {
         OrvoLogErr("[OrvoScanSDK] send orvo_send_osl msg error: %s(errno: %d)\n", strerror(errno), errno);
         orvo_close_tcp(fd);
-        return 9;
+        return SANE_STATUS_IO_ERROR;
     }
     uint32_t announced = 0;
     if (orvo_tcp_recv_with_retry(fd, &announced, 4) != 0)
@@ -70,17 +72,17 @@ int orvo_send_osl(OrvoSocket *sock, char **ppText, int type, int *pLen)
     static char reply[c_iOslBufferSize];
     uint32_t got = 0;
     for (int call = 0; call < 10 && got < length; ++call) {
-        const ssize_t n = recv(fd, reply + got, length - got, 0);
+        const ssize_t n = orvo_tcp_recv(fd, reply + got, length - got, false);
         if (n <= 0)
             return FailRecv(fd);
         got += uint32_t(n);
     }
     orvo_close_tcp(fd);
     if (got < length)
-        return 9;
+        return SANE_STATUS_IO_ERROR;
     char *text = static_cast<char *>(malloc(length + 1));
     if (!text)
-        return 10;
+        return SANE_STATUS_NO_MEM;
     memcpy(text, reply, length);
     text[length] = '\0';
     *ppText = text;

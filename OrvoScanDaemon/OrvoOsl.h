@@ -1,6 +1,6 @@
 // Attribute requests to the scanner's XML service on port 5000.
 #pragma once
-#include "orvo-scan-interim.h"
+#include "orvo-scanproto.h"
 
 constexpr int c_iOslPort = 5000;
 constexpr int c_iOslBufferSize = 8192;

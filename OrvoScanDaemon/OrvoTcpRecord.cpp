@@ -1,10 +1,12 @@
 #include "OrvoTcpRecord.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#include "orvo-scan-interim.h"
 #include "OrvoTcp.h"
+#include "SaneStatus.h"
+#include "ScanLog.h"
 
 namespace {
 
@@ -30,18 +32,18 @@ int SkipPageHeader(OrvoSocket *sock)
     if (orvo_tcp_recv_with_retry(sock->tcpFromScanner, header, sizeof header) != 0 ||
         !orvo_block_length(header + 6, 6, &length)) {
         OrvoLogErr("[OrvoScanSDK] recv record scan data err\n");
-        return CloseWith(sock, 9);
+        return CloseWith(sock, SANE_STATUS_IO_ERROR);
     }
     char *skip = static_cast<char *>(malloc(size_t(length) + 1));
     if (!skip) {
         OrvoLogErr("[OrvoScanSDK] realloc record headerBuffer error\n");
-        return CloseWith(sock, 10);
+        return CloseWith(sock, SANE_STATUS_NO_MEM);
     }
     const int rc = orvo_tcp_recv_with_retry(sock->tcpFromScanner, skip, size_t(length));
     free(skip);
     if (rc != 0) {
         OrvoLogErr("[OrvoScanSDK] recv record header data error\n");
-        return CloseWith(sock, 9);
+        return CloseWith(sock, SANE_STATUS_IO_ERROR);
     }
     return 0;
 }
@@ -68,7 +70,7 @@ int orvo_tcp_ScanRecord(OrvoSocket *sock, int32_t *pStatus, unsigned char **ppBu
     char header[c_iBlockHeaderSize];
     if (orvo_tcp_recv_with_retry(sock->tcpFromScanner, header, sizeof header) != 0) {
         OrvoLogErr("[OrvoScanSDK] orvo_tcp_recv_with_retry blockdata err\n");
-        return CloseWith(sock, 9);
+        return CloseWith(sock, SANE_STATUS_IO_ERROR);
     }
     if (memcmp(header, c_szNewFile, c_iBlockHeaderSize) == 0) {
         OrvoLogInfo("[OrvoScanSDK] newFileFlag\n");
@@ -78,30 +80,30 @@ int orvo_tcp_ScanRecord(OrvoSocket *sock, int32_t *pStatus, unsigned char **ppBu
     if (memcmp(header, c_szJobDone, c_iBlockHeaderSize) == 0) {
         OrvoLogInfo("[OrvoScanSDK] jobDoneFlag\n");
         *pStatus = SCAN_STATUS_END_OF_DATA;
-        return CloseWith(sock, 5);
+        return CloseWith(sock, SANE_STATUS_EOF);
     }
     if (memcmp(header, c_szJobCancel, c_iBlockHeaderSize) == 0) {
         OrvoLogInfo("[OrvoScanSDK] jobCancelFlag\n");
         *pStatus = SCAN_STATUS_ABORTED_BY_DEVICE;
-        return CloseWith(sock, 2);
+        return CloseWith(sock, SANE_STATUS_CANCELLED);
     }
     long length = 0;
     if (!orvo_block_length(header + 6, 6, &length)) {
         OrvoLogErr("[OrvoScanSDK] bad block header length\n");
-        return CloseWith(sock, 9);
+        return CloseWith(sock, SANE_STATUS_IO_ERROR);
     }
     if (*pBufSize < uint32_t(length) || !*ppBuf) {
         void *grown = realloc(*ppBuf, size_t(length) + 1);
         if (!grown) {
             OrvoLogErr("[OrvoScanSDK] realloc bufSize err\n");
-            return CloseWith(sock, 10);
+            return CloseWith(sock, SANE_STATUS_NO_MEM);
         }
         *ppBuf = static_cast<unsigned char *>(grown);
         *pBufSize = uint32_t(length);
     }
     if (orvo_tcp_recv_with_retry(sock->tcpFromScanner, *ppBuf, size_t(length)) != 0) {
         OrvoLogErr("[OrvoScanSDK] orvo_tcp_recv_with_retry recv err\n");
-        return CloseWith(sock, 9);
+        return CloseWith(sock, SANE_STATUS_IO_ERROR);
     }
     *pLen = uint32_t(length);
     return 0;

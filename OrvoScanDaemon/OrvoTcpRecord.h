@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "orvo-scan-interim.h"
+#include "orvo-scanproto.h"
 
 constexpr size_t c_iBlockHeaderSize = 18;
 

@@ -33,3 +33,10 @@ void CmdUsbScanGetSizes(int sock, const unsigned char *req, int len);
 void CmdUsbScanDevProperties(int sock, const unsigned char *req, int len);
 void CmdUsbReopenDev(int sock, const unsigned char *req, int len);
 void CmdDeleteFile(int sock, const unsigned char *req, int len);
+
+// The network commands.
+void CmdTcpSendOsl(int sock, const unsigned char *req, int len);
+void CmdTcpScanStart(int sock, const unsigned char *req, int len);
+void CmdTcpScanAbort(int sock, const unsigned char *req, int len);
+void CmdTcpScanAdfStatus(int sock, const unsigned char *req, int len);
+void CmdTcpScanDevProperties(int sock, const unsigned char *req, int len);

@@ -4,12 +4,6 @@
 
 namespace {
 
-// The network side is not part of this build: such requests are read and logged.
-void CmdNetNotAvailable(int, const unsigned char *, int)
-{
-    OrvoLogErr("[OrvoScanSDK] network scanner commands are not available\n");
-}
-
 const stScanCommand c_stScanCommands[] = {
     {USB_FIND_DEV, sizeof(USBFindDevReq), "[OrvoScanSDK] recv FindDevReq err\n", false, CmdUsbFindDev},
     {USB_OPEN_DEV, sizeof(USBCommonReq), "[OrvoScanSDK] recv OpenDevReq err\n", false, CmdUsbOpenDev},
@@ -27,14 +21,14 @@ const stScanCommand c_stScanCommands[] = {
      CmdUsbScanGetSizes},
     {USB_SCAN_DEVPROPERTIES, sizeof(USBCommonReq), "[OrvoScanSDK] recv ScanDevicePropertiesReq err\n", false,
      CmdUsbScanDevProperties},
-    {TCP_SEND_OSL, sizeof(TCPOSLReq), "[OrvoScanSDK] recv ScanDevicePropertiesReq err\n", false, CmdNetNotAvailable},
+    {TCP_SEND_OSL, sizeof(TCPOSLReq), "[OrvoScanSDK] recv ScanDevicePropertiesReq err\n", false, CmdTcpSendOsl},
     {TCP_SCAN_START, sizeof(TCPScanStartReq), "[OrvoScanSDK] recv ScanStartReq err len:%d\n", false,
-     CmdNetNotAvailable},
-    {TCP_SCAN_ABORT, sizeof(TCPScanAbortReq), "[OrvoScanSDK] recv TCPScanAbortReq err\n", false, CmdNetNotAvailable},
+     CmdTcpScanStart},
+    {TCP_SCAN_ABORT, sizeof(TCPScanAbortReq), "[OrvoScanSDK] recv TCPScanAbortReq err\n", false, CmdTcpScanAbort},
     {TCP_SCAN_ADFST, sizeof(TCPCommonReq), "[OrvoScanSDK] recv ScanDevicePropertiesReq err\n", false,
-     CmdNetNotAvailable},
+     CmdTcpScanAdfStatus},
     {TCP_SCAN_DEVPROPERTIES, sizeof(TCPCommonReq), "[OrvoScanSDK] recv ScanDevicePropertiesReq err\n", false,
-     CmdNetNotAvailable},
+     CmdTcpScanDevProperties},
     {USB_REOPEN_DEV, sizeof(USBReopenDevReq), "[OrvoScanSDK] recv USBReopenDevReq err\n", true, CmdUsbReopenDev},
     {CMD_DELETE_FILE, sizeof(CmdDeleteFileReq), "[OrvoScanSDK] recv CmdDeleteFileReq err\n", false, CmdDeleteFile},
 };

@@ -9,6 +9,7 @@
 #include "SaneStatus.h"
 #include "ScanCommands.h"
 #include "ScanData.h"
+#include "ScanFiles.h"
 #include "ScanLog.h"
 #include "ScanNetData.h"
 #include "ScanServer.h"
@@ -43,10 +44,10 @@ void CmdTcpScanAbort(int sock, const unsigned char *req, int)
     // As for USB scans the data process goes first, so that no record reply of it can
     // follow the abort's result.
     sigset_t saved;
-    StopDataProcess(&saved);
+    ScanStopDataProcess(&saved);
     const int32_t result = orvo_http_ScanAbort(&r.socket);
-    ReapDataProcess(&saved);
-    ScanDeleteAbortedPages(r.fileName);
+    ScanReapDataProcess(&saved);
+    ScanDeleteAbortedFiles(r.fileName);
     ScanReply(sock, &result, sizeof result, "send TCPScanAbortReq err");
 }
 

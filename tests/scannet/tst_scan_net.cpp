@@ -357,7 +357,7 @@ void TestJpegScan(int sock)
     const std::string page = ScanPageName(res.fileName, 0);
     SCAN_CHECK(SimCtl("netscan " + g_strId + " sent 0 " + Work("sentjpeg")));
     SCAN_CHECK(SameFiles(page, Work("sentjpeg")));
-    SCAN_CHECK_EQ(Net("jpeginfo " + page) == "200 120 3 baseline", true);
+    SCAN_CHECK(Net("jpeginfo " + page) == "200 120 3 baseline");
     ScanDeleteFile(sock, page);
 }
 
@@ -451,7 +451,7 @@ void TestBrokenStreams(int sock)
         SCAN_CHECK(recs[0].result == 0 && recs[0].st == 9 && recs[0].bufferLen == 4 && recs[0].fileIndex == 0);
         SCAN_CHECK(recs[1].result == 5 && recs[1].fileIndex == 1);
     }
-    SCAN_CHECK_EQ(ReadText(ScanPageName(res.fileName, 0)), std::string("wxyz"));
+    SCAN_CHECK(ReadText(ScanPageName(res.fileName, 0)) == "wxyz");
     ScanDeleteFile(sock, ScanPageName(res.fileName, 0));
 }
 
@@ -496,7 +496,8 @@ void TestForeignDescriptors(int sock)
     NetSet("result 0");
     SCAN_CHECK(CountLines(c_strErrLog, "not this connection's scan data connection") >= 31);
     TCPADFStatusRes adf;
-    SCAN_CHECK(ScanTcpAdfStatus(sock, ScanNetSocket(g_strAddr), adf) && adf.result == 0);
+    SCAN_CHECK(ScanTcpAdfStatus(sock, ScanNetSocket(g_strAddr), adf));
+    SCAN_CHECK_EQ(adf.result, 0);
 }
 
 // A device that does not answer ends each request with 9 within the time-outs.
@@ -554,6 +555,6 @@ int main(int argc, char **argv)
     }
     close(sock);
     if (g_iScanFailures)
-        fprintf(stderr, "%d check(s) failed\n", g_iScanFailures);
+        fprintf(stderr, "%d check(s) failed\n", g_iScanFailures.load());
     return g_iScanFailures ? 1 : 0;
 }

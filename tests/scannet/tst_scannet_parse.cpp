@@ -2,13 +2,18 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <csignal>
+#include <pthread.h>
 #include <random>
 #include <string>
 #include <sys/socket.h>
+#include <sys/time.h>
+#include <thread>
 #include <unistd.h>
 
 #include "OrvoCapabilities.h"
 #include "OrvoHttpScan.h"
+#include "OrvoTcp.h"
 #include "OrvoTcpRecord.h"
 
 namespace {
@@ -171,6 +176,38 @@ void TestStream()
     CHECK(recs.size() == 2 && recs[0].rc == 0 && recs[0].data.empty() && recs[1].rc == 9);
 }
 
+void OnTestSignal(int) {}
+
+// The connection process gets SIGCHLD whenever a data process ends; a receive with a
+// time-out is not restarted after a handler even with SA_RESTART, so a wait for a device's
+// reply must outlast signals instead of failing at the first one.
+void TestSignalsDuringReceive()
+{
+    struct sigaction sa = {};
+    sa.sa_handler = OnTestSignal;
+    sa.sa_flags = SA_RESTART;
+    sigaction(SIGUSR1, &sa, nullptr);
+    int sv[2];
+    if (socketpair(AF_UNIX, SOCK_STREAM, 0, sv) != 0)
+        return;
+    timeval tv{5, 0};
+    setsockopt(sv[0], SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+    const pthread_t reader = pthread_self();
+    std::thread writer([&] {
+        for (int i = 0; i < 50; ++i) {
+            pthread_kill(reader, SIGUSR1);
+            usleep(1000);
+        }
+        CHECK(write(sv[1], "0123456789", 10) == 10);
+    });
+    char buf[10];
+    CHECK(orvo_tcp_recv(sv[0], buf, sizeof buf, true) == 10 && memcmp(buf, "0123456789", 10) == 0);
+    writer.join();
+    close(sv[1]);
+    CHECK(orvo_tcp_recv(sv[0], buf, sizeof buf, true) == 0);
+    close(sv[0]);
+}
+
 // Arbitrary bytes: every parser returns one of its codes without touching memory it does not own.
 void RandomPass()
 {
@@ -205,6 +242,7 @@ int main()
     TestCapabilities();
     TestPostBody();
     TestStream();
+    TestSignalsDuringReceive();
     RandomPass();
     if (g_iFailures)
         fprintf(stderr, "%d check(s) failed\n", g_iFailures);
