@@ -97,9 +97,12 @@ void TestMalformedRequests()
     SCAN_CHECK_EQ(re.ret, 9);
     SCAN_CHECK_EQ(CountLines(c_strErrLog, "[OrvoScanSDK] recv USBReopenDevReq err"), 1);
 
-    // A network command is read whole and logged as not available; nothing is sent back.
+    // A network command is read whole; one naming no scanner address is refused with 4.
     TCPCommonReq net = {};
     SCAN_CHECK(ScanSendRequest(sock, TCP_SCAN_ADFST, &net, sizeof net));
+    TCPADFStatusRes adf = {};
+    SCAN_CHECK(ScanRecvExact(sock, &adf, sizeof adf));
+    SCAN_CHECK_EQ(adf.result, 4);
     SCAN_CHECK_EQ(ScanHandleCommand(sock, USB_OPEN_DEV, fd), 0);
     SCAN_CHECK(ScanNothingPending(sock));
     close(sock);
