@@ -8,6 +8,7 @@
 #include <dlfcn.h>
 #include <linux/usbdevice_fs.h>
 #include <sys/ioctl.h>
+#include <sys/socket.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -107,4 +108,16 @@ extern "C" pid_t fork(void)
 {
     errno = EAGAIN;
     return -1;
+}
+
+// Network commands reach no scanner: a client record could name any address.
+extern "C" int connect(int fd, const struct sockaddr *addr, socklen_t len)
+{
+    if (addr && addr->sa_family == AF_INET) {
+        errno = ECONNREFUSED;
+        return -1;
+    }
+    using Fn = int (*)(int, const struct sockaddr *, socklen_t);
+    static Fn next = reinterpret_cast<Fn>(dlsym(RTLD_NEXT, "connect"));
+    return next(fd, addr, len);
 }

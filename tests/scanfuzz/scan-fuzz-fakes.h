@@ -1,7 +1,7 @@
 // The device and the system calls the scan daemon's code meets in the fuzz targets:
 // descriptor c_iFakeDevFd is a scanner whose answers come from the fuzz input, every other
 // descriptor is real. Device searches find nothing (no real device is ever opened) and
-// fork fails (no data process is started).
+// fork fails (no data process is started). Connections to IPv4 addresses are refused.
 #pragma once
 
 #include <cstddef>
