@@ -223,6 +223,7 @@ void EndJob(stOrvoHandle &h)
             DeletePageFile(h, i);
     h.job.iPagesDeleted = pages;
     UnlockUsb(h);
+    h.bFeederDone = h.geo.bAdf && h.job.bActive && h.job.iFinalResult == SANE_STATUS_EOF;
     h.job.bActive = false;
     h.job.bFrame = false;
 }
@@ -431,6 +432,7 @@ SANE_Status JobEndStatus(stOrvoHandle &h, bool bPageBegun)
 {
     const int result = h.job.iFinalResult;
     EndJob(h);
+    h.bFeederDone = false;   // reported here already
     if (result == SANE_STATUS_EOF)
         return bPageBegun ? SANE_STATUS_IO_ERROR : SANE_STATUS_NO_DOCS;
     return OrvoStatusOf(result);
@@ -483,7 +485,9 @@ void EndPage(stOrvoHandle &h)
         DeletePageFile(h, i);
     h.job.iPagesDeleted = h.job.iPage + 1;
     h.job.bFrame = false;
-    if (h.job.bFinished)
+    // The job is over once the daemon has finished and no later page waits to be read.
+    const size_t next = size_t(h.job.iPage) + 1;
+    if (h.job.bFinished && (h.job.listPage.size() <= next || !h.job.listPage[next].bBegun))
         EndJob(h);
 }
 
@@ -595,6 +599,10 @@ SANE_Status OrvoStartFrame(stOrvoHandle &h)
         else
             EndJob(h);
     }
+    if (!h.job.bActive && h.bFeederDone) {
+        h.bFeederDone = false;
+        return SANE_STATUS_NO_DOCS;
+    }
     if (!h.job.bActive) {
         const SANE_Status st = StartJob(h);
         if (st != SANE_STATUS_GOOD)
@@ -664,8 +672,10 @@ void OrvoCancel(stOrvoHandle &h)
         h.bCancel = 1;
         return;
     }
-    if (!h.job.bActive)
+    if (!h.job.bActive) {
+        h.bFeederDone = false;
         return;
+    }
     // The last page of a flatbed scan has been read: its end is on its way.
     if (!h.job.bFinished && !h.geo.bAdf && !h.job.bFrame && h.job.iPage >= 0)
         WaitFinalRecord(h, OrvoNowMs() + c_finalRecordWaitMs);
@@ -673,4 +683,5 @@ void OrvoCancel(stOrvoHandle &h)
         EndJob(h);
     else
         AbortJob(h);
+    h.bFeederDone = false;   // the front end ended the operation: a new start is a new scan
 }

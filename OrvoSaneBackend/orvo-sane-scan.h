@@ -50,6 +50,8 @@ struct stOrvoHandle {
     stOrvoOptions opts;
     stOrvoGeometry geo;      // of the running scan
     stOrvoJob job;
+    // A feeder job took every page the feeder held: the next start reports it empty.
+    bool bFeederDone = false;
     std::vector<uint8_t> readBuf;
     volatile sig_atomic_t bCancel = 0;
     volatile sig_atomic_t bInCall = 0;

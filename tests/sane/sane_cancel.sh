@@ -1,0 +1,49 @@
+#!/bin/bash
+# Interrupting scanimage mid-page aborts the scan in the scanner, leaves no page file and
+# the next scan works.
+# usage: sane_cancel.sh SANE_PNMCHECK
+set -u
+check=$1
+WORK=$(mktemp -d "${TMPDIR:-/tmp}/sanecancel.XXXXXX")
+export TMPDIR=$WORK
+. "$ORVO_SOURCE_DIR/tests/sim/simfx.sh"
+. "$ORVO_SOURCE_DIR/tests/scandaemon/scanfx.sh"
+. "$(dirname "$0")/sanefx.sh"
+trap 'sim_stop; rm -rf "$WORK"' EXIT
+
+sim_start "$WORK/ctl" --usb s1:K20NW:SC0001 || exit 1
+scan_daemon_start || exit 1
+
+info() { sim_ctl scan "$1" info | awk -v k="$2" '$1 == k { print $2 }'; }
+records_at_least() { [ "$(info s1 records)" -ge "$1" ]; }
+page_file_exists() { [ -n "$(find "$SCAN_DIR" -name 'orvoscandata_*_0.tmp' -size +0)" ]; }
+
+# The scanner stops sending after 6 records: scanimage waits inside sane_read.
+sim_ctl scan s1 chunk 4096 > /dev/null
+sim_ctl scan s1 hold 6 > /dev/null
+sane_run -d orvo:usb:SC0001 --mode Color --resolution 300 -x 100 -y 100 -o "$WORK/cut.pnm" 2> "$WORK/err" &
+sub=$!
+pid=$(sane_scanimage_pid "$sub")
+if wait_for "the scan to pause mid-page" records_at_least 6 && wait_for "the first page file" page_file_exists; then
+    kill -INT "$pid"
+    wait "$sub"
+    rc=$?
+    [ "$rc" -ne 0 ] || sane_fail "an interrupted scanimage exited 0"
+    [ "$(info s1 aborts)" = 1 ] || sane_fail "the scanner got $(info s1 aborts) aborts"
+    [ "$(info s1 locked)" = 0 ] || sane_fail "the interrupted scan left the scanner locked"
+    sane_expect_clean || sane_fail "the interrupted scan left page files"
+else
+    kill "$pid"
+    wait "$sub"
+    sane_fail "the scan never paused: $(sim_ctl scan s1 info | tr '\n' ' ')"
+fi
+sim_ctl scan s1 release > /dev/null
+sim_ctl scan s1 chunk 32768 > /dev/null
+if sane_run -d orvo:usb:SC0001 --mode Gray --resolution 150 -x 30 -y 20 -o "$WORK/next.pnm" 2> "$WORK/err"; then
+    "$check" "$WORK/next.pnm" 0 150 0 0 30 20 || sane_fail "the scan after the interrupted one differs"
+else
+    sane_fail "the scan after the interrupted one failed: $(cat "$WORK/err")"
+fi
+
+[ "$SANE_FAILS" -eq 0 ] || exit 1
+echo "sane_cancel: all checks passed"

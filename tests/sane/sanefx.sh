@@ -1,0 +1,52 @@
+# Test fixture for SANE front ends in the sandbox; source it after tests/sim/simfx.sh.
+#   sane_run ARGS...     scanimage ARGS with the backend installed in the sandbox
+#   sane_expect_clean    fails when the scan directory still holds a page file
+#   wait_for DESC CMD... runs CMD until it succeeds (at most about 60 s)
+# The sandbox's private /etc/sane.d enables only the backends installed from the build.
+SANE_BACKEND=$(ls /usr/lib/*/sane/libsane-orvo.so.1 2> /dev/null | head -n 1)
+SCAN_DIR=/opt/orvo/orvo-printer-k500/scan
+
+# A backend built with AddressSanitizer needs its runtime loaded first; the simulator's
+# preload is for the daemon only (front ends never touch USB).
+SANE_PRELOAD=$(ldd "$SANE_BACKEND" 2> /dev/null | awk '/libasan/ { print $3 }')
+
+# A background command of a script starts with SIGINT ignored, and scanimage then keeps it
+# ignored: it gets its default back, as on a terminal.
+sane_run() {
+    env --default-signal=INT -u LD_PRELOAD ${SANE_PRELOAD:+LD_PRELOAD=$SANE_PRELOAD} scanimage "$@"
+}
+
+sane_expect_clean() {
+    local left
+    left=$(find "$SCAN_DIR" -name 'orvoscandata_*' 2> /dev/null)
+    [ -z "$left" ] || { echo "page files left behind: $left" >&2; return 1; }
+}
+
+wait_for() {
+    local desc=$1 i
+    shift
+    for ((i = 0; i < 1200; i++)); do
+        "$@" > /dev/null 2>&1 && return 0
+        sleep 0.05
+    done
+    echo "timed out waiting for $desc" >&2
+    return 1
+}
+
+# The scanimage process that a background "sane_run ... &" (pid $1) runs.
+sane_scanimage_pid() {
+    wait_for "scanimage to start" pgrep -P "$1" -x scanimage && pgrep -P "$1" -x scanimage
+}
+
+SANE_FAILS=0
+sane_fail() {
+    echo "FAIL: $*" >&2
+    SANE_FAILS=$((SANE_FAILS + 1))
+}
+
+# Starts Xvfb on a display of its own (the sandbox's /tmp is private) and exports DISPLAY.
+sane_start_xvfb() {
+    export DISPLAY=:51
+    Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp > "$TMPDIR/xvfb.log" 2>&1 &
+    wait_for "Xvfb" test -S /tmp/.X11-unix/X51
+}
