@@ -4,7 +4,9 @@
 // CPU time per MB. Runs in the sandbox with the simulator (one USB device) and the daemon.
 // usage: scan_bench_client SIM_SOCKET
 #include <chrono>
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -169,27 +171,40 @@ bool BenchPlain(double &secs, size_t &bytes)
 
 int main(int argc, char **argv)
 {
-    if (argc != 2) {
-        fprintf(stderr, "usage: scan_bench_client SIM_SOCKET\n");
+    if (argc < 2 || argc > 3) {
+        fprintf(stderr, "usage: scan_bench_client SIM_SOCKET [ROUNDS]\n");
         return 2;
     }
     SimSetSocket(argv[1]);
-    double dSecs = 0, pSecs = 0, cpu = 0;
-    size_t dBytes = 0, pBytes = 0;
-    if (!BenchDaemon(dSecs, cpu, dBytes)) {
-        fprintf(stderr, "scan through the daemon failed or the page differs\n");
-        return 1;
+    const int rounds = argc == 3 ? atoi(argv[2]) : 2;
+    // Alternating rounds, best of each side: other load on the machine hits both alike.
+    double dBest = 0, pBest = 0, cpuBest = 0;
+    size_t bytes = 0;
+    printf("%-7s %-30s %10s %10s\n", "round", "", "MB/s", "seconds");
+    for (int round = 1; round <= rounds; ++round) {
+        double dSecs = 0, pSecs = 0, cpu = 0;
+        size_t dBytes = 0, pBytes = 0;
+        if (!BenchDaemon(dSecs, cpu, dBytes)) {
+            fprintf(stderr, "scan through the daemon failed or the page differs\n");
+            return 1;
+        }
+        if (!BenchPlain(pSecs, pBytes) || pBytes != dBytes) {
+            fprintf(stderr, "plain usbfs loop failed (%zu bytes)\n", pBytes);
+            return 1;
+        }
+        const double dRate = double(dBytes) / 1e6 / dSecs, pRate = double(pBytes) / 1e6 / pSecs;
+        printf("%-7d %-30s %10.2f %10.2f\n", round, "daemon -> page file", dRate, dSecs);
+        printf("%-7d %-30s %10.2f %10.2f\n", round, "plain usbfs loop (reference)", pRate, pSecs);
+        if (dRate > dBest) {
+            dBest = dRate;
+            cpuBest = cpu;
+        }
+        pBest = std::max(pBest, pRate);
+        bytes = dBytes;
     }
-    if (!BenchPlain(pSecs, pBytes) || pBytes != dBytes) {
-        fprintf(stderr, "plain usbfs loop failed (%zu bytes)\n", pBytes);
-        return 1;
-    }
-    const double dRate = double(dBytes) / 1e6 / dSecs, pRate = double(pBytes) / 1e6 / pSecs;
-    printf("page: %u x %u, 24-bit, %zu bytes (300 dpi A4)\n", c_uWidth, c_uHeight, dBytes);
-    printf("%-34s %10s %10s\n", "", "MB/s", "seconds");
-    printf("%-34s %10.2f %10.2f\n", "daemon -> page file", dRate, dSecs);
-    printf("%-34s %10.2f %10.2f\n", "plain usbfs loop (reference)", pRate, pSecs);
-    printf("daemon / plain loop: %.0f%% (target: at least 80%%)\n", 100.0 * dRate / pRate);
-    printf("daemon CPU (connection + data process): %.1f ms per MB\n", cpu);
+    printf("page: %u x %u, 24-bit, %zu bytes (300 dpi A4), best of %d rounds\n", c_uWidth, c_uHeight, bytes, rounds);
+    printf("daemon %.2f MB/s, plain usbfs loop %.2f MB/s: daemon / plain loop %.0f%% (target: at least 80%%)\n",
+           dBest, pBest, 100.0 * dBest / pBest);
+    printf("daemon CPU (connection + data process): %.1f ms per MB\n", cpuBest);
     return 0;
 }
