@@ -11,7 +11,7 @@ export TMPDIR=$WORK
 . "$(dirname "$0")/sanefx.sh"
 trap 'sim_stop; rm -rf "$WORK"' EXIT
 
-sim_start "$WORK/ctl" --usb s1:K20NW:SC0001 || exit 1
+scan_sim_start "$WORK/ctl" --usb s1:K20NW:SC0001 || exit 1
 scan_daemon_start || exit 1
 
 info() { sim_ctl scan "$1" info | awk -v k="$2" '$1 == k { print $2 }'; }

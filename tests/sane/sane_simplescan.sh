@@ -11,7 +11,7 @@ command -v simple-scan > /dev/null || { echo "simple-scan is not installed (scri
 gui=
 trap '[ -z "$gui" ] || kill "$gui"; sim_stop; rm -rf "$WORK"' EXIT
 
-sim_start "$WORK/ctl" --usb s1:K20NW:SC0001 || exit 1
+scan_sim_start "$WORK/ctl" --usb s1:K20NW:SC0001 || exit 1
 scan_daemon_start || exit 1
 sane_start_xvfb || exit 1
 # simple-scan is started without the sanitizer runtime in front: with it preloaded, its

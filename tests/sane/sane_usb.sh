@@ -20,7 +20,7 @@ rc=$?
 grep -q "No scanners were identified" "$WORK/out" "$WORK/err" || sane_fail "a device was listed without the daemon"
 grep -q "cannot reach the Orvo scan daemon at 127.0.0.1:7003" "$WORK/err" || sane_fail "no reason on stderr: $(cat "$WORK/err")"
 
-sim_start "$WORK/ctl" --usb s1:K20NW:SC0001 --usb s2:K40NW:SC0002 || exit 1
+scan_sim_start "$WORK/ctl" --usb s1:K20NW:SC0001 --usb s2:K40NW:SC0002 || exit 1
 scan_daemon_start || exit 1
 
 sane_run -L > "$WORK/list" 2>&1
