@@ -19,6 +19,7 @@ private slots:
     void noSuchPrinter_data();
     void noSuchPrinter();
     void interfaceHeld();
+    void noPrinterInterface();
     void printerStopsTakingData();
     void partialWrite();
     void unplugMidStream();
@@ -65,6 +66,9 @@ void TstFWTransfer::initTestCase()
 
 void TstFWTransfer::init()
 {
+    // A fresh plug with the printer interface's usual endpoints.
+    QVERIFY(SimCtl({"stream", c_strSimId, "endpoint", "0x01"}));
+    QVERIFY(SimCtl({"unplug", c_strSimId}));
     QVERIFY(SimCtl({"plug", c_strSimId}));
     QVERIFY(SimCtl({"clear", c_strSimId}));
     for (const char *mode : {"hold", "partial", "unplug"})
@@ -164,6 +168,19 @@ void TstFWTransfer::interfaceHeld()
     QVERIFY2(log.contains("*** libusb_claim_interface failed! rv-6\n"), qPrintable(log));
     QVERIFY(log.contains("*** error=LIBUSB_ERROR_BUSY"));
     QCOMPARE(SimAttempts().size(), 0);
+}
+
+// The printer's printer-class interface has its bulk OUT endpoint elsewhere than 0x01.
+void TstFWTransfer::noPrinterInterface()
+{
+    QVERIFY(SimCtl({"stream", c_strSimId, "endpoint", "0x03"}));
+    QVERIFY(SimCtl({"unplug", c_strSimId}));
+    QVERIFY(SimCtl({"plug", c_strSimId}));
+    QCOMPARE(Send(Image(1000, 1)), -3);
+    const QString log = NewLog();
+    QVERIFY2(log.contains("*** get_device_endpoint failed! rv:-2 \n"), qPrintable(log));
+    QVERIFY(log.contains("*** error="));
+    QCOMPARE(SimQuery({"get", c_strSimId, "bulkoutlen"}).value(1), QString("0 0"));
 }
 
 // The printer takes 300000 bytes and then nothing: the chunk's bounded wait ends the attempt.

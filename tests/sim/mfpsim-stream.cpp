@@ -41,6 +41,10 @@ struct stStream {
 
 std::map<const stSimDevice *, stStream> g_mapStreams;
 
+// Read while a device is plugged, when g_simLock may or may not be held: a lock of its own.
+std::mutex g_endpointLock;
+std::map<const stSimDevice *, uint8_t> g_mapOutEndpoint;
+
 // Made once, on first use from whichever thread.
 const int *WakePipe()
 {
@@ -112,6 +116,13 @@ bool StreamClaimRefused(const stSimDevice &dev)
     return StreamOf(dev).bBusy;
 }
 
+uint8_t StreamOutEndpoint(const stSimDevice &dev)
+{
+    std::lock_guard<std::mutex> lock(g_endpointLock);
+    const auto it = g_mapOutEndpoint.find(&dev);
+    return it == g_mapOutEndpoint.end() ? uint8_t(c_iStreamEndpoint) : it->second;
+}
+
 stStreamVerdict StreamOnBulkOut(stSimDevice &dev, int ep, const uint8_t *data, int len, bool bContinuation)
 {
     if (ep != c_iStreamEndpoint)
@@ -150,9 +161,20 @@ stStreamVerdict StreamOnBulkOut(stSimDevice &dev, int ep, const uint8_t *data, i
 
 void StreamCommand(const std::vector<std::string> &a, stSimDevice &dev, std::string &out, std::string &err)
 {
-    const char *usage = "usage: stream ID hold|partial|unplug N|off, stream ID busy on|off, stream ID attempts|clear";
+    const char *usage = "usage: stream ID hold|partial|unplug N|off, stream ID busy on|off, stream ID endpoint OUTEP, "
+                        "stream ID attempts|clear";
     if (!dev.bUsb || a.size() < 3 || a.size() > 4) {
         err = usage;
+        return;
+    }
+    unsigned long ep = 0;
+    if (a.size() == 4 && a[2] == "endpoint") {
+        if (!ParseNumber(a[3], ep) || ep < 1 || ep > 0x0F) {
+            err = "usage: stream ID endpoint OUTEP (1..15)";
+            return;
+        }
+        std::lock_guard<std::mutex> lock(g_endpointLock);
+        g_mapOutEndpoint[&dev] = uint8_t(ep);
         return;
     }
     std::lock_guard<std::mutex> lock(g_simLock);

@@ -16,6 +16,9 @@
 void StreamOnClaim(const stSimDevice &dev, int ifno);
 // Whether claims of the printer interface fail as if another program held it.
 bool StreamClaimRefused(const stSimDevice &dev);
+// The bulk OUT address the printer interface describes: 0x01, unless a test moved it (a
+// printer the suite cannot stream to). Takes effect from the next plug; safe from any thread.
+uint8_t StreamOutEndpoint(const stSimDevice &dev);
 
 struct stStreamVerdict {
     int iAccepted;  // bytes of the piece the printer takes (from its start)

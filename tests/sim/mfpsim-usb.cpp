@@ -83,7 +83,7 @@ Bytes DeviceDescriptor(const stSimDevice &dev)
     return b;
 }
 
-Bytes ConfigDescriptor()
+Bytes ConfigDescriptor(const stSimDevice &dev)
 {
     Bytes b{9, 2, 55, 0, 2, 1, 0, 0xC0, 0x32};
     auto iface = [&b](uint8_t num, uint8_t cls, uint8_t sub, uint8_t proto, uint8_t out, uint8_t in) {
@@ -91,7 +91,7 @@ Bytes ConfigDescriptor()
         b.insert(b.end(), {7, 5, out, 2, 0x00, 0x02, 0});
         b.insert(b.end(), {7, 5, in, 2, 0x00, 0x02, 0});
     };
-    iface(0, 7, 1, 2, 0x01, 0x81);  // printer
+    iface(0, 7, 1, 2, StreamOutEndpoint(dev), 0x81);  // printer
     iface(1, 0xFF, 0, 0, 0x02, 0x82);  // scanner
     return b;
 }
@@ -120,7 +120,7 @@ int HandleControl(stUsbNode &node, const uint8_t *setup, uint8_t *data, int maxL
         if (kind == 1)
             reply = DeviceDescriptor(dev);
         else if (kind == 2)
-            reply = ConfigDescriptor();
+            reply = ConfigDescriptor(dev);
         else if (kind == 3 && idx == 0)
             reply = {4, 3, 0x09, 0x04};
         else if (kind == 3 && idx == 1)
@@ -562,7 +562,7 @@ std::string DeviceRecord(const stUsbNode &node)
     const stSimDevice &dev = *node.pDev;
     const Bytes desc = [&] {
         Bytes d = DeviceDescriptor(dev);
-        const Bytes cfg = ConfigDescriptor();
+        const Bytes cfg = ConfigDescriptor(dev);
         d.insert(d.end(), cfg.begin(), cfg.end());
         return d;
     }();
