@@ -1,7 +1,6 @@
 #include "TrdGetPrinterStatus.h"
 
 #include "UtilPrinterStatus.h"
-#include "orvo-cupsquery.h"
 #include "orvo-log.h"
 #include "orvo-paths.h"
 
@@ -55,8 +54,9 @@ bool TrdGetPrinterStatus::CheckNeedStatus(int &interval)
         return true;
     }
     if (status == PS_READY) {
-        // Asked in-process: an idle ready printer is checked ten times a second.
-        const bool sending = GetCupsPrinterSending(info.strPrinterName);
+        // An idle ready printer is checked ten times a second; the scheduler is asked again
+        // only after it announced a change.
+        const bool sending = GetCupsPrinterSendingCached(stCups, info.strPrinterName);
         interval = sending ? 1000 : 100;
         return sending;
     }

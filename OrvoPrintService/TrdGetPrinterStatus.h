@@ -2,6 +2,7 @@
 // the reply as the printer's status file, and watches the queue's CUPS jobs.
 #pragma once
 #include "UtilThreadBase.h"
+#include "orvo-cupsevents.h"
 #include "orvo-records.h"
 
 #include <QList>
@@ -43,4 +44,6 @@ private:
     stPrinterManager stPrinter;
     uint32_t iLastRecvLen = 0;
     unsigned char szLastRecvBuf[2048] = {};
+
+    stCupsQueueCache stCups;   // the scheduler's last answers about the queue served
 };

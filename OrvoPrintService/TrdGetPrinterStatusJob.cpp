@@ -16,14 +16,14 @@ const int c_iUsbCancelRequest = 0x34;
 const char *c_szSource = "../OrvoPrintService/TrdGetPrinterStatus";
 } // namespace
 
-// The jobs come from the scheduler in-process (ten checks per cycle); the decision is the
-// one the long job listing gave.
+// The jobs come from the scheduler in-process (ten checks per cycle, the scheduler asked
+// again only after an event for the queue); the decision is the one the long job listing gave.
 int TrdGetPrinterStatus::CheckJobStatus()
 {
     QList<stCupsJob> jobs;
     // A listing that failed keeps the carried list: one scheduler hiccup between "printing"
     // and "cancelled" must not lose the cancel the printer needs.
-    if (!GetCupsJobs(stPrinter.stInfo.strPrinterName, jobs))
+    if (!GetCupsJobsCached(stCups, stPrinter.stInfo.strPrinterName, jobs))
         return 0;
     const stJobCheck check = DeriveJobStates(stPrinter.stInfo.strPrinterName, jobs, stPrinter.listJobState);
     for (const QString &job : check.listCancel) {

@@ -1,4 +1,5 @@
 #include "orvo-cupsquery.h"
+#include "orvo-cupslink.h"
 
 #include "orvo-log.h"
 
@@ -87,9 +88,11 @@ http_t *Link()
 
 // One request and its reply on the thread's connection, every wait bounded by its time-out.
 // (cupsDoRequest first waits up to a second for a "100 Continue" that a hung scheduler
-// never sends.) Null when the scheduler could not be reached or gave no whole reply.
-ipp_t *Exchange(http_t *http, ipp_t *request, const char *resource)
+// never sends.) Null when the scheduler could not be reached or gave no whole reply;
+// answer then holds its HTTP status (HTTP_STATUS_ERROR when there was none).
+ipp_t *Exchange(http_t *http, ipp_t *request, const char *resource, http_status_t &answer)
 {
+    answer = HTTP_STATUS_ERROR;
     httpClearFields(http);
     httpSetField(http, HTTP_FIELD_CONTENT_TYPE, "application/ipp");
     httpSetLength(http, ippLength(request));
@@ -104,6 +107,7 @@ ipp_t *Exchange(http_t *http, ipp_t *request, const char *resource)
     do {
         status = httpUpdate(http);
     } while (status == HTTP_STATUS_CONTINUE);
+    answer = status;
     if (status != HTTP_STATUS_OK)
         return nullptr;
     ipp_t *response = ippNew();
@@ -116,47 +120,66 @@ ipp_t *Exchange(http_t *http, ipp_t *request, const char *resource)
     return response;
 }
 
-// Takes the request; a reply whose status is an error counts as none.
-ipp_t *Send(ipp_t *request, const char *resource)
+} // namespace
+
+ipp_t *CupsSend(ipp_t *request, const char *resource, ipp_status_t *status)
 {
+    if (status)
+        *status = IPP_STATUS_ERROR_SERVICE_UNAVAILABLE;
     http_t *http = Link();
     if (!http) {
         ippDelete(request);
         return nullptr;
     }
-    ipp_t *response = Exchange(http, request, resource);
+    http_status_t answer;
+    ipp_t *response = Exchange(http, request, resource, answer);
     const ipp_op_t op = ippGetOperation(request);
     ippDelete(request);
-    if (!response) {
+    if (!response && answer == HTTP_STATUS_ERROR) {
         NoteUnreachable("request");
         return nullptr;
     }
     t_link.timerFailed.invalidate();
     if (s_bOutage.exchange(false))
         WriteStringLog(c_szSource, __LINE__, "Send", "scheduler answers again");
-    const ipp_status_t status = ippGetStatusCode(response);
-    if (status > IPP_STATUS_OK_EVENTS_COMPLETE) {
+    QByteArray refusal;
+    if (!response) {
+        // Refused at the HTTP level (e.g. the operation needs authentication): the scheduler
+        // answers, the rest of the answer is not wanted, so the connection starts afresh.
+        httpClose(t_link.pHttp);
+        t_link.pHttp = nullptr;
+        if (status)
+            *status = answer == HTTP_STATUS_UNAUTHORIZED ? IPP_STATUS_ERROR_NOT_AUTHENTICATED : IPP_STATUS_ERROR_FORBIDDEN;
+        refusal = QByteArray(ippOpString(op)) + ": HTTP " + httpStatus(answer);
+    } else {
+        const ipp_status_t code = ippGetStatusCode(response);
+        if (status)
+            *status = code;
+        if (code > IPP_STATUS_OK_EVENTS_COMPLETE) {
+            ipp_attribute_t *message = ippFindAttribute(response, "status-message", IPP_TAG_TEXT);
+            refusal = QByteArray(ippOpString(op)) + ": " + ippErrorString(code) + " "
+                + (message ? ippGetString(message, 0, nullptr) : "");
+            ippDelete(response);
+            response = nullptr;
+        }
+    }
+    if (!response) {
         // Logged when it differs from this thread's last refusal: a worker asks ten times a cycle.
-        ipp_attribute_t *message = ippFindAttribute(response, "status-message", IPP_TAG_TEXT);
-        const QByteArray text = QByteArray(ippOpString(op)) + ": " + ippErrorString(status) + " "
-            + (message ? ippGetString(message, 0, nullptr) : "");
-        if (text != t_link.strLastError)
-            WriteStringLog(c_szSource, __LINE__, "Send", "scheduler refused %s", text.constData());
-        t_link.strLastError = text;
-        ippDelete(response);
+        if (refusal != t_link.strLastError)
+            WriteStringLog(c_szSource, __LINE__, "Send", "scheduler refused %s", refusal.constData());
+        t_link.strLastError = refusal;
         return nullptr;
     }
     t_link.strLastError.clear();
     return response;
 }
-} // namespace
 
 bool GetCupsPrinterSending(const QString &queue)
 {
     static const char *const c_szAttrs[] = {"printer-state"};
     ipp_t *request = NewQueueRequest(IPP_OP_GET_PRINTER_ATTRIBUTES, queue);
     ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 1, nullptr, c_szAttrs);
-    ipp_t *response = Send(request, "/");
+    ipp_t *response = CupsSend(request, "/", nullptr);
     if (!response)
         return false;
     ipp_attribute_t *state = ippFindAttribute(response, "printer-state", IPP_TAG_ENUM);
@@ -173,7 +196,7 @@ bool GetCupsJobs(const QString &queue, QList<stCupsJob> &jobs)
     ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
                   int(sizeof c_szAttrs / sizeof *c_szAttrs), nullptr, c_szAttrs);
     ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "which-jobs", nullptr, "all");
-    ipp_t *response = Send(request, "/");
+    ipp_t *response = CupsSend(request, "/", nullptr);
     if (!response)
         return false;
 

@@ -1,6 +1,7 @@
 // The scheduler's facts asked in-process give the decisions that the "lpstat" text gave:
 // the text parser of the job monitor and of the CUPS check is kept here as the reference
 // and run on the real output of the private scheduler, scenario by scenario.
+#include "orvo-cupsevents.h"
 #include "orvo-cupsquery.h"
 #include "orvo-jobstate.h"
 #include "orvo-log.h"
@@ -11,6 +12,8 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <cups/ipp.h>
 
 #include <signal.h>
 
@@ -302,6 +305,67 @@ private slots:
         const stJobCheck done = SameJobs("SINK", busy.listPrinting);
         QCOMPARE(Ids(done.listPrinting), QString("SINK-%1:1 SINK-%2:1").arg(mine).arg(alice));
         QVERIFY(done.listCancel.isEmpty());
+    }
+
+    // The scheduler's events keep the cached answers current: after every change the cached
+    // jobs and state equal fresh ones within a few polls, and the decisions taken from them
+    // equal the listing's; while nothing changes, nothing is asked again.
+    void eventsKeepAnswersCurrent()
+    {
+        QVERIFY(AddQueue("EVT", "usb://Orvo/K20NW?serial=E1"));
+        QTRY_VERIFY_WITH_TIMEOUT(CupsQueueGeneration("EVT") >= 0, 5000);
+        stCupsQueueCache cache;
+        QList<stCupsJob> cached;
+        const auto key = [](const QList<stCupsJob> &jobs) {
+            QStringList k;
+            for (const stCupsJob &j : jobs)
+                k << QString("%1:%2:%3:%4").arg(j.iJobId).arg(j.iJobState).arg(j.listReasons.join(',')).arg(j.strPrinterMessage);
+            return k.join(' ');
+        };
+        const auto current = [&] {
+            QList<stCupsJob> fresh;
+            return GetCupsJobsCached(cache, "EVT", cached) && GetCupsJobs("EVT", fresh) && key(cached) == key(fresh)
+                   && GetCupsPrinterSendingCached(cache, "EVT") == GetCupsPrinterSending("EVT");
+        };
+        QList<stJobState> previous;
+        // One check from the cached jobs, side by side with the listing of the same moment.
+        const auto decide = [&] {
+            const stJobCheck mine = DeriveJobStates("EVT", cached, previous);
+            const stReference ref = ParseListing(Run({"lpstat", "-u", "root", "-W", "all", "-l", "-o", "EVT"}), previous);
+            [&] {
+                QCOMPARE(Ids(mine.listPrinting), Ids(ref.listPrinting));
+                QCOMPARE(mine.listCancel, ref.listCancel);
+            }();
+            previous = mine.listPrinting;
+            return mine;
+        };
+        QVERIFY(current());
+        const qint64 idle = CupsQueueGeneration("EVT");
+        QTest::qWait(4 * c_iCupsEventPollMs);
+        QCOMPARE(CupsQueueGeneration("EVT"), idle);
+
+        const int id = Submit("EVT");
+        QTRY_VERIFY_WITH_TIMEOUT(HasReason("EVT", id, "job-printing"), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(current(), 3000);
+        QVERIFY(GetCupsPrinterSendingCached(cache, "EVT"));
+        QCOMPARE(Ids(decide().listPrinting), QString("EVT-%1:1").arg(id));
+
+        const int held = Submit("EVT", {"-H", "hold"});
+        QTRY_VERIFY_WITH_TIMEOUT(HasReason("EVT", held, "job-hold-until-specified"), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(current(), 3000);
+        decide();
+
+        Run({"cancel", QString("EVT-%1").arg(id)});
+        QTRY_VERIFY_WITH_TIMEOUT(HasReason("EVT", id, "job-canceled-by-user"), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(current(), 3000);
+        QCOMPARE(decide().listCancel, QStringList{QString("EVT-%1").arg(id)});
+
+        Run({"cupsdisable", "EVT"});
+        Run({"cancel", QString("EVT-%1").arg(held)});
+        QTRY_VERIFY_WITH_TIMEOUT(JobOf("EVT", held).iJobState == IPP_JSTATE_CANCELED, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(current(), 3000);
+        QVERIFY(decide().listCancel.isEmpty());
+        Run({"cupsenable", "EVT"});
     }
 
     // A scheduler that accepts the connection but never answers costs a request a bounded

@@ -1,11 +1,17 @@
 #!/usr/bin/env bash
 # The job monitor: a job cancelled in CUPS while a USB printer prints it is cancelled in
 # that printer, once; a job cancelled before it printed is not. Queue names full of shell
-# syntax reach lpstat untouched. With "zh" the service runs with Chinese CUPS messages.
+# syntax reach lpstat untouched. With "zh" the service runs with Chinese CUPS messages; with
+# "nosub" the scheduler refuses event subscriptions and the service lists the jobs every time.
 set -uo pipefail
 . "$(dirname "$0")/service-lib.sh"
 
 [ "${1:-}" != zh ] || export LANG=zh_CN.UTF-8
+if [ "${1:-}" = nosub ]; then
+  cupsfx_stop
+  sed -i 's|^<Policy default>$|&\n  <Limit Create-Printer-Subscriptions>\n    AuthType Default\n    Require user @nosuchgroup\n  </Limit>|' /etc/cups/cupsd.conf
+  cupsfx_start || exit 1
+fi
 
 # The usb backend of the private cupsd sees no device, so a job on a USB queue stays
 # printing ("waiting for printer to become available") until it is cancelled.
@@ -17,6 +23,11 @@ cupsfx_wait_conf OTHER
 cd "$TMPDIR"
 start_service
 check "service publishes the queue with shell syntax in its name" wait_until 6 listed "$Q"
+if [ "${1:-}" = nosub ]; then
+  check "the refused subscription is logged" wait_until 5 log_count_at_least "no event subscription" 1
+else
+  check "the service follows the scheduler's events" wait_until 5 log_count_at_least "subscribed to the scheduler's events" 1
+fi
 
 echo hello > "$TMPDIR/doc.txt"
 job=$(lp -d "$Q" "$TMPDIR/doc.txt" 2>&1 | grep -oE -- '-[0-9]+' | head -1)

@@ -50,6 +50,7 @@ check_eq "the outage is logged once" 1 "$(outages)"
 
 cupsfx_start
 check "the return is logged" wait_until 5 log_count_at_least "scheduler answers again" 1
+check "the event subscription is made again" wait_until 5 log_count_at_least "subscribed to the scheduler's events" 2
 
 # A job on the USB queue stays printing (CUPS' usb backend finds no device).
 echo hello > "$TMPDIR/doc.txt"
