@@ -8,6 +8,9 @@
 # calls), so the ratio shows what the daemon adds; the absolute rates are the emulator's.
 # Prints both throughputs, the ratio (target: the daemon at least 80 % of the plain loop)
 # and the daemon's CPU time per MB (its connection and data process).
+# Then the same page over the network path: the simulator's network scanner sends its data
+# blocks on loopback, the daemon writes them into the page file; the reference is a plain
+# socket-to-file copy of the same stream.
 # Builds a Release tree in build-bench (no sanitizers) with cmake --build, nothing else.
 set -euo pipefail
 
@@ -31,7 +34,9 @@ export TMPDIR=$SCAN_WORK
 . "$ORVO_SOURCE_DIR/tests/sim/simfx.sh"
 . "$ORVO_SOURCE_DIR/tests/scandaemon/scanfx.sh"
 trap 'sim_stop; rm -rf "$SCAN_WORK"' EXIT
-scan_sim_start "$SCAN_WORK/ctl" --usb s1:K20NW:AB1234
+scan_sim_start "$SCAN_WORK/ctl" --usb s1:K20NW:AB1234 --net n1:K40N:127.0.0.2
 sim_ctl scan s1 chunk 32768 > /dev/null
 scan_daemon_start
 "$ORVO_BUILD_DIR/tests/scandaemon/scan_bench_client" "$SCAN_WORK/ctl"
+echo
+"$ORVO_BUILD_DIR/tests/scannet/scan_net_bench_client" "$SCAN_WORK/ctl" 127.0.0.2

@@ -325,7 +325,7 @@ void ServeOsl(stNetScanSim &s, int fd)
     SendAll(fd, raw.data(), raw.size());
 }
 
-Bytes MakePage(const stNetScanSettings &st, int page)
+Bytes MakePageUncached(const stNetScanSettings &st, int page)
 {
     // A compressed page is the JPEG of the 24-bit pattern, or of the gray one for the other depths.
     const int depth = st.bJpeg ? (st.iDepth == 24 ? 24 : 8) : st.iDepth;
@@ -334,6 +334,29 @@ Bytes MakePage(const stNetScanSettings &st, int page)
     if (!st.bJpeg)
         return raw;
     return EncodeJpeg(raw, st.uWidth, st.uHeight, depth == 24 ? 3 : 1, st.iQuality);
+}
+
+// The last pages made, so that a repeated scan (a benchmark's runs) costs only its transfer.
+Bytes MakePage(const stNetScanSettings &st, int page)
+{
+    struct stCached {
+        std::string strKey;
+        Bytes page;
+    };
+    static std::deque<stCached> cache;
+    static std::mutex cacheLock;  // every network device streams from its own thread
+    std::lock_guard<std::mutex> lock(cacheLock);
+    const std::string key = std::to_string(st.iDepth) + "/" + std::to_string(st.uWidth) + "x" +
+                            std::to_string(st.uHeight) + "/" + std::to_string(st.bJpeg) + "/" +
+                            std::to_string(st.iQuality) + "/" + std::to_string(page);
+    for (const stCached &c : cache)
+        if (c.strKey == key)
+            return c.page;
+    Bytes made = MakePageUncached(st, page);
+    cache.push_back({key, made});
+    if (cache.size() > 2)
+        cache.pop_front();
+    return made;
 }
 
 std::string Header(const char *tag, size_t length, size_t size)
