@@ -12,8 +12,9 @@ const char *const c_szUtilLibusbSource = "OrvoPrintSetting/UtilLibusb";
 
 namespace {
 const QString c_strSerial63 = "S" + QString(61, 'x') + "Z";   // 63 characters, the most a device reports
-const unsigned char c_ucCommand[10] = {0xA5, 0x00, 0x07, 0x50, 0xE0, 0x2E, 0x02, 0x01, 0x01, 0x01};
-const QString c_strCommandHex = "A5000750E02E02010101";
+// A frame the simulated printer does not answer by itself: the tests queue its replies.
+const unsigned char c_ucCommand[10] = {0xA5, 0x00, 0x07, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07};
+const QString c_strCommandHex = "A5000701020304050607";
 
 struct stExchange {
     int iResult;
@@ -149,6 +150,34 @@ private slots:
         const QString log = Log();
         QVERIFY(log.contains("*** bulk_transfer failed!"));
         QVERIFY(log.contains("*** error=LIBUSB_ERROR_TIMEOUT"));
+    }
+
+    void partialWrite()
+    {
+        bool ok = false;
+        SimCtl("maint p1 partial 4", &ok);
+        QVERIFY(ok);
+        const stExchange ex = Send(0x2005, "Orvo/K20NW?serial=AB1234");
+        QCOMPARE(ex.iResult, -6);
+        QCOMPARE(BulkOut("p1"), c_strCommandHex.left(8));
+        const QString log = Log();
+        QVERIFY(log.contains("USBSendRecvData) *** bulk_transfer failed!"));
+        QVERIFY2(!log.contains("*** error="), qPrintable(log));   // a short write has no error name
+    }
+
+    // A printer interface whose bulk OUT is not 0x01 is never chosen.
+    void otherOutEndpoint()
+    {
+        for (const char *command : {"stream p1 endpoint 2", "unplug p1", "plug p1"}) {
+            bool ok = false;
+            SimCtl(command, &ok);
+            QVERIFY2(ok, command);
+        }
+        const stExchange ex = Send(0x2005, "Orvo/K20NW?serial=AB1234");
+        for (const char *command : {"stream p1 endpoint 1", "unplug p1", "plug p1"})
+            SimCtl(command);
+        QCOMPARE(ex.iResult, -3);
+        QVERIFY(Log().contains("*** get_device_endpoint failed! rv:-2"));
     }
 
     void unplugged()

@@ -2,6 +2,7 @@
 
 #include <sstream>
 
+#include "mfpsim-maint.h"
 #include "mfpsim-netscan.h"
 #include "mfpsim-scan.h"
 #include "mfpsim-stream.h"
@@ -188,6 +189,7 @@ void CmdClear(stSimDevice &dev)
     dev.queueNetReply.clear();
     ScanClear(dev);
     StreamClear(dev);
+    MaintClear(dev);
 }
 
 void CmdPlug(bool plug, stSimDevice &dev, stReply &r)
@@ -275,6 +277,8 @@ std::string RunControlCommand(const std::string &line, bool &quit)
         }
         else if (a[0] == "stream")
             StreamCommand(a, *dev, r.strData, r.strError);
+        else if (a[0] == "maint")
+            MaintCommand(a, *dev, r.strData, r.strError);
         else
             r.strError = "unknown command: " + line;
     }

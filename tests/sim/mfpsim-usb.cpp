@@ -12,6 +12,7 @@
 #include <linux/usbdevice_fs.h>
 #include <umockdev.h>
 
+#include "mfpsim-maint.h"
 #include "mfpsim-scan.h"
 #include "mfpsim-stream.h"
 
@@ -150,13 +151,16 @@ int HandleControl(stUsbNode &node, const uint8_t *setup, uint8_t *data, int maxL
     return n;
 }
 
-void RecordBulkOut(stSimDevice &dev, int ep, const uint8_t *data, int len)
+// Returns how many bytes the device took.
+int RecordBulkOut(stSimDevice &dev, int ep, const uint8_t *data, int len)
 {
+    len = MaintBulkOut(dev, ep, data, len);
     Bytes &rec = dev.mapBulkOut[ep];
     rec.insert(rec.end(), data, data + len);
     ++dev.mapBulkOutCount[ep];
     if (ep == c_iScanEpOut)
         ScanOnBulkOut(dev, data, len);
+    return len;
 }
 
 // Takes up to maxLen bytes of the first queued reply for the endpoint; false when none.
@@ -315,8 +319,7 @@ gboolean OnSubmitUrb(stUsbNode &node, UMockdevIoctlClient *c, UMockdevIoctlData 
     } else if (urb->type == USBDEVFS_URB_TYPE_BULK && !(urb->endpoint & 0x80)) {
         const stStreamVerdict v = StreamOnBulkOut(*node.pDev, urb->endpoint, b ? b->data : nullptr,
                                                   urb->buffer_length, urb->flags & USBDEVFS_URB_BULK_CONTINUATION);
-        RecordBulkOut(*node.pDev, urb->endpoint, b ? b->data : nullptr, v.iAccepted);
-        urb->actual_length = v.iAccepted;
+        urb->actual_length = RecordBulkOut(*node.pDev, urb->endpoint, b ? b->data : nullptr, v.iAccepted);
         u->bDone = !v.bHold;  // a held URB ends when the host discards it or the device goes
     } else if (urb->type != USBDEVFS_URB_TYPE_BULK) {
         FreeUrb(u);
@@ -378,8 +381,8 @@ gboolean OnRawBulk(stUsbNode &node, UMockdevIoctlClient *c, UMockdevIoctlData *a
     const int ep = int(bt->ep & 0xFF);
     if (!(ep & 0x80)) {
         // A synchronous call cannot be held here: a printer that stops taking data shows as a short write.
-        const long len = StreamOnBulkOut(*node.pDev, ep, b ? b->data : nullptr, int(bt->len), false).iAccepted;
-        RecordBulkOut(*node.pDev, ep, b ? b->data : nullptr, int(len));
+        const int accepted = StreamOnBulkOut(*node.pDev, ep, b ? b->data : nullptr, int(bt->len), false).iAccepted;
+        const long len = RecordBulkOut(*node.pDev, ep, b ? b->data : nullptr, accepted);
         g_object_unref(a);
         if (b)
             g_object_unref(b);

@@ -1,0 +1,79 @@
+#include "orvo-maint.h"
+
+#include "UtilLibusb.h"
+#include "orvo-models.h"
+#include "orvo-udp.h"
+
+#include <vector>
+
+QString MaintText(enMaintMessage id, bool bEnglish)
+{
+    struct stText {
+        const char *zh;
+        const char *en;
+    };
+    static const stText texts[] = {
+        {"", ""},
+        {"请选择一个打印机进行操作！", "Please choose a printer."},
+        {"请选择通过USB连接的打印机进行操作！", "Please choose a printer connected over USB."},
+        {"不支持该打印机型号！", "This printer model is not supported."},
+        {"设备接口初始化失败！", "The device interface could not be initialised."},
+        {"连接打印机失败，请检查连接状态！", "Could not connect to the printer; please check the connection."},
+        {"与打印机通信失败，请检查打印机状态并重新尝试！",
+         "Communication with the printer failed; please check the printer and try again."},
+        {"获取数据失败，请稍后重试！", "Could not read the settings; please try again later."},
+        {"未知错误！", "Unknown error."},
+        {"不正确的地址格式！", "Invalid address."},
+        {"设置成功，请等待打印机完成重连！", "Settings written; please wait until the printer has reconnected."},
+        {"清洁前请确认打印机电源已打开并与计算机已连接，在纸盒放入A4或Letter尺寸的普通纸",
+         "Before cleaning, make sure the printer is on and connected, with plain A4 or Letter paper in the tray."},
+        {"清洁任务已发送，请查看打印机，在清洁完成前，请勿执行其他动作。",
+         "Cleaning sent; please watch the printer and do nothing else until the cleaning has finished."},
+        {"校准前请确认打印机电源已打开并与计算机已连接，在纸盒放入A4或Letter尺寸的普通纸",
+         "Before alignment, make sure the printer is on and connected, with plain A4 or Letter paper in the tray."},
+        {"校准任务已发送，请查看打印机，在校准完成前，请勿执行其他动作。",
+         "Alignment page sent; please watch the printer and do nothing else until the alignment has finished."},
+        {"已完成校准。", "Alignment finished."},
+    };
+    static_assert(sizeof texts / sizeof texts[0] == MM_ALIGN_DONE + 1, "one text per message");
+    const stText &t = texts[id];
+    return bEnglish ? QString::fromUtf8(t.en) : QString::fromUtf8(t.zh);
+}
+
+enMaintMessage UsbResultMessage(int result, bool bReplyNeeded)
+{
+    switch (result) {
+    case 0:
+        return MM_NONE;
+    case -1:
+        return MM_INIT_FAILED;
+    case -2:
+    case -3:
+    case -4:
+    case -5:
+        return MM_CONNECT_FAILED;
+    case -6:
+        return MM_COMM_FAILED;
+    case -7:   // nothing read back: only a command waiting for its answer fails
+        return bReplyNeeded ? MM_COMM_FAILED : MM_NONE;
+    default:
+        return MM_UNKNOWN_ERROR;
+    }
+}
+
+enMaintMessage MaintExchange(const stPrinterInfo &info, const unsigned char *send, int sendLen, unsigned char *recv,
+                             int recvCap, int &recvSize, bool bReplyNeeded)
+{
+    recvSize = 0;
+    // The transports take writable buffers; the command stays the caller's.
+    std::vector<unsigned char> command(send, send + sendLen);
+    if (info.iConnectType == CONNECT_USB) {
+        int vid = 0, pid = 0;
+        if (!GetPrinterVidPid(info.strPort, vid, pid))
+            return MM_UNSUPPORTED_MODEL;
+        return UsbResultMessage(
+            USBSendRecvData(vid, pid, info.strPort, command.data(), sendLen, recv, recvCap, recvSize), bReplyNeeded);
+    }
+    return UDPSendRecvData(info.strPort, command.data(), sendLen, recv, recvCap, recvSize) == 0 ? MM_NONE
+                                                                                                : MM_CONNECT_FAILED;
+}
