@@ -1,6 +1,7 @@
 #include "BaseForm.h"
 
 #include "SettingResource.h"
+#include "orvo-msgbox.h"
 #include "orvo-printerlist.h"
 
 #include <QApplication>
@@ -84,17 +85,8 @@ int BaseForm::ShowBox(const QString &text, bool bOkCancel)
 {
     if (s_hookMessageBox)
         return s_hookMessageBox(text, bOkCancel);
-    QMessageBox box(QMessageBox::Information, QStringLiteral("Orvo喷墨打印工具"), text,
-                    bOkCancel ? QMessageBox::Ok | QMessageBox::Cancel : QMessageBox::Ok, nullptr,
-                    Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
-    box.button(QMessageBox::Ok)->setText(QStringLiteral("确  定"));
-    if (bOkCancel) {
-        box.button(QMessageBox::Cancel)->setText(QStringLiteral("取  消"));
-        box.setStyleSheet("QLabel{width:200px}");
-        box.setDefaultButton(QMessageBox::Cancel);
-    }
-    box.setWindowModality(Qt::ApplicationModal);
-    return box.exec();
+    return ShowOrvoMessageBox(QStringLiteral("Orvo喷墨打印工具"), text, bOkCancel,
+                              bOkCancel ? QStringLiteral("QLabel{width:200px}") : QString());
 }
 
 int BaseForm::ShowMessageBoxOk(const QString &text)

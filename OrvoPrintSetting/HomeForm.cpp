@@ -1,6 +1,7 @@
 #include "HomeForm.h"
 
 #include "SettingResource.h"
+
 #include <QPixmap>
 
 namespace {

@@ -1,23 +1,22 @@
 #include "Widget.h"
 
-#include "SettingResource.h"
 #include "AlignmentForm.h"
 #include "CleanForm.h"
 #include "HomeForm.h"
 #include "NetForm.h"
+#include "SettingResource.h"
 
-#include <QGuiApplication>
+#include "orvo-window.h"
+
 #include <QIcon>
-#include <QScreen>
 
 Widget::Widget(QWidget *parent) : QWidget(parent)
 {
     InitSettingResource();
     resize(400, 455);
     setFixedSize(400, 455);
-    setWindowFlags(windowFlags() & ~Qt::WindowMaximizeButtonHint);
-    if (const QScreen *screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    RemoveMaximizeButton(this);
+    CentreOnDesktop(this);
     setWindowIcon(QIcon("://Resource/logo.png"));
     setWindowTitle(QStringLiteral("Orvo喷墨打印工具"));
 

@@ -1,0 +1,165 @@
+#include "MaintCommands.h"
+
+#include "orvo-ipconfig.h"
+#include "orvo-maint.h"
+#include "orvo-maintcmd.h"
+#include "orvo-printerlist.h"
+#include "orvo-udp.h"
+
+namespace {
+
+QString Text(const stMaintOutput &out, const char *zh, const char *en)
+{
+    return QString::fromUtf8(out.bEnglish ? en : zh);
+}
+
+int Fail(stMaintOutput &out, enMaintMessage message)
+{
+    out.strErr += MaintText(message, out.bEnglish) + "\n";
+    return message == MM_SELECT_PRINTER || message == MM_USB_ONLY || message == MM_UNSUPPORTED_MODEL ? EXIT_PRINTER
+                                                                                                      : EXIT_DEVICE;
+}
+
+// The queue of that name in the printer list file.
+bool FindPrinter(const QString &name, stPrinterInfo &info, stMaintOutput &out)
+{
+    for (const stPrinterInfo &p : ReadPrinterInfo()) {
+        if (p.strPrinterName == name) {
+            info = p;
+            return true;
+        }
+    }
+    out.strErr += Text(out, "未找到打印机：", "No printer of this name in the printer list: ") + name + "\n";
+    return false;
+}
+
+// A command that needs no answer; success reports `done`.
+int SendCommand(const QString &printer, const unsigned char *command, int length, enMaintMessage done,
+                stMaintOutput &out)
+{
+    stPrinterInfo info;
+    if (!FindPrinter(printer, info, out))
+        return EXIT_PRINTER;
+    unsigned char recv[1024] = {};
+    int recvSize = 0;
+    const enMaintMessage message = MaintExchange(info, command, length, recv, int(sizeof recv), recvSize, false);
+    if (message != MM_NONE)
+        return Fail(out, message);
+    out.strOut += MaintText(done, out.bEnglish) + "\n";
+    return EXIT_DONE;
+}
+
+// The printer for the network settings: USB only.
+bool FindUsbPrinter(const QString &printer, stPrinterInfo &info, stMaintOutput &out, int &status)
+{
+    if (!FindPrinter(printer, info, out)) {
+        status = EXIT_PRINTER;
+        return false;
+    }
+    if (info.iConnectType != CONNECT_USB) {
+        status = Fail(out, MM_USB_ONLY);
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int RunClean(const QString &printer, bool bRepeat, stMaintOutput &out)
+{
+    return bRepeat ? SendCommand(printer, c_ucCleanRepeat, c_iCleanRepeatLen, MM_CLEAN_SENT, out)
+                   : SendCommand(printer, c_ucCleanFirst, c_iCleanFirstLen, MM_CLEAN_SENT, out);
+}
+
+int RunAlignPrint(const QString &printer, stMaintOutput &out)
+{
+    return SendCommand(printer, c_ucAlignmentPrint, c_iAlignmentPrintLen, MM_ALIGN_SENT, out);
+}
+
+int RunAlignSet(const QString &printer, const QStringList &values, stMaintOutput &out)
+{
+    if (values.size() != c_iAlignmentRows) {
+        out.strErr += Text(out, "需要9个校准值。", "Nine alignment values are needed.") + "\n";
+        return EXIT_USAGE;
+    }
+    int v[c_iAlignmentRows];
+    for (int i = 0; i < c_iAlignmentRows; ++i) {
+        bool ok = false;
+        v[i] = values[i].toInt(&ok, 10);
+        const int row = i + 1;
+        if (!ok || v[i] < AlignmentMin(row) || v[i] > AlignmentMax(row)) {
+            out.strErr += QString(Text(out, "#%1的值“%2”超出范围（%3 … %4）！", "Value \"%2\" of row #%1 is not in %3 … %4."))
+                              .arg(row)
+                              .arg(values[i])
+                              .arg(AlignmentMin(row))
+                              .arg(AlignmentMax(row)) +
+                          "\n";
+            return EXIT_USAGE;
+        }
+    }
+    unsigned char command[c_iAlignmentFinishLen];
+    BuildAlignmentFinish(v, command);
+    return SendCommand(printer, command, c_iAlignmentFinishLen, MM_ALIGN_DONE, out);
+}
+
+int RunNetGet(const QString &printer, stMaintOutput &out)
+{
+    stPrinterInfo info;
+    int status = EXIT_DONE;
+    if (!FindUsbPrinter(printer, info, out, status))
+        return status;
+    unsigned char recv[c_iIPReplyMax] = {};
+    int recvSize = 0;
+    const enMaintMessage message =
+        MaintExchange(info, c_ucIPReadRequest, c_iIPReadRequestLen, recv, int(sizeof recv), recvSize, true);
+    if (message != MM_NONE)
+        return Fail(out, message);
+    stIPInfo ip;
+    if (!ParseRecvData(recv, recvSize, ip))
+        return Fail(out, MM_READ_FAILED);
+    struct stRow {
+        const char *zh, *en;
+    };
+    static const stRow rows[c_iIPAddressCount] = {
+        {"IP地址", "IP address"},         {"子网掩码", "Subnet mask"},     {"网关地址", "Gateway"},
+        {"主DNS服务器", "Primary DNS"},   {"辅助DNS服务器", "Secondary DNS"}, {"主WINS服务器", "Primary WINS"},
+        {"辅助WINS服务器", "Secondary WINS"}};
+    const QString source = ip.iIPSource == 0   ? QString("DHCP")
+                           : ip.iIPSource == 1 ? Text(out, "静态", "static")
+                                               : Text(out, "未知", "unknown");
+    out.strOut += Text(out, "IP获取方式", "IP source") + ": " + source + "\n";
+    for (int i = 0; i < c_iIPAddressCount; ++i)
+        out.strOut += Text(out, rows[i].zh, rows[i].en) + ": " + IPInfoAddress(ip, i) + "\n";
+    return EXIT_DONE;
+}
+
+int RunNetSet(const QString &printer, const QStringList &args, stMaintOutput &out)
+{
+    if (args.size() != 1 + c_iIPAddressCount || (args[0] != "dhcp" && args[0] != "static")) {
+        out.strErr += Text(out, "需要 dhcp|static 和7个地址。", "Expected dhcp|static and seven addresses.") + "\n";
+        return EXIT_USAGE;
+    }
+    stIPInfo ip;
+    ip.iIPSource = args[0] == "static" ? 1 : 0;
+    for (int i = 0; i < c_iIPAddressCount; ++i) {
+        if (!IsIPValid(args[1 + i])) {
+            out.strErr += MaintText(MM_BAD_ADDRESS, out.bEnglish) + " " + args[1 + i] + "\n";
+            return EXIT_USAGE;
+        }
+        IPInfoAddress(ip, i) = args[1 + i];
+    }
+    stPrinterInfo info;
+    int status = EXIT_DONE;
+    if (!FindUsbPrinter(printer, info, out, status))
+        return status;
+    unsigned char request[c_iIPWriteRequestLen];
+    int requestLen = 0;
+    WriteSendData(ip, request, requestLen);
+    unsigned char recv[c_iIPReplyMax] = {};
+    int recvSize = 0;
+    const enMaintMessage message = MaintExchange(info, request, requestLen, recv, int(sizeof recv), recvSize, true);
+    if (message != MM_NONE)
+        return Fail(out, message);
+    out.strOut += MaintText(MM_NET_SET_DONE, out.bEnglish) + "\n";
+    return EXIT_DONE;
+}
