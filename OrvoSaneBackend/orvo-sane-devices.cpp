@@ -1,5 +1,6 @@
 #include "orvo-sane-devices.h"
 #include "orvo-printerlist-plain.h"
+#include "orvo-sane-family.h"
 #include "orvo-sane-log.h"
 
 #include <algorithm>
@@ -13,10 +14,28 @@ const uint16_t c_vendorOrvo = 0x300E;
 const int c_connectTimeoutMs = 5000;
 const int c_searchTimeoutMs = 30000;
 const size_t c_maxNetProbes = 32;
+const int32_t c_maxFamilyReply = 8192;   // the daemon's reply buffer
 
 std::string ModelOfProduct(const std::string &product)
 {
     return product.empty() ? "USB MFP" : product;
+}
+
+// The scanner's own model name, asked through the daemon's attribute request.
+std::string FamilyModel(stOrvoConn &conn, const std::string &address, int64_t deadline)
+{
+    TCPOSLReq req{};
+    req.socket.tcpFromScanner = -1;
+    snprintf(req.socket.szScannerIP, sizeof req.socket.szScannerIP, "%s", address.c_str());
+    req.type = OSL_CMD_FAMILYTYPE;
+    TCPOSLRes res{};
+    if (OrvoCall(conn, TCP_SEND_OSL, &req, sizeof req, &res, sizeof res, deadline) != IO_OK || res.result != 0
+        || res.bufferLen <= 0 || res.bufferLen > c_maxFamilyReply)
+        return {};
+    std::string text(size_t(res.bufferLen), '\0');
+    if (OrvoRecvAll(conn, &text[0], text.size(), deadline) != IO_OK)
+        return {};
+    return OrvoModelFromFamily(text);
 }
 
 // One probe per address, all at once on their own connections: an address that does not
@@ -42,8 +61,8 @@ void ProbeNet(const std::vector<std::string> &addresses, const stOrvoSaneConf &c
             continue;
         TCPDevPropertiesRes res{};
         const int io = OrvoRecvAll(conns[i], &res, sizeof res, deadline);
-        OrvoDisconnect(conns[i]);
         if (io != IO_OK || res.result != 0) {
+            OrvoDisconnect(conns[i]);
             OrvoLog(LOG_INFO, "no scanner answers at %s (%s, result %d)", addresses[i].c_str(), OrvoIoText(io),
                     res.result);
             continue;
@@ -52,7 +71,10 @@ void ProbeNet(const std::vector<std::string> &addresses, const stOrvoSaneConf &c
         dev.bNet = true;
         dev.strAddress = addresses[i];
         dev.strName = "net:" + addresses[i];
-        dev.strModel = "network MFP";
+        dev.strModel = FamilyModel(conns[i], addresses[i], deadline);
+        OrvoDisconnect(conns[i]);
+        if (dev.strModel.empty())
+            dev.strModel = "network MFP";
         for (const stPlainPrinter &p : printers)
             if (p.iConnectType == 2 && p.strPort == addresses[i] && !p.strModel.empty())
                 dev.strModel = p.strModel.compare(0, 5, "Orvo ") == 0 ? p.strModel.substr(5) : p.strModel;

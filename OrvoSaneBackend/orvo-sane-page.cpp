@@ -186,29 +186,34 @@ bool JpegStep(stOrvoPage &page)
     return true;
 }
 
+bool JpegCreate(stOrvoPage &page)
+{
+    page.jpeg = std::make_shared<stOrvoJpeg>();
+    stOrvoJpeg *const j = page.jpeg.get();
+    j->cinfo.err = jpeg_std_error(&j->err);
+    j->err.error_exit = JpegErrorExit;
+    j->err.output_message = JpegOutputMessage;
+    j->cinfo.client_data = &page;
+    if (setjmp(j->jump))
+        return false;
+    jpeg_create_decompress(&j->cinfo);
+    j->created = true;
+    j->src.init_source = JpegInitSource;
+    j->src.fill_input_buffer = JpegFillInput;
+    j->src.skip_input_data = JpegSkipInput;
+    j->src.resync_to_restart = jpeg_resync_to_restart;
+    j->src.term_source = JpegTermSource;
+    j->src.next_input_byte = nullptr;
+    j->src.bytes_in_buffer = 0;
+    j->cinfo.src = &j->src;
+    return true;
+}
+
 bool ProduceJpeg(stOrvoPage &page)
 {
-    stOrvoJpeg *j = page.jpeg.get();
-    if (!j) {
-        page.jpeg = std::make_shared<stOrvoJpeg>();
-        j = page.jpeg.get();
-        j->cinfo.err = jpeg_std_error(&j->err);
-        j->err.error_exit = JpegErrorExit;
-        j->err.output_message = JpegOutputMessage;
-        j->cinfo.client_data = &page;
-        if (setjmp(j->jump))
-            return false;
-        jpeg_create_decompress(&j->cinfo);
-        j->created = true;
-        j->src.init_source = JpegInitSource;
-        j->src.fill_input_buffer = JpegFillInput;
-        j->src.skip_input_data = JpegSkipInput;
-        j->src.resync_to_restart = jpeg_resync_to_restart;
-        j->src.term_source = JpegTermSource;
-        j->src.next_input_byte = nullptr;
-        j->src.bytes_in_buffer = 0;
-        j->cinfo.src = &j->src;
-    }
+    if (!page.jpeg && !JpegCreate(page))
+        return false;
+    stOrvoJpeg *const j = page.jpeg.get();
     j->cinfo.client_data = &page;   // the page record may have moved
     const size_t skip = std::min(j->skipPending, InAvail(page));
     Consume(page, skip);

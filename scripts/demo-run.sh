@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs inside the sandbox (see demo.sh): the simulated printers, their CUPS queues, the
-# watchdog that starts the print service, and the live status view. With a display
-# ($DISPLAY) the tray tool opens on the same printers.
+# watchdog that starts the print service, one page scanned through SANE into a PNG, and the
+# live status view. With a display ($DISPLAY) the tray tool opens on the same printers.
 set -uo pipefail
 . "$ORVO_HARNESS/cupsfx.sh"
 . "$ORVO_SOURCE_DIR/tests/sim/simfx.sh"
@@ -30,6 +30,18 @@ cat "$ROOT/cfg/printerlist.ini"
 "$ROOT/bin/orvoK500Service"
 say "a second copy of the service exits at once (status $?); the running one logs:"
 cat "$ROOT"/log/log_srv_*.log
+
+# Scanning from an ordinary SANE front end: scanimage -> backend "orvo" -> scan daemon.
+. "$ORVO_SOURCE_DIR/tests/scandaemon/scanfx.sh"
+. "$ORVO_SOURCE_DIR/tests/sane/sanefx.sh"
+say "starting the scan daemon; scanimage lists the MFPs through the SANE backend \"orvo\":"
+scan_daemon_start && sane_run -L
+scan_png=$ORVO_BUILD_DIR/demo-scan.png
+if sane_run -d orvo:usb:AB1234 --mode Color --resolution 75 --format=png -o "$scan_png"; then
+  say "scanned one A4 page from the simulated K20NW (75 dpi, the simulator's test pattern): $scan_png"
+else
+  say "the scan from the simulated K20NW failed"
+fi
 
 # The simulated printers change while the status view refreshes every 2 seconds.
 scenario() {

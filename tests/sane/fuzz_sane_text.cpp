@@ -1,6 +1,7 @@
-// libFuzzer entry: any text as the printer list file and as orvo.conf.
+// libFuzzer entry: any text as the printer list file, as orvo.conf and as a family reply.
 #include "orvo-printerlist-plain.h"
 #include "orvo-sane-conf.h"
+#include "orvo-sane-family.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -16,5 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     for (const std::string &a : c.listNetAddress)
         if (!IsIPv4Text(a))
             __builtin_trap();
+    if (OrvoModelFromFamily(text).size() > 32)
+        __builtin_trap();
     return 0;
 }

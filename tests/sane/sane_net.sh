@@ -37,7 +37,7 @@ Port=Orvo/K20NW?serial=XY1
 URI=usb://Orvo/K20NW?serial=XY1
 INI
 sane_run -L > "$WORK/list" 2>&1
-grep -qF "device \`orvo:net:127.0.0.2' is a Orvo network MFP multi-function peripheral" "$WORK/list" &&
+grep -qF "device \`orvo:net:127.0.0.2' is a Orvo K40N multi-function peripheral" "$WORK/list" &&
     grep -qF "device \`orvo:net:127.0.0.3' is a Orvo K20NW multi-function peripheral" "$WORK/list" &&
     ! grep -q "127.0.0.9" "$WORK/list" || sane_fail "listing: $(cat "$WORK/list")"
 

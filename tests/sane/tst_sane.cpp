@@ -4,6 +4,7 @@
 #include "orvo-printerlist-plain.h"
 #include "orvo-printerlist.h"
 #include "orvo-sane-conf.h"
+#include "orvo-sane-family.h"
 #include "orvo-sane-options.h"
 #include "orvo-sane-page.h"
 
@@ -207,6 +208,14 @@ private slots:
         QVERIFY(!IsIPv4Text("256.1.1.1"));
         QVERIFY(!IsIPv4Text("1.2.3.4.5"));
         QVERIFY(IsIPv4Text("192.168.100.200"));
+
+        // A network scanner's family reply names the model; anything odd is not shown.
+        QCOMPARE(QString::fromStdString(OrvoModelFromFamily(
+                     "<?xml version=\"1.0\"?>\r\n<response requestID=\"10001\">\r\n  <value>K40N</value>\r\n</response>")),
+                 QString("K40N"));
+        QVERIFY(OrvoModelFromFamily("<value>K40N<script></value>").empty());
+        QVERIFY(OrvoModelFromFamily("<value></value>").empty());
+        QVERIFY(OrvoModelFromFamily("<value>K40N").empty());
     }
 
     // Written by the print service's own writer, read by the backend's reader.
@@ -335,7 +344,8 @@ private slots:
         std::uniform_int_distribution<int> byte(0, 255);
         const std::vector<uint8_t> jpeg = EncodeJpeg(Pattern(64, 48, 3), 64, 48, 3, false);
         const char *iniWords[] = { "[Main]", "[printer_0]", "[printer_1]", "Count=", "Port=", "\"", "\\", "%4",
-                                   "=", "\n", "@@", ";", "net", "timeout", "printerlist", " ", "2", "-1" };
+                                   "=", "\n", "@@", ";", "net", "timeout", "printerlist", " ", "2", "-1",
+                                   "<value>", "</value>", "K40N" };
         for (int round = 0; round < 300; ++round) {
             std::string text;
             const int words = byte(rng);
@@ -343,6 +353,7 @@ private slots:
                 text += (byte(rng) & 1) ? std::string(iniWords[size_t(byte(rng)) % (sizeof iniWords / sizeof *iniWords)])
                                         : std::string(1, char(byte(rng)));
             ParsePrinterListPlain(text);
+            QVERIFY(OrvoModelFromFamily(text).size() <= 32);
             std::vector<std::string> warn;
             ParseOrvoSaneConf(text, warn);
 
