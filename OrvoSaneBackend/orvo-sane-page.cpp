@@ -117,29 +117,31 @@ void ProduceRaw(stOrvoPage &page)
         Consume(page, InAvail(page));   // rows past the asked area are dropped
 }
 
-// One decoded JPEG row (RGB or gray) in the output format.
+// One decoded JPEG row (RGB or gray), converted straight into the output.
 void EmitJpegRow(stOrvoPage &page, const uint8_t *src, int width, int comps)
 {
     const stOrvoGeometry &geo = page.geo;
-    page.row.assign(size_t(geo.iBytesPerLine), WhiteByte(geo));
+    const size_t at = page.out.size();
+    page.out.resize(at + size_t(geo.iBytesPerLine), WhiteByte(geo));
+    uint8_t *dst = page.out.data() + at;
     const int n = std::min(width, geo.iPixels);
     if (geo.iMode == MODE_LINEART) {
         for (int x = 0; x < n; ++x) {
             const int gray = comps == 3 ? (src[3 * x] * 30 + src[3 * x + 1] * 59 + src[3 * x + 2] * 11) / 100
                                         : src[x];
             if (gray < 128)
-                page.row[size_t(x / 8)] |= uint8_t(0x80 >> (x % 8));
+                dst[x / 8] = uint8_t(dst[x / 8] | (0x80 >> (x % 8)));
         }
     } else if (geo.iMode == MODE_GRAY && comps == 3) {
         for (int x = 0; x < n; ++x)
-            page.row[size_t(x)] = uint8_t((src[3 * x] * 30 + src[3 * x + 1] * 59 + src[3 * x + 2] * 11) / 100);
+            dst[x] = uint8_t((src[3 * x] * 30 + src[3 * x + 1] * 59 + src[3 * x + 2] * 11) / 100);
     } else if (geo.iMode == MODE_COLOR && comps == 1) {
         for (int x = 0; x < n; ++x)
-            memset(&page.row[size_t(3 * x)], src[x], 3);
+            memset(dst + 3 * x, src[x], 3);
     } else {
-        memcpy(page.row.data(), src, size_t(n * comps));
+        memcpy(dst, src, size_t(n * comps));
     }
-    EmitRow(page, page.row.data(), page.row.size());
+    ++page.iLinesOut;
 }
 
 // The calls into libjpeg, each under its own error return; no object with a destructor

@@ -27,7 +27,6 @@ struct stOrvoPage {
     size_t inPos = 0;
     std::vector<uint8_t> out;    // output not yet taken, from outPos
     size_t outPos = 0;
-    std::vector<uint8_t> row;    // one decoded row
     std::shared_ptr<stOrvoJpeg> jpeg;
 };
 
