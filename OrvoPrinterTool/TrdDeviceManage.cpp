@@ -50,9 +50,10 @@ void TrdDeviceManage::SlotTaskStart()
     if (bTaskStarted)
         return;
     bTaskStarted = true;
-    do {
+    while (!bThreadQuit) {
         CheckPrinterList();
-    } while (!WaitForSleep(3000));
+        stWake.Wait(3000, bThreadQuit);
+    }
 }
 
 void TrdDeviceManage::SlotThreadQuit()

@@ -1,7 +1,9 @@
 // Follows the printer list file that the print service writes and replaces the window's
-// printer list whenever the set of printers (names and ports) changes.
+// printer list whenever the set of printers (names and ports) changes: every 3 s, and at
+// once when the window's file watcher reports a change.
 #pragma once
 #include "ToolPrinterList.h"
+#include "ToolWake.h"
 #include "UtilThreadBase.h"
 
 // The same printers in the same order: equal length, and at every index the same name and port.
@@ -17,6 +19,8 @@ public:
     QList<stPrinterInfo> GetPrinterInfo();
     // One reading of the file; true when the list was replaced (and the signal emitted).
     bool CheckPrinterList();
+    // From any thread: the list file may have changed, read it now.
+    void Wake() { stWake.Wake(); }
 
 signals:
     void SgnUpdatePrinterList();
@@ -27,4 +31,5 @@ public slots:
 
 private:
     stToolPrinterList *pPrinterList = nullptr;
+    ToolWake stWake;
 };

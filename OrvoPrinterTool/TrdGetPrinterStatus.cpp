@@ -4,6 +4,7 @@
 #include "orvo-paths.h"
 #include "orvo-spawn.h"
 
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QMutexLocker>
 
@@ -41,7 +42,7 @@ int TrdGetPrinterStatus::GetPrinterStatusFile(const QString &name, bool force)
     return 0;
 }
 
-bool TrdGetPrinterStatus::CheckPrinterStatusOnce()
+bool TrdGetPrinterStatus::CheckPrinterStatusOnce(bool counted)
 {
     if (!pPrinterList || iIndex < 0)
         return false;
@@ -54,6 +55,8 @@ bool TrdGetPrinterStatus::CheckPrinterStatusOnce()
     }
 
     if (GetPrinterStatusFile(stOwnInfo.strPrinterName, stOwnState.enCurrentStatus == PS_OFFLINE) < 0) {
+        if (!counted)
+            return false;
         ++stOwnState.iFailCount;
         if (stOwnState.iFailCount > c_iOfflineFailCount) {
             stOwnState.enCurrentStatus = PS_OFFLINE;
@@ -99,9 +102,15 @@ void TrdGetPrinterStatus::SlotTaskStart()
     if (bTaskStarted)
         return;
     bTaskStarted = true;
-    do {
+    QElapsedTimer cycle;
+    while (!bThreadQuit) {
         CheckPrinterStatusOnce();
-    } while (!WaitForSleep(1000));
+        cycle.start();
+        for (qint64 left = c_iStatusCheckMs; left > 0 && !bThreadQuit; left = c_iStatusCheckMs - cycle.elapsed()) {
+            if (stWake.Wait(int(left), bThreadQuit))
+                CheckPrinterStatusOnce(false);
+        }
+    }
 }
 
 void TrdGetPrinterStatus::SlotThreadQuit()

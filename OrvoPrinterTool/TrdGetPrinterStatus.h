@@ -1,14 +1,18 @@
-// Follows one printer's status file: parses it when its modification time changes (every
+// Follows one printer's status file (every second, and at once when the window's file
+// watcher reports a change): parses it when its modification time changes (every
 // cycle while the printer is shown off-line), declares the printer off-line after eleven
 // failed cycles (a missing file or one that does not parse), and cancels the queue's current job when the printer starts cancelling.
 #pragma once
 #include "ToolPrinterList.h"
+#include "ToolWake.h"
 #include "UtilThreadBase.h"
 
 #include <QDateTime>
 
 // Failed cycles after which a printer is shown off-line.
 constexpr int c_iOfflineFailCount = 10;
+// The period of the status check.
+constexpr int c_iStatusCheckMs = 1000;
 
 QString StatusFilePath(const QString &printerName);   // root + "cfg/" + name + ".dat"
 
@@ -21,10 +25,14 @@ public:
     void Init(int index, stToolPrinterList *pPrinterList);
     // -1: missing, unreadable or unparsable; 1: unchanged and not forced; 0: parsed into the own state.
     int GetPrinterStatusFile(const QString &name, bool force);
-    // One pass of the loop; true when the window was told about a change.
-    bool CheckPrinterStatusOnce();
+    // One pass of the loop; true when the window was told about a change. A pass started by
+    // a file change (counted false) leaves a missing or unreadable file to the periodic
+    // passes, which alone count failed cycles.
+    bool CheckPrinterStatusOnce(bool counted = true);
 
     int Index() const { return iIndex; }
+    // From any thread: the status file may have changed, check it now.
+    void Wake() { stWake.Wake(); }
 
 signals:
     void SgnUpdatePrinterStatus(int index);
@@ -39,4 +47,5 @@ private:
     stPrinterInfo stOwnInfo;
     stPrinterState stOwnState;
     QDateTime dtLastModified;
+    ToolWake stWake;
 };

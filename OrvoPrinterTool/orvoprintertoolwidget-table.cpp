@@ -80,6 +80,7 @@ void OrvoPrinterToolWidget::SlotUpdatePrinterList()
     for (int i = int(listStatusWorker.size()); i < n; ++i)
         AddStatusWorker(i);
     iStatusThreadCount = n;
+    WatchFiles();
     DebugOutputPrinterInfo();
 }
 

@@ -5,13 +5,19 @@
 #include "TrdGetPrinterStatus.h"
 #include "orvo-log.h"
 #include "orvo-paths.h"
+#include "orvo-printerlist.h"
 #include "orvo-spawn.h"
 #include "orvo-statustext.h"
 
 #include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
+#include <QTimer>
+#include <QDir>
 #include <QMenu>
+#include <QMutexLocker>
 #include <QTableWidget>
 #include <QThread>
 
@@ -55,6 +61,7 @@ OrvoPrinterToolWidget::OrvoPrinterToolWidget(QWidget *parent) : QWidget(parent),
     InitDeviceTable();
     InitTrayIcon();
     InitThread();
+    InitWatcher();
 }
 
 OrvoPrinterToolWidget::~OrvoPrinterToolWidget()
@@ -127,6 +134,49 @@ void OrvoPrinterToolWidget::InitThread()
     connect(pDeviceManage, &TrdDeviceManage::SgnUpdatePrinterList, this, &OrvoPrinterToolWidget::SlotUpdatePrinterList);
     emit SgnManageThreadStart();
     TOOL_LOG("InitThread", "InitThread end");
+}
+
+// The service replaces a status file by renaming a new one over it, which ends the watch
+// of the old file: the folder's change then adds the new one. The periodic checks of the
+// workers stay as they were, for changes a watch misses.
+void OrvoPrinterToolWidget::InitWatcher()
+{
+    pWatcher = new QFileSystemWatcher(this);
+    connect(pWatcher, &QFileSystemWatcher::directoryChanged, this, &OrvoPrinterToolWidget::SlotFilesChanged);
+    connect(pWatcher, &QFileSystemWatcher::fileChanged, this, &OrvoPrinterToolWidget::SlotFilesChanged);
+    // The folder may not exist before the service first runs.
+    auto *retry = new QTimer(this);
+    connect(retry, &QTimer::timeout, this, &OrvoPrinterToolWidget::WatchFiles);
+    retry->start(3000);
+    WatchFiles();
+}
+
+void OrvoPrinterToolWidget::WatchFiles()
+{
+    if (!pWatcher)
+        return;
+    QStringList wanted{QDir::cleanPath(OrvoCfgPath()), PrinterListFilePath()};
+    {
+        QMutexLocker lock(&stPrinterList.mutexList);
+        for (const stPrinterManager &printer : stPrinterList.listPrinter)
+            wanted << StatusFilePath(printer.stInfo.strPrinterName);
+    }
+    const QStringList watched = pWatcher->files() + pWatcher->directories();
+    QStringList add;
+    for (const QString &path : wanted) {
+        if (!watched.contains(path) && QFileInfo::exists(path))
+            add << path;
+    }
+    if (!add.isEmpty())
+        pWatcher->addPaths(add);
+}
+
+void OrvoPrinterToolWidget::SlotFilesChanged()
+{
+    WatchFiles();
+    pDeviceManage->Wake();
+    for (TrdGetPrinterStatus *worker : listStatusWorker)
+        worker->Wake();
 }
 
 void OrvoPrinterToolWidget::SlotActivatedTrayIcon(QSystemTrayIcon::ActivationReason reason)

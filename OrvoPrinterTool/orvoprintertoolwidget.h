@@ -10,6 +10,7 @@
 
 class AppSetting;
 class QAction;
+class QFileSystemWatcher;
 class QMenu;
 class QTableWidget;
 class QThread;
@@ -37,6 +38,7 @@ public:
     QThread *DeviceManagerThread() const { return pDeviceManageThread; }
     int StatusWorkerCount() const { return iStatusThreadCount; }
     stToolPrinterList &PrinterList() { return stPrinterList; }
+    QFileSystemWatcher *FileWatcher() const { return pWatcher; }
 
 signals:
     void SgnManageThreadStart();
@@ -51,6 +53,8 @@ public slots:
     void SlotTrayActionExit();
     void SlotUpdatePrinterStatus(int row);
     void SlotUpdatePrinterList();
+    // A watched file or the status folder changed: the workers look at once.
+    void SlotFilesChanged();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -69,6 +73,8 @@ private:
     void InitTrayIcon();
     void InitThread();
     void AddStatusWorker(int index);
+    void InitWatcher();
+    void WatchFiles();
     void DebugOutputPrinterInfo();
     void DebugOutputPrinterStatus(int row);
 
@@ -84,6 +90,7 @@ private:
     TrdDeviceManage *pDeviceManage = nullptr;
     QThread *pDeviceManageThread = nullptr;
     AppSetting *pAppSetting = nullptr;
+    QFileSystemWatcher *pWatcher = nullptr;
     stToolPrinterList stPrinterList;
     QHash<QString, stPrinterState> hashAnnounced;   // per queue: the state its last balloon saw
     int iStatusThreadCount = 0;

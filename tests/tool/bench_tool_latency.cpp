@@ -1,6 +1,8 @@
 // Measures how long a change of a simulated printer takes to reach the tool's row: the
-// service's poll, its status file, the tool's poll and the table update. Prints one line
-// per change and then the median and the worst, in milliseconds.
+// service's poll, its status file, the tool's poll and the table update. With "file" first,
+// how long a status file written as the service writes it (renamed over the old one) takes
+// to reach the row, without service or simulator. Prints one line per change and then the
+// median and the worst, in milliseconds.
 #include "ToolEntry.h"
 #include "tool-fixture.h"
 #include "tool-sim.h"
@@ -31,7 +33,21 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     RegisterToolResources();
-    const int changes = argc > 1 ? atoi(argv[1]) : 20;
+    const bool fileMode = argc > 1 && QByteArray(argv[1]) == "file";
+    const int changes = argc > 1 + int(fileMode) ? atoi(argv[1 + int(fileMode)]) : 20;
+    const QString printer = fileMode ? QString("Orvo-File") : QString("Orvo-USB");
+    stSimPrinter file;
+    const auto writeFile = [&] {
+        const QString part = StatusFilePath(printer + ".part");
+        return WriteStatusFile(printer + ".part", BuildResponse(file))
+               && ::rename(QFile::encodeName(part).constData(), QFile::encodeName(StatusFilePath(printer)).constData()) == 0;
+    };
+    if (fileMode) {
+        file.iBlack = 80;
+        WritePrinterList({MakeInfo(printer, CONNECT_USB, "Orvo/K20NW?serial=F1")});
+        if (!writeFile())
+            return 1;
+    }
     TestToolWidget w;
     if (!WaitFor([&] { return CellText(w, 0, 3) == QString("就绪"); }, 20000)) {
         fprintf(stderr, "the row never showed the printer ready\n");
@@ -46,7 +62,8 @@ int main(int argc, char *argv[])
         QCoreApplication::processEvents();
         QElapsedTimer t;
         t.start();
-        if (!SimCtl({"set", "ink", "p1", low ? "5" : "80", "60", "40", "20"})) {
+        file.iBlack = low ? 5 : 80;
+        if (fileMode ? !writeFile() : !SimCtl({"set", "ink", "p1", low ? "5" : "80", "60", "40", "20"})) {
             fprintf(stderr, "simulator control failed\n");
             return 1;
         }

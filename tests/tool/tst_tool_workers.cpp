@@ -2,6 +2,7 @@
 #include "ToolEntry.h"
 #include "TrdDeviceManage.h"
 #include "tool-fixture.h"
+#include "ToolWake.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>
@@ -20,6 +21,8 @@ private slots:
     void offlineAfterEleven();
     void offlineRow();
     void sameBytesNewTime();
+    void wakeEndsPause();
+    void filesWatched();
 };
 
 void TstToolWorkers::cleanup()
@@ -259,6 +262,53 @@ void TstToolWorkers::sameBytesNewTime()
     QVERIFY(WriteStatusFile("Same", bytes));
     QVERIFY(worker.CheckPrinterStatusOnce());
     QCOMPARE(list.listPrinter[0].stState.enCurrentStatus, PS_READY);
+}
+
+void TstToolWorkers::wakeEndsPause()
+{
+    ToolWake wake;
+    std::atomic_bool quit{false};
+    QElapsedTimer t;
+    t.start();
+    QVERIFY(!wake.Wait(50, quit));
+    QVERIFY(t.elapsed() >= 50);
+    // A wake given before the wait ends it at once, and is used up.
+    wake.Wake();
+    QVERIFY(wake.Wait(60000, quit));
+    QVERIFY(!wake.Wait(0, quit));
+    // A wake from another thread ends a long wait.
+    QThread *waker = QThread::create([&wake] { QThread::msleep(100); wake.Wake(); });
+    waker->start();
+    t.restart();
+    QVERIFY(wake.Wait(60000, quit));
+    QVERIFY(t.elapsed() < 30000);
+    waker->wait();
+    delete waker;
+    // Quit ends it too, without a wake.
+    quit = true;
+    QVERIFY(!wake.Wait(60000, quit));
+}
+
+// The window watches the status folder, the list file and every shown printer's status
+// file; a file replaced by renaming a new one over it, as the service does, is watched again.
+void TstToolWorkers::filesWatched()
+{
+    stSimPrinter p;
+    p.iBlack = 90;
+    QVERIFY(WriteStatusFile("Orvo-Watch", BuildResponse(p)));
+    WritePrinterList({MakeInfo("Orvo-Watch", CONNECT_USB, "Orvo/K20NW?serial=9")});
+    TestToolWidget w;
+    QTRY_COMPARE_WITH_TIMEOUT(CellText(w, 0, 2), QString("青色：无   红色：无   黄色：无   黑色：高"), 5000);
+    const QString file = StatusFilePath("Orvo-Watch");
+    QTRY_VERIFY_WITH_TIMEOUT(w.FileWatcher()->files().contains(file), 5000);
+    QVERIFY(w.FileWatcher()->files().contains(PrinterListFilePath()));
+    QVERIFY(w.FileWatcher()->directories().contains(QDir::cleanPath(OrvoCfgPath())));
+
+    p.iBlack = 5;
+    QVERIFY(WriteStatusFile("Orvo-Watch.part", BuildResponse(p)));
+    QVERIFY(::rename(QFile::encodeName(StatusFilePath("Orvo-Watch.part")).constData(), QFile::encodeName(file).constData()) == 0);
+    QTRY_COMPARE_WITH_TIMEOUT(CellText(w, 0, 2), QString("青色：无   红色：无   黄色：无   黑色：低"), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(w.FileWatcher()->files().contains(file), 5000);
 }
 
 QTEST_MAIN(TstToolWorkers)
