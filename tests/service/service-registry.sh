@@ -77,7 +77,6 @@ check "count shrinks" wait_until 7 value_is Main Count 3
 check_eq "stale group kept" "$last" "$(ini_value printer_3 Name)"
 
 # A second copy exits at once, with status 0 and without a log line.
-logs_before=$(cat "$ROOT"/log/log_srv_* | wc -l)
 "$ROOT/bin/orvoK500Service"
 check_eq "second instance exits 0" 0 "$?"
 sleep 0.3
@@ -86,9 +85,6 @@ check_eq "one log file only" 1 "$(echo "$first_log" | wc -l)"
 check_match "log file name" '/log/log_srv_[0-9]{8}_[0-9]{6}_0\.log$' "$first_log"
 check_match "first log line" '^\[[^]]+\] \(\.\./OrvoPrintService/main@20 main\) Start service, enable log$' "$(head -1 "$first_log")"
 check "second instance wrote nothing" test "$(grep -c 'Start service' "$first_log")" = 1
-# The updater's installed lock file lives there for good.
-check "no capture files left in temp/" test -z "$(ls -A "$ROOT/temp" | grep -vx fwupdate.lock)"
-: "$logs_before"
 
 stop_service
 finish

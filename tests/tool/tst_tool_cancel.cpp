@@ -38,7 +38,7 @@ void TstToolCancel::cancelOnTransition()
     QVERIFY(!queue.isEmpty());
     QStringList jobs = OpenJobs(queue);
     QCOMPARE(jobs.size(), 2);
-    const QString firstJob = jobs.at(0), secondJob = jobs.at(1);
+    const QString secondJob = jobs.at(1);
 
     stToolPrinterList list;
     list.listPrinter = GetInitPrinterList({MakeInfo(queue, CONNECT_USB, "Orvo/K20NW?serial=C")});
@@ -63,7 +63,7 @@ void TstToolCancel::cancelOnTransition()
     QVERIFY(worker.CheckPrinterStatusOnce());
     QVERIFY(WriteStatusFile(queue, BuildResponse(p)));
     QVERIFY(!worker.CheckPrinterStatusOnce());
-    QTest::qWait(1000);
+    // "cancel" runs to its end within the check: nothing more can come later.
     QCOMPARE(OpenJobs(queue), QStringList({secondJob}));
 
     // A new change to cancelling cancels the job that is now current.
@@ -75,7 +75,6 @@ void TstToolCancel::cancelOnTransition()
     QVERIFY(WriteStatusFile(queue, BuildResponse(p)));
     QVERIFY(worker.CheckPrinterStatusOnce());
     QTRY_VERIFY_WITH_TIMEOUT(OpenJobs(queue).isEmpty(), 5000);
-    QVERIFY(firstJob != secondJob);
 }
 
 QTEST_MAIN(TstToolCancel)

@@ -35,7 +35,6 @@ check_match "after the kill: not found, then one restart, no heartbeat check" \
 run service, index = [0-9]+$' "$(wd_messages | tail -n +$(( lines + 1 )))"
 
 check "no nohup.out anywhere" no_nohup_out
-check "no process listing left in temp/" no_capture_left
 
 second=$(service_pids)
 kill -KILL "$WD_PID"

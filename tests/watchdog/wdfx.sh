@@ -33,4 +33,3 @@ wd_start() {
 no_nohup_out() {
   [ -z "$(find "$WD_WORK" "$WD_ROOT" "$HOME" "${TMPDIR:-/tmp}" /run -name nohup.out 2> /dev/null)" ]
 }
-no_capture_left() { [ -z "$(find "$WD_ROOT/temp" -name 'wd_pslist.*' 2> /dev/null)" ]; }
