@@ -10,6 +10,8 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 apt_install "${PACKAGES[@]}" \
   clang-14 libclang-rt-14-dev desktop-file-utils xvfb xauth fonts-wqy-microhei psmisc \
   libjpeg-dev sane-utils simple-scan x11-utils dbus-daemon
+# Building, checking and installing the Debian packages (tests/deb).
+apt_install build-essential debhelper dpkg-dev libsane-dev lintian systemd
 
 BACKENDS=/var/cache/orvo-k500-test/backend
 if [ -x "$BACKENDS/socket" ] && [ -x "$BACKENDS/usb" ]; then
