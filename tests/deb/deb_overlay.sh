@@ -114,6 +114,23 @@ if has orvo-printer-k500-scan; then
     "$(getent passwd orvo-scan)"
   check_match "scan user is in the scanner group" '(^| )scanner( |$)' "$(id -nG orvo-scan 2>&1)"
   check_eq "scan/ belongs to the scan user" "orvo-scan scanner 755" "$(stat -c '%U %G %a' "$ROOT/scan" 2>&1)"
+  check_eq "SANE's dll.d entry names the backend" "orvo" "$(grep -v '^#' /etc/sane.d/dll.d/orvo 2>&1)"
+  multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH 2>/dev/null || gcc -print-multiarch)
+  check "backend in SANE's backend folder" test -f "/usr/lib/$multiarch/sane/libsane-orvo.so.1"
+  # The daemon as its unit runs it (own user, scanner group), and a SANE front end that
+  # finds the backend through the dll.d entry and asks the daemon for its devices.
+  setpriv --reuid=orvo-scan --regid=scanner --clear-groups "$ROOT/bin/orvoK500ScanDaemon"
+  check "scan daemon runs as the scan user (its logs written in scan/)" \
+    wait_until 10 grep -q 'bind port:7003' "$ROOT/scan/orvo_scan_err.log"
+  check_eq "the logs belong to the scan user" "orvo-scan" "$(stat -c %U "$ROOT/scan/orvo_scan_info.log" 2>&1)"
+  : > /etc/sane.d/dll.conf # only the dll.d entries: no other backend probes anything
+  scanimage -L > /dev/null 2>&1
+  check "scanimage -L reaches the daemon through the backend" \
+    wait_until 10 grep -q 'recv scanCommandType' "$ROOT/scan/orvo_scan_info.log"
+  # Stopping the unit sends its KillSignal to every process of the daemon; all must end
+  # well within its TimeoutStopSec.
+  pkill -QUIT -u orvo-scan
+  check "scan daemon ends on its unit's stop signal" wait_until 10 sh -c '! pgrep -u orvo-scan > /dev/null'
 fi
 
 # --- remove --------------------------------------------------------------------------
@@ -157,6 +174,6 @@ check "tray tool's autostart entry gone" test ! -e /opt/apps/orvo-printer-k500
 check_eq "no unit links or masks left" "" \
   "$(find /etc/systemd/system /var/lib/systemd/deb-systemd-helper-enabled /var/lib/systemd/deb-systemd-helper-masked -name 'orvo-*' 2>/dev/null)"
 if has orvo-printer-k500-scan; then
-  check "scan user kept after purge" getent passwd orvo-scan
+  check_match "scan user kept after purge" '^orvo-scan:' "$(getent passwd orvo-scan)"
 fi
 finish
