@@ -29,10 +29,11 @@ if [ ! -f "$src/OrvoScanDaemon/CMakeLists.txt" ]; then
   profiles=(-Ppkg.orvo-printer-k500.noscan)
 fi
 
-# debhelper gives the build a HOME of its own; ccache keeps its usual cache.
+# debhelper gives the build a HOME of its own; ccache keeps its usual cache, and paths
+# below the copy count as relative, so copies elsewhere find the same results.
 if command -v ccache > /dev/null; then
   CCACHE_DIR=$(ccache -k cache_dir)
-  export CCACHE_DIR
+  export CCACHE_DIR CCACHE_BASEDIR=$out/src
 fi
 export DEB_BUILD_OPTIONS=${DEB_BUILD_OPTIONS:-nocheck noddebs parallel=2}
 (cd "$out/src" && dpkg-buildpackage -us -uc -b "${profiles[@]}") > "$out/build.log" 2>&1 ||

@@ -28,7 +28,7 @@ OrvoPrinterRemover orvo-printer-k500 orvoK500Remover
 OrvoPrinterStatus orvo-printer-k500 orvoK500Status
 OrvoPrinterTool orvo-printer-k500-desktop orvoK500Tool
 OrvoPrintSetting orvo-printer-k500-desktop orvoK500Setting
-OrvoPrintSetting orvo-printer-k500 orvoK500Maint
+OrvoPrintMaint orvo-printer-k500 orvoK500Maint
 OrvoFWUpdate orvo-printer-k500-desktop orvoK500FW
 OrvoScanDaemon orvo-printer-k500-scan orvoK500ScanDaemon
 LIST
