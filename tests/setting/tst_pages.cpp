@@ -243,6 +243,10 @@ private slots:
         Ctl("unplug p1");
         Ctl("plug p1");
         QCOMPARE(m_log.Take(), QStringList{c_strConnect});
+        Ctl("stream p1 busy on");   // -5: another program holds the interface
+        Click(form, "buttonGet");
+        Ctl("stream p1 busy off");
+        QCOMPARE(m_log.Take(), QStringList{c_strConnect});
         Click(form, "buttonGet");
         QCOMPARE(m_log.Take(), QStringList());
     }

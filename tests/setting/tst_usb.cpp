@@ -60,7 +60,8 @@ private slots:
     void init()
     {
         SetLogEnable(false);
-        SetLogEnable(true);   // a fresh log file per case
+        SetLogEnable(true);
+        QFile::remove(CurrentLogFile());   // a fresh log per case, also within one second
         for (const char *id : {"p1", "p2", "p3"}) {
             bool ok = false;
             SimCtl(QString("clear ") + id, &ok);
@@ -178,6 +179,24 @@ private slots:
             SimCtl(command);
         QCOMPARE(ex.iResult, -3);
         QVERIFY(Log().contains("*** get_device_endpoint failed! rv:-2"));
+    }
+
+    // An interface another program holds cannot be claimed, also after the kernel driver
+    // (bound again by the replug) was detached: -5.
+    void interfaceHeld()
+    {
+        bool ok = false;
+        for (const char *command : {"unplug p2", "plug p2", "stream p2 busy on"}) {
+            SimCtl(command, &ok);
+            QVERIFY2(ok, command);
+        }
+        const stExchange ex = Send(0x2005, "Orvo/K20NW?serial=CD5678");
+        SimCtl("stream p2 busy off", &ok);
+        QCOMPARE(ex.iResult, -5);
+        QCOMPARE(BulkOut("p2"), QString());
+        const QString log = Log();
+        QVERIFY2(log.contains("*** libusb_claim_interface failed! rv-6"), qPrintable(log));
+        QVERIFY(log.contains("*** error=LIBUSB_ERROR_BUSY"));
     }
 
     void unplugged()
