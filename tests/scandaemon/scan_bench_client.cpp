@@ -13,6 +13,7 @@
 #include <linux/usbdevice_fs.h>
 #include <string>
 #include <sys/ioctl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -167,6 +168,41 @@ bool BenchPlain(double &secs, size_t &bytes)
     return true;
 }
 
+// Runs the plain loop in a child set up like the daemon's processes: a session of its own,
+// standard streams on /dev/null. Under the emulation a process tied to the caller's
+// terminal or pipe pays several times more per call, which would flatter the daemon.
+bool BenchPlainDetached(double &secs, size_t &bytes)
+{
+    int fds[2];
+    if (pipe(fds) != 0)
+        return false;
+    const pid_t pid = fork();
+    if (pid == 0) {
+        close(fds[0]);
+        setsid();
+        const int null = open("/dev/null", O_RDWR);
+        dup2(null, 0);
+        dup2(null, 1);
+        dup2(null, 2);
+        double s = 0;
+        size_t b = 0;
+        const bool ok = BenchPlain(s, b);
+        const double out[2] = {ok ? s : -1.0, double(b)};
+        const ssize_t w = write(fds[1], out, sizeof out);
+        _exit(w == ssize_t(sizeof out) && ok ? 0 : 1);
+    }
+    close(fds[1]);
+    double in[2] = {-1.0, 0};
+    const bool got = pid > 0 && read(fds[0], in, sizeof in) == ssize_t(sizeof in);
+    close(fds[0]);
+    int status = 0;
+    if (pid > 0)
+        waitpid(pid, &status, 0);
+    secs = in[0];
+    bytes = size_t(in[1]);
+    return got && secs > 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
 }  // namespace
 
 int main(int argc, char **argv)
@@ -176,7 +212,7 @@ int main(int argc, char **argv)
         return 2;
     }
     SimSetSocket(argv[1]);
-    const int rounds = argc == 3 ? atoi(argv[2]) : 2;
+    const int rounds = argc == 3 ? atoi(argv[2]) : 3;
     // Alternating rounds, best of each side: other load on the machine hits both alike.
     double dBest = 0, pBest = 0, cpuBest = 0;
     size_t bytes = 0;
@@ -188,7 +224,7 @@ int main(int argc, char **argv)
             fprintf(stderr, "scan through the daemon failed or the page differs\n");
             return 1;
         }
-        if (!BenchPlain(pSecs, pBytes) || pBytes != dBytes) {
+        if (!BenchPlainDetached(pSecs, pBytes) || pBytes != dBytes) {
             fprintf(stderr, "plain usbfs loop failed (%zu bytes)\n", pBytes);
             return 1;
         }
