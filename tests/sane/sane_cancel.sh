@@ -1,6 +1,6 @@
 #!/bin/bash
 # Interrupting scanimage mid-page aborts the scan in the scanner, leaves no page file and
-# the next scan works.
+# the next scan works; a scanner that stops sending ends the scan after the time-out.
 # usage: sane_cancel.sh SANE_PNMCHECK
 set -u
 check=$1
@@ -44,6 +44,24 @@ if sane_run -d orvo:usb:SC0001 --mode Gray --resolution 150 -x 30 -y 20 -o "$WOR
 else
     sane_fail "the scan after the interrupted one failed: $(cat "$WORK/err")"
 fi
+
+# A scanner that stops sending is given up after orvo.conf's timeout, not waited for
+# for ever: an I/O error, and the scan aborted in the scanner.
+aborts=$(info s1 aborts)
+cp /etc/sane.d/orvo.conf "$WORK/orvo.conf"
+echo "timeout 2" >> /etc/sane.d/orvo.conf
+sim_ctl scan s1 chunk 4096 > /dev/null
+sim_ctl scan s1 hold 3 > /dev/null
+if sane_run -d orvo:usb:SC0001 --mode Gray --resolution 150 -x 30 -y 20 -o "$WORK/stall.pnm" 2> "$WORK/err"; then
+    sane_fail "a stalled scan succeeded"
+else
+    grep -q "Error during device I/O" "$WORK/err" || sane_fail "a stalled scan: $(cat "$WORK/err")"
+    [ "$(info s1 aborts)" = $((aborts + 1)) ] || sane_fail "the stalled scan was not aborted in the scanner"
+    sane_expect_clean || sane_fail "the stalled scan left page files"
+fi
+sim_ctl scan s1 release > /dev/null
+sim_ctl scan s1 chunk 32768 > /dev/null
+cp "$WORK/orvo.conf" /etc/sane.d/orvo.conf
 
 [ "$SANE_FAILS" -eq 0 ] || exit 1
 echo "sane_cancel: all checks passed"

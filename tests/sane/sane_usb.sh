@@ -79,6 +79,7 @@ refusal() {
 refusal "scan s1 adf 1" "scan s1 adf 2" "Document feeder out of documents" ADF
 refusal "scan s1 adf 3" "scan s1 adf 2" "Document feeder jammed" ADF
 refusal "scan s1 flag 5 0x88" "scan s1 flag 5 0x80" "Device busy" Flatbed
+refusal "scan s1 flag 1 0x85" "scan s1 flag 1 0x80" "Error during device I/O" Flatbed
 sim_ctl scan s1 info | grep -qx "locked 0" || sane_fail "a refusal left the scanner locked"
 sane_expect_clean || sane_fail "refusals left page files"
 
