@@ -44,9 +44,10 @@ sane_fail() {
     SANE_FAILS=$((SANE_FAILS + 1))
 }
 
-# Starts Xvfb on a display of its own (the sandbox's /tmp is private) and exports DISPLAY.
+# Starts Xvfb on a free display (Xvfb picks it) and exports DISPLAY.
 sane_start_xvfb() {
-    export DISPLAY=:51
-    Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp > "$TMPDIR/xvfb.log" 2>&1 &
-    wait_for "Xvfb" test -S /tmp/.X11-unix/X51
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3> "$TMPDIR/xvfb.display" 2> "$TMPDIR/xvfb.log" &
+    wait_for "Xvfb" test -s "$TMPDIR/xvfb.display" || return 1
+    DISPLAY=:$(head -n 1 "$TMPDIR/xvfb.display")
+    export DISPLAY
 }
