@@ -27,6 +27,8 @@ namespace {
 
 const uint8_t c_fakeEoi[2] = { 0xFF, JPEG_EOI };
 const size_t c_compactAt = 256 * 1024;
+// A progressive page keeps all its coefficients; more than this is refused.
+const long c_maxJpegMemory = 1024L * 1024 * 1024;
 
 stOrvoPage *PageOf(j_decompress_ptr cinfo)
 {
@@ -158,6 +160,14 @@ bool JpegStep(stOrvoPage &page)
             return true;
         if (r != JPEG_HEADER_OK)
             return false;
+        // The scanner was asked for the front end's area; a page far larger than that is
+        // refused before libjpeg sets aside memory for it.
+        if (c->image_width > JDIMENSION(page.geo.iPixels) * 2 + 64
+            || c->image_height > JDIMENSION(page.geo.iLines) * 2 + 64) {
+            fprintf(stderr, "[orvo] JPEG page of %ux%u pixels where %dx%d were asked\n", c->image_width,
+                    c->image_height, page.geo.iPixels, page.geo.iLines);
+            return false;
+        }
         c->out_color_space = (page.geo.iMode == MODE_COLOR && c->num_components != 1) ? JCS_RGB : JCS_GRAYSCALE;
         j->stage = 1;
     }
@@ -200,6 +210,7 @@ bool JpegCreate(stOrvoPage &page)
         return false;
     jpeg_create_decompress(&j->cinfo);
     j->created = true;
+    j->cinfo.mem->max_memory_to_use = c_maxJpegMemory;
     j->src.init_source = JpegInitSource;
     j->src.fill_input_buffer = JpegFillInput;
     j->src.skip_input_data = JpegSkipInput;

@@ -289,9 +289,9 @@ private slots:
             const std::vector<uint8_t> img = Pattern(w, h, 3);
             const std::vector<uint8_t> jpeg = EncodeJpeg(img, w, h, 3, progressive);
 
-            // Asked for a smaller area: the page's own size wins.
+            // Asked for a somewhat smaller area: the page's own size wins.
             stOrvoPage page;
-            OrvoPageInit(page, Geometry(MODE_COLOR, 50, 20), false);
+            OrvoPageInit(page, Geometry(MODE_COLOR, 150, 60), false);
             bool ok;
             const std::vector<uint8_t> color = Convert(page, jpeg, rng, ok);
             QVERIFY(ok);
@@ -327,6 +327,11 @@ private slots:
                     const bool black = bits[size_t(y * ((w + 7) / 8) + x / 8)] & (0x80 >> (x % 8));
                     QCOMPARE(black, gray[size_t(y * w + x)] < 128);
                 }
+
+            // A page far larger than the area asked for is refused.
+            OrvoPageInit(page, Geometry(MODE_COLOR, 20, 10), false);
+            Convert(page, jpeg, rng, ok);
+            QVERIFY(!ok);
 
             // A page cut short keeps its size; the missing part is filled in.
             std::vector<uint8_t> cut(jpeg.begin(), jpeg.begin() + long(jpeg.size() * 2 / 3));
