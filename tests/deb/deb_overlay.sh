@@ -70,6 +70,23 @@ rule_matches() { # FILE ACTION: the file's rule for the maker's six products doe
     printf '%s\n' "$line" | grep -Eq "ATTR\{idProduct\}==\"([0-9a-f|]*\|)?$id(\|[0-9a-f|]*)?\"" || return 1
   done
 }
+# confined "DIR..." "SETPRIV-OPTIONS" CMD...: starts CMD detached under the main limits of
+# its unit: a read-only system (the scheduler's socket in /run included) but for the DIRs,
+# a private /tmp, no capabilities, no new privileges. Not a child of this shell: as under
+# init, a process that ends is reaped at once (here by the namespace's first process)
+# instead of lingering as a zombie.
+confined() {
+  unshare --mount --propagation private sh -ec '
+    dirs=$1 opts=$2; shift 2
+    mount --bind / /; mount -o remount,bind,ro /
+    mount -o remount,bind,ro /run
+    for d in $dirs; do mount --bind "$d" "$d"; mount -o remount,bind,rw "$d"; done
+    mount -t tmpfs -o mode=1777 tmp /tmp
+    if touch /etc/orvo-probe 2> /dev/null; then echo "confined: / is writable" >&2; exit 1; fi
+    exec setsid -f setpriv $opts --bounding-set=-all --inh-caps=-all --no-new-privs "$@"
+  ' sh "$@" < /dev/null > /dev/null
+}
+
 # udev's own run of the rules over an emulated device of the given ids: its node, its tags
 # and any complaint about the suite's rule files.
 udev_probe() { # VID PID
@@ -117,16 +134,17 @@ if has orvo-printer-k500-scan; then
   check_eq "SANE's dll.d entry names the backend" "orvo" "$(grep -v '^#' /etc/sane.d/dll.d/orvo 2>&1)"
   multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH 2>/dev/null || gcc -print-multiarch)
   check "backend in SANE's backend folder" test -f "/usr/lib/$multiarch/sane/libsane-orvo.so.1"
-  # The daemon as its unit runs it (own user, scanner group), and a SANE front end that
-  # finds the backend through the dll.d entry and asks the daemon for its devices.
-  setpriv --reuid=orvo-scan --regid=scanner --clear-groups "$ROOT/bin/orvoK500ScanDaemon"
+  # The daemon as its unit runs it (own user, scanner group, writing only scan/), and a
+  # SANE front end that finds the backend through the dll.d entry and asks the daemon
+  # for its devices.
+  confined "$ROOT/scan" "--reuid=orvo-scan --regid=scanner --clear-groups" "$ROOT/bin/orvoK500ScanDaemon"
   check "scan daemon runs as the scan user (its logs written in scan/)" \
-    wait_until 10 grep -q 'bind port:7003' "$ROOT/scan/orvo_scan_err.log"
+    wait_until 10 grep -qs 'bind port:7003' "$ROOT/scan/orvo_scan_err.log"
   check_eq "the logs belong to the scan user" "orvo-scan" "$(stat -c %U "$ROOT/scan/orvo_scan_info.log" 2>&1)"
   : > /etc/sane.d/dll.conf # only the dll.d entries: no other backend probes anything
   scanimage -L > /dev/null 2>&1
   check "scanimage -L reaches the daemon through the backend" \
-    wait_until 10 grep -q 'recv scanCommandType' "$ROOT/scan/orvo_scan_info.log"
+    wait_until 10 grep -qs 'recv scanCommandType' "$ROOT/scan/orvo_scan_info.log"
   # Stopping the unit sends its KillSignal to every process of the daemon; all must end
   # well within its TimeoutStopSec.
   pkill -QUIT -u orvo-scan
@@ -134,11 +152,17 @@ if has orvo-printer-k500-scan; then
 fi
 
 # --- remove --------------------------------------------------------------------------
-# The suite has run: the service is up and every program has left state behind.
-# Not a child of this shell: as under init, the stopped service must be reaped at once
-# (here by the namespace's first process), or it would linger as a zombie.
-setsid -f "$ROOT/bin/orvoK500Service" < /dev/null > /dev/null 2>&1
-check "print service running (heartbeat written)" wait_until 30 test -e "$ROOT/cfg/service.hb"
+# The suite has run: the watchdog has started the service and every program has left
+# state behind.
+confined "$ROOT/cfg $ROOT/log $ROOT/temp" "" "$ROOT/bin/orvoK500Watchdog"
+check "watchdog started the print service (heartbeat written)" wait_until 30 test -e "$ROOT/cfg/service.hb"
+check "the service, so confined, lists the maker's queue" wait_until 30 grep -q K20NW_Q "$ROOT/cfg/printerlist.ini"
+check "watchdog and service log" sh -c "ls '$ROOT'/log/log_wd_*.log '$ROOT'/log/log_srv_*.log > /dev/null"
+# Stopping the unit ends the watchdog alone (KillMode=process); removal ends the service.
+# (The watchdog's name is longer than a process name: matched by its path.)
+pkill -f "^$ROOT/bin/orvoK500Watchdog"
+check "watchdog stopped" wait_until 10 sh -c "! pgrep -f '^$ROOT/bin/orvoK500Watchdog' > /dev/null"
+check "print service still running" sh -c 'pgrep -x orvoK500Service > /dev/null'
 echo log > "$ROOT/log/log_fwupdate_20260101_000000_0.log"
 echo capture > "$ROOT/temp/pslist.20260101000000"
 if has orvo-printer-k500-desktop; then
