@@ -84,7 +84,7 @@ size_t InAvail(const stOrvoPage &page)
 
 void Consume(stOrvoPage &page, size_t n)
 {
-    page.inPos += n;
+    page.inPos += std::min(n, InAvail(page));
     if (page.inPos == page.in.size()) {
         page.in.clear();
         page.inPos = 0;
@@ -234,7 +234,10 @@ bool ProduceJpeg(stOrvoPage &page)
     j->src.next_input_byte = page.in.data() + page.inPos;
     j->src.bytes_in_buffer = InAvail(page);
     const bool ok = JpegStep(page);
-    Consume(page, InAvail(page) - j->src.bytes_in_buffer);
+    // What libjpeg took: up to where it stands in the input, or all of it once it has moved
+    // on to the end marker that JpegFillInput supplies after the page's end.
+    const uintptr_t base = uintptr_t(page.in.data() + page.inPos), at = uintptr_t(j->src.next_input_byte);
+    Consume(page, at >= base && at <= base + InAvail(page) ? size_t(at - base) : InAvail(page));
     j->src.next_input_byte = nullptr;
     j->src.bytes_in_buffer = 0;
     return ok;

@@ -342,6 +342,33 @@ private slots:
         }
     }
 
+    // Inputs the fuzz target found, fed the way it feeds them.
+    void fuzzFindings()
+    {
+        // A truncated JPEG whose decoder went on to the supplied end marker: the input taken
+        // was computed past the buffer.
+        const QByteArray found = QByteArray::fromBase64(
+            "ATD/2P/gABBKRj9JRgABAQAAAQABAAD/2wBDAAMC/////////////////////wICAgIDAgICAwNgAwMEBgQEBAQECAYGBRAQEBAQ"
+            "EBAQEBAQEBAQEBAQEBAQEBAQEBAQEBAQEBAQEBAABgj/xAA=");
+        const uint8_t *data = reinterpret_cast<const uint8_t *>(found.constData()) + 2;
+        const size_t size = size_t(found.size()) - 2;
+        stOrvoPage page;
+        OrvoPageInit(page, Geometry(found[0] % 3, 1 + uint8_t(found[1]) % 200, 1 + uint8_t(found[1]) / 2), false);
+        size_t at = 0;
+        uint8_t buf[4096];
+        for (int round = 0; round < 1000 && !OrvoPageDone(page); ++round) {
+            const size_t n = at < size ? std::min<size_t>(1 + data[at] % 64, size - at) : 0;
+            OrvoPageFeed(page, data + at, n);
+            at += n;
+            if (at == size)
+                OrvoPageEnd(page);
+            if (!OrvoPageProduce(page))
+                break;
+            OrvoPageTake(page, buf, sizeof buf);
+        }
+        QVERIFY(page.inPos <= page.in.size());
+    }
+
     // Bounded random input for every parser of the backend; the fuzz targets go further.
     void randomInput()
     {
