@@ -676,6 +676,10 @@ void OrvoCancel(stOrvoHandle &h)
         h.bFeederDone = false;
         return;
     }
+    // Cancelled in the middle of a page (a front end's signal handler may do so between two
+    // reads): the next sane_read reports it.
+    if (h.job.bFrame)
+        h.bCancel = 1;
     // The last page of a flatbed scan has been read: its end is on its way.
     if (!h.job.bFinished && !h.geo.bAdf && !h.job.bFrame && h.job.iPage >= 0)
         WaitFinalRecord(h, OrvoNowMs() + c_finalRecordWaitMs);
