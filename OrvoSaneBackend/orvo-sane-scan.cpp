@@ -1,5 +1,6 @@
 #include "orvo-sane-scan.h"
 #include "orvo-sane-log.h"
+#include "orvo-sane-pagename.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -40,14 +41,6 @@ bool PagePath(const stOrvoJob &job, int index, char (&out)[ORVO_SCAN_NAME_LEN])
     return n > 0 && size_t(n) < sizeof out;
 }
 
-// The daemon names the files it writes; only names inside its scan directory are used.
-bool IsScanFileName(const char *name, size_t size)
-{
-    const size_t len = strnlen(name, size);
-    const size_t dirLen = strlen(ORVO_SCAN_DIR);
-    return len < size && len > dirLen + 1 && strncmp(name, ORVO_SCAN_DIR "/", dirLen + 1) == 0
-           && strstr(name, "/..") == nullptr;
-}
 
 void DeletePageFile(stOrvoHandle &h, int index)
 {
@@ -402,7 +395,7 @@ SANE_Status StartJob(stOrvoHandle &h)
         return OrvoStatusOf(result);
     }
     h.job.bActive = true;
-    if (!IsScanFileName(name, ORVO_SCAN_NAME_LEN)) {
+    if (!OrvoIsScanFileName(name, ORVO_SCAN_NAME_LEN)) {
         OrvoLog(LOG_ERROR, "the scan daemon named an unexpected page file; scan aborted");
         AbortJob(h);
         return SANE_STATUS_IO_ERROR;

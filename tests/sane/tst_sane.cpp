@@ -6,6 +6,7 @@
 #include "orvo-sane-conf.h"
 #include "orvo-sane-family.h"
 #include "orvo-sane-options.h"
+#include "orvo-sane-pagename.h"
 #include "orvo-sane-page.h"
 
 #include <QtTest>
@@ -216,6 +217,14 @@ private slots:
         QVERIFY(OrvoModelFromFamily("<value>K40N<script></value>").empty());
         QVERIFY(OrvoModelFromFamily("<value></value>").empty());
         QVERIFY(OrvoModelFromFamily("<value>K40N").empty());
+
+        // Page file names are believed only inside the scan directory.
+        QVERIFY(OrvoIsScanFileName("/opt/orvo/orvo-printer-k500/scan/orvoscandata_12_0", 256));
+        QVERIFY(!OrvoIsScanFileName("/opt/orvo/orvo-printer-k500/scan/../cfg/printerlist.ini", 256));
+        QVERIFY(!OrvoIsScanFileName("/opt/orvo/orvo-printer-k500/scan/", 256));
+        QVERIFY(!OrvoIsScanFileName("/etc/passwd", 256));
+        const char unterminated[8] = { '/', 'o', 'p', 't', '/', 'o', 'r', 'v' };
+        QVERIFY(!OrvoIsScanFileName(unterminated, sizeof unterminated));
     }
 
     // Written by the print service's own writer, read by the backend's reader.
@@ -386,6 +395,8 @@ private slots:
                                         : std::string(1, char(byte(rng)));
             ParsePrinterListPlain(text);
             QVERIFY(OrvoModelFromFamily(text).size() <= 32);
+            const std::string name = "/opt/orvo/orvo-printer-k500/scan/" + text;
+            QVERIFY(!OrvoIsScanFileName(name.c_str(), name.size() + 1) || name.find("/..") == std::string::npos);
             std::vector<std::string> warn;
             ParseOrvoSaneConf(text, warn);
 
