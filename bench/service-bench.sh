@@ -1,15 +1,22 @@
 #!/usr/bin/env bash
-# bench/service-bench.sh [--seconds N] [--net-only] [--no-watchdog]   (as root, from the source root)
+# bench/service-bench.sh [--seconds N] [--net-only] [--idle-net] [--no-watchdog]
+#   (as root, from the source root)
 #
 # Background cost of the installed print service and its watchdog, inside the test sandbox
 # with a private cupsd and the device simulator. Default set-up: two USB printers (K20NW
 # AB1234, K40W EF9012) and two network printers (K40N 127.0.0.2, K20W 127.0.0.3), a CUPS job
 # printing on the first USB queue (the private cupsd's usb backend sees no device, so the job
-# stays printing), both network printers idle and ready. --net-only leaves out the USB side
-# (no umockdev), to show what the CUPS and UDP side costs by itself.
+# stays printing), both network printers busy (printing: asked every second). --idle-net
+# leaves them idle and ready (not asked). --net-only leaves out the USB side (no umockdev),
+# to show what the CUPS and UDP side costs by itself.
 #
 # Phases, each measured over the same window after a 5 s warm-up:
 #   baseline   cupsd, simulator and job only: what the environment costs and spawns by itself
+#   reference  bench/least-work: only the device exchanges the service must make (one USB
+#              status request per USB printer every 1.5 s, one UDP exchange per busy network
+#              printer every second), the least work to compare the service with
+#   before     when ORVO_BENCH_SERVICE_BEFORE names another service binary (an earlier
+#              build), that one, for before/after figures from the same run
 #   service    the installed service alone
 #   watchdog   the watchdog, which starts the service itself (skipped with --no-watchdog)
 # Figures: CPU time as a share of one core from /proc/PID/stat (utime+stime; "+children"
@@ -39,11 +46,13 @@ shift
 
 window=60
 net_only=0
+idle_net=0
 with_watchdog=1
 while [ "$#" -gt 0 ]; do
   case "$1" in
     --seconds) window=$2; shift 2 ;;
     --net-only) net_only=1; shift ;;
+    --idle-net) idle_net=1; shift ;;
     --no-watchdog) with_watchdog=0; shift ;;
     *) echo "service-bench: unknown option $1" >&2; exit 2 ;;
   esac
@@ -78,6 +87,15 @@ else
     --net n1:K40N:127.0.0.2 --net n2:K20W:127.0.0.3
   cupsfx_add_queue USB1 'usb://Orvo/K20NW?serial=AB1234' K20NW
   cupsfx_add_queue USB2 'usb://Orvo/K40W?serial=EF9012' K40W
+fi
+reference_args=()
+if [ "$net_only" -eq 0 ]; then
+  reference_args+=(--usb 300e:2005:AB1234 --usb 300e:200a:EF9012)
+fi
+if [ "$idle_net" -eq 0 ]; then
+  sim_ctl set status n1 16 > /dev/null
+  sim_ctl set status n2 16 > /dev/null
+  reference_args+=(--net 127.0.0.2 --net 127.0.0.3)
 fi
 cupsfx_add_queue NET1 'socket://127.0.0.2:9100/?snmp=false' K40N
 cupsfx_add_queue NET2 'socket://127.0.0.3:9100/?snmp=false' K20W
@@ -209,12 +227,35 @@ print_phase() {
 CUR_WINDOW=$baseline_window
 measure baseline
 
-# ---- service alone ---------------------------------------------------------------------
+# ---- least-work reference --------------------------------------------------------------
+CUR_WINDOW=$window
+"$ORVO_BUILD_DIR/bench/least-work" "${reference_args[@]}" > "$WORK/reference.out" 2>&1 &
+ref=$!
+pause "$warmup"
+measure reference "reference=$ref"
+kill "$ref"
+wait "$ref" 2> /dev/null || true
+
+# ---- an earlier service, for before/after figures ---------------------------------------
 cd "$WORK"
+if [ -n "${ORVO_BENCH_SERVICE_BEFORE:-}" ]; then
+  # Installed under the service's own name and place: it finds its files as the service does.
+  cp "$ROOT/bin/$SERVICE" "$WORK/service.now"
+  cp "$ORVO_BENCH_SERVICE_BEFORE" "$ROOT/bin/$SERVICE"
+  "$ROOT/bin/$SERVICE" > "$WORK/before.out" 2>&1 &
+  bsvc=$!
+  pause "$warmup"
+  measure before "service=$bsvc"
+  bsvc_hwm=$(hwm_kb "$bsvc")
+  kill "$bsvc"
+  wait "$bsvc" 2> /dev/null || true
+  cp "$WORK/service.now" "$ROOT/bin/$SERVICE"
+fi
+
+# ---- service alone ---------------------------------------------------------------------
 "$ROOT/bin/$SERVICE" > "$WORK/service.out" 2>&1 &
 svc=$!
 pause "$warmup"
-CUR_WINDOW=$window
 measure service "service=$svc"
 svc_hwm=$(hwm_kb "$svc")
 kill "$svc"
@@ -235,17 +276,34 @@ fi
 
 # ---- report ----------------------------------------------------------------------------
 echo
-echo "service benchmark: $( [ "$net_only" -eq 1 ] && echo "network only: NET1 (K40N 127.0.0.2), NET2 (K20W 127.0.0.3), both idle and ready" ||
-  echo "USB1 (K20NW AB1234, CUPS job printing), USB2 (K40W EF9012), NET1 (K40N 127.0.0.2), NET2 (K20W 127.0.0.3), network idle and ready")"
+net_state=$([ "$idle_net" -eq 1 ] && echo "idle and ready" || echo "busy (printing, asked every second)")
+echo "service benchmark: $( [ "$net_only" -eq 1 ] && echo "network only: NET1 (K40N 127.0.0.2), NET2 (K20W 127.0.0.3), both $net_state" ||
+  echo "USB1 (K20NW AB1234, CUPS job printing), USB2 (K40W EF9012), NET1 (K40N 127.0.0.2), NET2 (K20W 127.0.0.3), network $net_state")"
 echo "commit $(git -C "$ORVO_SOURCE_DIR" rev-parse --short HEAD 2> /dev/null || echo unknown)$(git -C "$ORVO_SOURCE_DIR" diff --quiet HEAD -- common OrvoPrintService OrvoPrintWatchdog 2> /dev/null || echo ' (with local changes)'), build $ORVO_BUILD_DIR"
 print_phase baseline "$baseline_window"
+print_phase reference "$window" reference
+if [ -n "${ORVO_BENCH_SERVICE_BEFORE:-}" ]; then
+  print_phase before "$window" service
+  printf '  %-10s peak RSS (VmHWM) %d kB = %d.%d MB  (%s)\n' service "$bsvc_hwm" $(( bsvc_hwm / 1024 )) \
+    $(( bsvc_hwm % 1024 * 10 / 1024 )) "$ORVO_BENCH_SERVICE_BEFORE"
+fi
 print_phase service "$window" service
 printf '  %-10s peak RSS (VmHWM) %d kB = %d.%d MB\n' service "$svc_hwm" $(( svc_hwm / 1024 )) $(( svc_hwm % 1024 * 10 / 1024 ))
 if [ "$with_watchdog" -eq 1 ]; then
   print_phase watchdog "$window" watchdog service
   printf '  %-10s peak RSS (VmHWM) %d kB = %d.%d MB\n' service "$wsvc_hwm" $(( wsvc_hwm / 1024 )) $(( wsvc_hwm % 1024 * 10 / 1024 ))
 fi
-awk -v b="${R[baseline.cupsd]}" -v bs="$baseline_window" -v s="${R[service.cupsd]}" -v ss="$window" -v hz="$HZ" 'BEGIN {
+awk -v b="${R[baseline.cupsd]}" -v bs="$baseline_window" -v s="${R[service.cupsd]}" -v ss="$window" -v hz="$HZ" \
+    -v bf="${R[before.cupsd]:-}" -v r="${R[reference.reference.own]}" -v sv="${R[service.service.own]}" \
+    -v bsv="${R[before.service.own]:-}" 'BEGIN {
   base = 100 * b / (hz * bs); svc = 100 * s / (hz * ss)
-  printf "cupsd share caused by the service: %.2f%% (service phase %.2f%% minus baseline %.2f%%)\n", svc - base, svc, base }'
+  printf "cupsd share caused by the service: %.2f%% (service phase %.2f%% minus baseline %.2f%%)\n", svc - base, svc, base
+  if (bf != "")
+    printf "cupsd share caused by the earlier service: %.2f%%\n", 100 * bf / (hz * ss) - base
+  if (r > 0) {
+    printf "service CPU / reference CPU: %.1f (service %.2f%%, reference %.2f%% of one core)\n", sv / r, 100 * sv / (hz * ss), 100 * r / (hz * ss)
+    if (bsv != "")
+      printf "earlier service CPU / reference CPU: %.1f (%.2f%% of one core)\n", bsv / r, 100 * bsv / (hz * ss)
+  } else
+    printf "reference CPU: below one clock tick in the window (ratio not defined)\n" }'
 sim_stop
