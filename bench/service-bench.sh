@@ -121,8 +121,8 @@ ticks() {
   echo "$(( ${12} + ${13} )) $(( ${14} + ${15} ))"
 }
 hwm_kb() {
-  local k v u
-  while read -r k v u; do
+  local k v
+  while read -r k v _; do
     [ "$k" != VmHWM: ] || { echo "$v"; return; }
   done < "/proc/$1/status"
   echo 0
@@ -176,7 +176,7 @@ share() { # ticks seconds -> percent of one core with two decimals
 declare -A R
 # measure PHASE NAME=PID...: one window over the named processes.
 measure() {
-  local phase=$1 entry name pid p0 p1 n
+  local phase=$1 entry name pid p0 p1
   shift
   local -A own0 ch0
   local roles="$CUPSFX_PID=cupsd,$SIM_PID=simulator"

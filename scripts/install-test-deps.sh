@@ -9,7 +9,7 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 . "$here/install-deps.sh"
 apt_install "${PACKAGES[@]}" \
   clang-14 libclang-rt-14-dev desktop-file-utils xvfb xauth fonts-wqy-microhei psmisc \
-  libjpeg-dev sane-utils simple-scan x11-utils dbus-daemon
+  libjpeg-dev sane-utils simple-scan x11-utils dbus-daemon shellcheck
 # Building, checking and installing the Debian packages (tests/deb).
 apt_install build-essential debhelper dpkg-dev libsane-dev lintian systemd
 

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Bash library for tests that run inside tests/harness/orvo-sandbox.
 # Source it:  . "$ORVO_HARNESS/cupsfx.sh"
 #

@@ -43,7 +43,7 @@ inner() {
   fi
   check "the install root is writable" touch "$ROOT/cfg/selftest-$tag"
   check_eq "/etc/cups holds only package files and our cupsd.conf" \
-    "cups-files.conf cupsd.conf ppd ssl" "$(ls /etc/cups | grep -v '^printers.conf' | tr '\n' ' ' | sed 's/ $//')"
+    "cups-files.conf cupsd.conf ppd ssl" "$(find /etc/cups -mindepth 1 -maxdepth 1 ! -name 'printers.conf*' -printf '%f\n' | sort | tr '\n' ' ' | sed 's/ $//')"
   check "our cupsd.conf is in use" cmp -s "$ORVO_HARNESS/cupsd.conf" /etc/cups/cupsd.conf
   check "the socket backend is present" test -x /usr/lib/cups/backend/socket
   check "the usb backend is present" test -x /usr/lib/cups/backend/usb

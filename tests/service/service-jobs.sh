@@ -20,7 +20,7 @@ sim_start "$TMPDIR/sim.sock" --usb p1:K20NW:AB1234 --usb p2:K20NW:CD5678 || exit
 cupsfx_add_queue "$Q" 'usb://Orvo/K20NW?serial=AB12' K20NW
 cupsfx_add_queue OTHER 'usb://Orvo/K20NW?serial=CD5678' K20NW
 cupsfx_wait_conf OTHER
-cd "$TMPDIR"
+cd "$TMPDIR" || exit 1
 start_service
 check "service publishes the queue with shell syntax in its name" wait_until 6 listed "$Q"
 if [ "${1:-}" = nosub ]; then

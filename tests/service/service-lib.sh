@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Shared helpers for the service's end-to-end tests (sourced inside the sandbox).
 . "$ORVO_HARNESS/cupsfx.sh"
 

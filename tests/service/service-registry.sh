@@ -36,6 +36,7 @@ check_eq "socket record" "Orvo K40N|2|127.0.0.2|socket://127.0.0.2:9100/?snmp=fa
   "$(ini_value printer_$in Model)|$(ini_value printer_$in ConnectType)|$(ini_value printer_$in Port)|$(ini_value printer_$in URI)"
 check_eq "maker's backend record" "2|127.0.0.3" "$(ini_value printer_$io ConnectType)|$(ini_value printer_$io Port)"
 check_eq "non-ASCII queue name stored as raw UTF-8" 1 "$(grep -cxF "Name=$U8" "$LIST")"
+check_eq "and its record found under that name" "Orvo/K40NW?serial=CD56" "$(ini_value "printer_$i8" Port)"
 check "stale status file removed" test ! -e "$CFG/Gone.dat"
 check "current queue's status file kept" test -e "$CFG/K40N_NET.dat"
 check "symlinked .dat left alone" test -L "$CFG/Link.dat"

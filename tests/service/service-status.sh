@@ -36,7 +36,7 @@ requests_at_least() { [ "$(sim_ctl get "$1" requests)" -ge "$2" ]; }
 wait_until 12 requests_at_least n1 2
 sim_ctl set warnings n1 0x6163 > /dev/null
 check "changed network reply rewritten within a cycle" wait_until 4 dat_is NET_N "$(net_expected n1)"
-check "no temporary file left beside the status files" test -z "$(ls -A "$CFG" | grep -v -e '\.dat$' -e '^printerlist.ini$' -e '^service.hb$' -e '\.tmp$')"
+check "no temporary file left beside the status files" test -z "$(find "$CFG" -mindepth 1 -maxdepth 1 ! -name '*.dat' ! -name printerlist.ini ! -name service.hb ! -name '*.tmp')"
 
 sim_ctl set raw p2 ab > /dev/null
 check "an 8-byte reply is stored although it does not parse" wait_until 4 dat_is USB_B 00000000000000ab

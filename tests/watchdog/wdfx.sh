@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Shared by the watchdog scenarios; sourced inside the sandbox after cupsfx.sh.
 WD_ROOT=/opt/orvo/orvo-printer-k500
 WD_SERVICE=orvoK500Service
@@ -27,7 +28,7 @@ heartbeat() { echo "$WD_ROOT/cfg/service.hb"; }
 # The watchdog runs from its own working directory, so that a nohup.out would show there.
 wd_start() {
   (cd "$WD_WORK" && exec "$WD_ROOT/bin/orvoK500Watchdog") &
-  WD_PID=$!
+  export WD_PID=$!
 }
 
 no_nohup_out() {
