@@ -3,7 +3,6 @@
 
 #include <QFile>
 
-namespace {
 bool CheckPPDModel(const QString &ppdPath, QString &modelName)
 {
     QFile ppd(ppdPath);
@@ -34,7 +33,6 @@ bool CheckPPDModel(const QString &ppdPath, QString &modelName)
     }
     return false;
 }
-} // namespace
 
 bool CheckDriverMatch(const QString &queueName, QString &modelName)
 {

@@ -4,3 +4,5 @@
 // True when the queue's installed PPD names one of the maker's models in "*ModelName";
 // modelName then receives the PPD's value in its own letter case.
 bool CheckDriverMatch(const QString &queueName, QString &modelName);
+// The same for the PPD file at ppdPath.
+bool CheckPPDModel(const QString &ppdPath, QString &modelName);

@@ -33,8 +33,12 @@ void SavePrinterInfo(const QList<stPrinterInfo> &infos, bool bForce)
 
 QList<stPrinterInfo> ReadPrinterInfo()
 {
+    return ReadPrinterInfoFrom(PrinterListFilePath());
+}
+
+QList<stPrinterInfo> ReadPrinterInfoFrom(const QString &path)
+{
     QList<stPrinterInfo> list;
-    const QString path = PrinterListFilePath();
     if (!QFile::exists(path))
         return list;
     QSettings settings(path, QSettings::IniFormat);

@@ -10,3 +10,5 @@ void SavePrinterInfo(const QList<stPrinterInfo> &infos, bool bForce);
 
 // Reads the list back; a missing file is an empty list.
 QList<stPrinterInfo> ReadPrinterInfo();
+// The same from the file at path.
+QList<stPrinterInfo> ReadPrinterInfoFrom(const QString &path);

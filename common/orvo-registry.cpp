@@ -27,6 +27,8 @@ void ParseDeviceURI(const QString &line, stPrinterInfo &info)
     }
 }
 
+} // namespace
+
 QList<stPrinterInfo> ParsePrintersConf(const QString &path, bool bCheckDriver)
 {
     QList<stPrinterInfo> list;
@@ -54,7 +56,6 @@ QList<stPrinterInfo> ParsePrintersConf(const QString &path, bool bCheckDriver)
     }
     return list;
 }
-} // namespace
 
 QList<stPrinterInfo> GetPrinterInfo(bool bCheckDriver)
 {

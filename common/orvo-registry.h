@@ -5,3 +5,5 @@
 // Queues with a USB or socket device URI, in file order; with bCheckDriver only those
 // whose PPD names a supported model, with strModelName filled.
 QList<stPrinterInfo> GetPrinterInfo(bool bCheckDriver);
+// The same from the printers file at path.
+QList<stPrinterInfo> ParsePrintersConf(const QString &path, bool bCheckDriver);
