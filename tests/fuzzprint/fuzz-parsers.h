@@ -36,10 +36,10 @@ inline void FuzzPpdModel(const QByteArray &bytes)
 
 inline void FuzzPrinterList(const QByteArray &bytes)
 {
-    // The count is never believed beyond the groups present: no more records than group
-    // headers (a header may spell its name with %-escapes).
+    // The count is never believed beyond the groups present: no more records than the ways a
+    // group can arise (a "[...]" header, a "group/key" path, a %-escaped name).
     const QList<stPrinterInfo> list = ReadPrinterInfoFrom(FuzzInputFile(bytes));
-    FUZZ_CHECK(list.size() <= bytes.count('['));
+    FUZZ_CHECK(list.size() <= bytes.count('[') + bytes.count('/') + bytes.count('%'));
 }
 
 inline void FuzzRemoverListing(const QByteArray &bytes)
