@@ -3,6 +3,7 @@
 #include "orvo-paths.h"
 
 #include <QFile>
+#include <QSet>
 #include <QSettings>
 
 QString PrinterListFilePath()
@@ -42,15 +43,21 @@ QList<stPrinterInfo> ReadPrinterInfoFrom(const QString &path)
     if (!QFile::exists(path))
         return list;
     QSettings settings(path, QSettings::IniFormat);
-    // A damaged count is not believed beyond the groups the file has.
-    int groups = 0;
+    // A damaged count is not believed beyond the groups the file has: the records are the
+    // groups printer_0, printer_1, ... up to the count or the first one missing. (Taking the
+    // highest index instead let a few bytes such as a lone "[printer_999999]" stand for a
+    // million empty printers, and the tray tool start a thread for each.)
+    QSet<int> present;
     for (const QString &group : settings.childGroups()) {
         bool ok = false;
         const int index = group.startsWith("printer_") ? group.mid(8).toInt(&ok) : -1;
-        if (ok && index >= groups)
-            groups = index + 1;
+        if (ok)
+            present.insert(index);
     }
-    const int count = qMin(settings.value("Main/Count").toInt(), groups);
+    const int wanted = settings.value("Main/Count").toInt();
+    int count = 0;
+    while (count < wanted && present.contains(count))
+        ++count;
     for (int i = 0; i < count; ++i) {
         stPrinterInfo info;
         settings.beginGroup("printer_" + QString::number(i));
