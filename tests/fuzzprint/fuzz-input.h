@@ -8,9 +8,17 @@
 
 #include <unistd.h>
 
+// Each input gets a file name of its own (the previous file is removed): QSettings keeps
+// files it has read in a cache that a rewrite within the same second, same size, does not
+// invalidate, so one name for all inputs would parse an earlier input again.
 inline QString FuzzInputFile(const QByteArray &bytes)
 {
-    static const QString path = QDir::tempPath() + "/orvo-fuzz-" + QString::number(getpid()) + ".in";
+    static QString previous;
+    static quint64 serial = 0;
+    if (!previous.isEmpty())
+        QFile::remove(previous);
+    const QString path = QDir::tempPath() + "/orvo-fuzz-" + QString::number(getpid()) + "-" + QString::number(++serial) + ".in";
+    previous = path;
     QFile f(path);
     if (f.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         f.write(bytes);
