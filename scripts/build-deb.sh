@@ -23,12 +23,6 @@ else
   tar -C "$src" --exclude='./build*' --exclude='./obj-*' -cf - . | tar -C "$out/src" -xf -
 fi
 
-profiles=()
-# The scanning package waits for the first of its programs.
-if [ ! -f "$src/OrvoScanDaemon/CMakeLists.txt" ]; then
-  profiles=(-Ppkg.orvo-printer-k500.noscan)
-fi
-
 # debhelper gives the build a HOME of its own; ccache keeps its usual cache, and paths
 # below the copy count as relative, so copies elsewhere find the same results.
 if command -v ccache > /dev/null; then
@@ -36,7 +30,7 @@ if command -v ccache > /dev/null; then
   export CCACHE_DIR CCACHE_BASEDIR=$out/src
 fi
 export DEB_BUILD_OPTIONS=${DEB_BUILD_OPTIONS:-nocheck noddebs parallel=2}
-(cd "$out/src" && dpkg-buildpackage -us -uc -b "${profiles[@]}") > "$out/build.log" 2>&1 ||
+(cd "$out/src" && dpkg-buildpackage -us -uc -b) > "$out/build.log" 2>&1 ||
   { tail -n 60 "$out/build.log" >&2; echo "build-deb: dpkg-buildpackage failed (log: $out/build.log)" >&2; exit 1; }
 
 cd "$out"
