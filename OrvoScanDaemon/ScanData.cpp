@@ -196,12 +196,18 @@ void CmdUsbScanStart(int sock, const unsigned char *req, int)
         }
         _exit(0);
     }
+    ScanStartReplyAndRelease(sock, pid, gate, &res, sizeof res, &res.result, "usb");
+}
+
+void ScanStartReplyAndRelease(int sock, pid_t pid, stDataGate &gate, const void *res, size_t size,
+                              int32_t *result, const char *kind)
+{
     if (pid < 0) {
-        res.result = SANE_STATUS_NO_MEM;
-        OrvoLogInfo("[OrvoScanSDK] usb scanstart main process exit:%d pid:%d\n", res.result, int(getpid()));
+        *result = SANE_STATUS_NO_MEM;
+        OrvoLogInfo("[OrvoScanSDK] %s scanstart main process exit:%d pid:%d\n", kind, *result, int(getpid()));
         return;
     }
-    if (ScanReply(sock, &res, sizeof res, "send ScanStartReq result err"))
-        OrvoLogInfo("[OrvoScanSDK] usb scanstart main process exit:%d pid:%d\n", res.result, int(getpid()));
+    if (ScanReply(sock, res, size, "send ScanStartReq result err"))
+        OrvoLogInfo("[OrvoScanSDK] %s scanstart main process exit:%d pid:%d\n", kind, *result, int(getpid()));
     ScanDataReleaseStart(gate);
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <sys/types.h>
 
@@ -18,6 +19,12 @@ struct stDataGate {
 pid_t ScanForkDataProcess(stDataGate &gate);
 void ScanDataReleaseStart(stDataGate &gate);
 void ScanDataWaitForStart(stDataGate &gate);
+// The connection process's side of a scan start after ScanForkDataProcess: a failed fork
+// sets *result to SANE_STATUS_NO_MEM and sends no start reply; otherwise the start reply
+// goes out and then the data process may send records. kind ("usb", "tcp") names the scan
+// in the log.
+void ScanStartReplyAndRelease(int sock, pid_t pid, stDataGate &gate, const void *res, size_t size,
+                              int32_t *result, const char *kind);
 
 // "%s_%d.tmp": the page file of a scan base name, opened for writing; null on failure.
 FILE *ScanOpenPage(const char *base, int page);

@@ -113,12 +113,5 @@ void CmdTcpScanStart(int sock, const unsigned char *req, int)
         }
         _exit(0);
     }
-    if (pid < 0) {
-        res.result = SANE_STATUS_NO_MEM;
-        OrvoLogInfo("[OrvoScanSDK] tcp scanstart main process exit:%d pid:%d\n", res.result, int(getpid()));
-        return;
-    }
-    if (ScanReply(sock, &res, sizeof res, "send ScanStartReq result err"))
-        OrvoLogInfo("[OrvoScanSDK] tcp scanstart main process exit:%d pid:%d\n", res.result, int(getpid()));
-    ScanDataReleaseStart(gate);
+    ScanStartReplyAndRelease(sock, pid, gate, &res, sizeof res, &res.result, "tcp");
 }
