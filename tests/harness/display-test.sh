@@ -11,6 +11,10 @@ probe='import socket; s = socket.socket(socket.AF_UNIX); s.connect("/tmp/.X11-un
 unset ORVO_BUILD_DIR
 check "with --display the server's socket answers" \
   "$ORVO_HARNESS/orvo-sandbox" --display -- python3 -c "$probe"
-check_fails "without it the sandbox's /tmp hides the server" \
-  "$ORVO_HARNESS/orvo-sandbox" -- python3 -c "$probe"
+# A harness below /tmp makes every sandbox keep /tmp, so there is nothing to hide then.
+case "$ORVO_HARNESS" in
+  /tmp/*) echo "skip - the harness lives below /tmp, which every sandbox keeps" ;;
+  *) check_fails "without it the sandbox's /tmp hides the server" \
+       "$ORVO_HARNESS/orvo-sandbox" -- python3 -c "$probe" ;;
+esac
 finish

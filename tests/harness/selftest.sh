@@ -132,8 +132,11 @@ outer() {
 
   # C runs from a copy with the group-writable modes that a source tree unpacked from an
   # archive as root has (tar keeps git archive's 0775); the scheduler must still run backends.
-  local unpacked=$TMPDIR/unpacked-harness
-  cp -r "$ORVO_HARNESS" "$unpacked"
+  # The copy goes below /tmp: a nested sandbox keeps /tmp when its harness lives there,
+  # whereas it hides /run, where TMPDIR points when this sandbox itself had to keep /tmp.
+  local unpacked
+  unpacked=$(mktemp -d /tmp/unpacked-harness.XXXXXX)
+  cp -r "$ORVO_HARNESS/." "$unpacked"
   chmod -R g+w "$unpacked"
   local rc_a=0 rc_b=0 rc_c=0
   "$ORVO_HARNESS/orvo-sandbox" --cups -- "$0" --inner A > "$TMPDIR/inner-A.log" 2>&1 &
@@ -145,6 +148,7 @@ outer() {
   wait "$pid_a" || rc_a=$?
   wait "$pid_b" || rc_b=$?
   wait "$pid_c" || rc_c=$?
+  rm -rf "$unpacked"
   sed 's/^/[A] /' "$TMPDIR/inner-A.log"
   sed 's/^/[B] /' "$TMPDIR/inner-B.log"
   sed 's/^/[C] /' "$TMPDIR/inner-C.log"
