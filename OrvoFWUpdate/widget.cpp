@@ -94,7 +94,7 @@ void Widget::RefreshDeviceTable()
     for (int i = 0; i < listPrinterInfo.size(); ++i) {
         const stPrinterInfo &info = listPrinterInfo.at(i);
         // Only the status file's existence counts: the service deletes it when the printer goes.
-        const bool bConnected = QFileInfo(OrvoCfgPath() + info.strPrinterName + ".dat").isFile();
+        const bool bConnected = QFileInfo(StatusFilePath(info.strPrinterName)).isFile();
         table->setItem(i, 0, new QTableWidgetItem(info.strPrinterName));
         table->setItem(i, 1, new QTableWidgetItem(info.strModelName));
         table->setItem(i, 2, new QTableWidgetItem(QStringLiteral("USB")));

@@ -31,7 +31,7 @@ void TrdGetPrinterStatus::SlotThreadQuit()
 
 QString TrdGetPrinterStatus::StatusFilePath() const
 {
-    return OrvoCfgPath() + stPrinter.stInfo.strPrinterName + ".dat";
+    return ::StatusFilePath(stPrinter.stInfo.strPrinterName);
 }
 
 bool TrdGetPrinterStatus::CheckNeedStatus(int &interval)

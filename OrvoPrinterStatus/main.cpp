@@ -34,7 +34,7 @@ QString Render(int language)
     for (const stPrinterInfo &info : printers) {
         stPrinterState state;
         // No status file, or one that does not parse: the printer is off-line.
-        ParseStatusFile(OrvoCfgPath() + info.strPrinterName + ".dat", state);
+        ParseStatusFile(StatusFilePath(info.strPrinterName), state);
         s << Pad(info.strPrinterName, 22) << Pad(GetConnectText(info), 24) << Pad(GetInkLineText(state), 56)
           << GetStatusCellText(state, language) << "\n";
     }

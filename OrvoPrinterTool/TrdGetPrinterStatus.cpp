@@ -8,11 +8,6 @@
 #include <QFileInfo>
 #include <QMutexLocker>
 
-QString StatusFilePath(const QString &printerName)
-{
-    return OrvoCfgPath() + printerName + ".dat";
-}
-
 TrdGetPrinterStatus::TrdGetPrinterStatus(QObject *parent) : UtilThreadBase(parent) {}
 
 void TrdGetPrinterStatus::Init(int index, stToolPrinterList *list)

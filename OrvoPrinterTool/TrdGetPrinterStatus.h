@@ -14,7 +14,6 @@ constexpr int c_iOfflineFailCount = 10;
 // The period of the status check.
 constexpr int c_iStatusCheckMs = 1000;
 
-QString StatusFilePath(const QString &printerName);   // root + "cfg/" + name + ".dat"
 
 class TrdGetPrinterStatus : public UtilThreadBase
 {

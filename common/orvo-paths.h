@@ -4,6 +4,7 @@
 
 QString OrvoRootPath();   // "/opt/orvo/orvo-printer-k500/"
 QString OrvoCfgPath();    // root + "cfg/"
+QString StatusFilePath(const QString &printerName);   // root + "cfg/" + name + ".dat"
 QString OrvoLogPath();    // root + "log/"
 QString OrvoTempPath();   // root + "temp/"
 QString OrvoToolPath();   // root + "tool/"
