@@ -33,22 +33,10 @@ Port=127.0.0.2
 URI=socket://127.0.0.2:9100
 INI
 
-# A status reply as the service stores it: STATUS, "ERRORS", "WARNINGS" (hex codes), ink K C M Y.
-status_file() {
-  local status=$1 errors=$2 warnings=$3 k=$4 c=$5 m=$6 y=$7 hex code
-  hex="00000000000000""00""0000""0000"
-  hex+="0004$(printf Orvo | xxd -p)0005$(printf K20NW | xxd -p)0006$(printf AB1234 | xxd -p)0000"
-  hex+=$(printf %02x "$status")"0004$(printf V1.0 | xxd -p)0000"
-  hex+=$(printf %02x "$(wc -w <<< "$errors")")
-  for code in $errors; do hex+=$code; done
-  hex+=$(printf %02x "$(wc -w <<< "$warnings")")
-  for code in $warnings; do hex+=$code; done
-  hex+="000000000004"
-  hex+="404302$(printf %04x "$k")414302$(printf %04x "$c")424302$(printf %04x "$m")434302$(printf %04x "$y")"
-  xxd -r -p <<< "$hex"
-}
-status_file 16 "" "6160" 12 85 55 30 > "$root/cfg/Office_K20NW.dat"
-status_file 0 "6100" "" 75 0 45 90 > "$root/cfg/Lab_K40N.dat"
+# Status replies as the service stores them, from the suite's own encoder.
+reply=$ORVO_BUILD_DIR/tests/sim/orvo-statusreply
+"$reply" --status 16 --warnings 0x6160 --ink 12,85,55,30 > "$root/cfg/Office_K20NW.dat"
+"$reply" --status 0 --errors 0x6100 --ink 75,0,45,90 > "$root/cfg/Lab_K40N.dat"
 
 export LANG=C.UTF-8 QT_QPA_PLATFORM=xcb DISPLAY=:77
 Xvfb :77 -screen 0 1280x800x24 -nolisten tcp > "$TMPDIR/xvfb.log" 2>&1 &

@@ -33,26 +33,6 @@ const stFieldInfo c_stSupplyFields[] = {
     {"red", 0x4243, 2},          {"yellow", 0x4343, 2},
 };
 
-void PutU16(Bytes &b, unsigned v)
-{
-    b.push_back(uint8_t(v >> 8));
-    b.push_back(uint8_t(v));
-}
-
-void PutText(Bytes &b, const std::string &s)
-{
-    PutU16(b, unsigned(s.size()));
-    b.insert(b.end(), s.begin(), s.end());
-}
-
-Bytes NumberBytes(unsigned long v, int width)
-{
-    Bytes b;
-    for (int i = width - 1; i >= 0; --i)
-        b.push_back(uint8_t(v >> (8 * i)));
-    return b;
-}
-
 }  // namespace
 
 int LookupProductId(const std::string &model)
@@ -68,64 +48,42 @@ void InitSimDevice(stSimDevice &dev)
     dev.strProduct = dev.strModel;
     dev.mapSupply.clear();
     dev.mapSupply[0x0000] = Bytes{'I', 'N', 'K', '-', '0', '0', '1'};
-    dev.mapSupply[0x0001] = NumberBytes(1, 4);
-    dev.mapSupply[0x1000] = NumberBytes(100, 2);
-    dev.mapSupply[0x1001] = NumberBytes(5, 2);
-    dev.mapSupply[0x1002] = NumberBytes(1234, 2);
-    dev.mapSupply[0x1003] = NumberBytes(150, 4);
-    dev.mapSupply[0x1004] = NumberBytes(300, 4);
-    dev.mapSupply[0x1100] = NumberBytes(4321, 2);
-    dev.mapSupply[0x1101] = NumberBytes(1500, 4);
-    dev.mapSupply[0x1102] = NumberBytes(3000, 4);
-    dev.mapSupply[0x4043] = NumberBytes(80, 2);
-    dev.mapSupply[0x4143] = NumberBytes(60, 2);
-    dev.mapSupply[0x4243] = NumberBytes(40, 2);
-    dev.mapSupply[0x4343] = NumberBytes(20, 2);
+    dev.mapSupply[0x0001] = StatusNumber(1, 4);
+    dev.mapSupply[0x1000] = StatusNumber(100, 2);
+    dev.mapSupply[0x1001] = StatusNumber(5, 2);
+    dev.mapSupply[0x1002] = StatusNumber(1234, 2);
+    dev.mapSupply[0x1003] = StatusNumber(150, 4);
+    dev.mapSupply[0x1004] = StatusNumber(300, 4);
+    dev.mapSupply[0x1100] = StatusNumber(4321, 2);
+    dev.mapSupply[0x1101] = StatusNumber(1500, 4);
+    dev.mapSupply[0x1102] = StatusNumber(3000, 4);
+    dev.mapSupply[0x4043] = StatusNumber(80, 2);
+    dev.mapSupply[0x4143] = StatusNumber(60, 2);
+    dev.mapSupply[0x4243] = StatusNumber(40, 2);
+    dev.mapSupply[0x4343] = StatusNumber(20, 2);
 }
 
 Bytes BuildStatusBody(const stSimDevice &dev)
 {
     if (dev.bRawBody)
         return dev.rawBody;
-    Bytes b;
-    b.push_back(c_ucStatusCommand);  // echoes the command byte of the request
-    PutU16(b, 0);
-    PutU16(b, 0);
-    PutText(b, dev.strVendor);
-    PutText(b, dev.strProduct);
-    PutText(b, dev.strSerial);
-    PutU16(b, 0);
-    b.push_back(uint8_t(dev.iStatusCode));
-    PutText(b, dev.strFirmware);
-    PutText(b, dev.strFifthText);
-    b.push_back(uint8_t(dev.listErrors.size()));
-    for (uint16_t c : dev.listErrors)
-        PutU16(b, c);
-    b.push_back(uint8_t(dev.listWarnings.size()));
-    for (uint16_t c : dev.listWarnings)
-        PutU16(b, c);
-    b.push_back(0);
-    PutU16(b, 0);
-    PutU16(b, 0);
-    b.push_back(uint8_t(dev.mapSupply.size()));
-    for (const auto &rec : dev.mapSupply) {
-        PutU16(b, rec.first);
-        b.push_back(uint8_t(rec.second.size()));
-        b.insert(b.end(), rec.second.begin(), rec.second.end());
-    }
-    return b;
+    stStatusReply r;
+    r.strVendor = dev.strVendor;
+    r.strProduct = dev.strProduct;
+    r.strSerial = dev.strSerial;
+    r.byStatus = uint8_t(dev.iStatusCode);
+    r.strFirmware = dev.strFirmware;
+    r.strFifthText = dev.strFifthText;
+    r.listErrors = dev.listErrors;
+    r.listWarnings = dev.listWarnings;
+    for (const auto &rec : dev.mapSupply)
+        r.listSupply.push_back({rec.first, rec.second});
+    return EncodeStatusBody(r);
 }
 
 Bytes BuildUdpStatusReply(const stSimDevice &dev)
 {
-    const Bytes body = BuildStatusBody(dev);
-    // Same framing as the request: start byte, big-endian count of the bytes that follow
-    // the count, then the fixed bytes 50 E0 74 08.
-    Bytes r{0xA5};
-    PutU16(r, unsigned(body.size() + 4));
-    r.insert(r.end(), {0x50, 0xE0, 0x74, 0x08});
-    r.insert(r.end(), body.begin(), body.end());
-    return r;
+    return UdpStatusReply(BuildStatusBody(dev));
 }
 
 bool SetDeviceField(stSimDevice &dev, const std::string &name, const std::string &value, std::string &err)
@@ -161,7 +119,7 @@ bool SetDeviceField(stSimDevice &dev, const std::string &name, const std::string
         err = "bad number " + value;
         return false;
     }
-    dev.mapSupply[field->wTag] = NumberBytes(v, field->iWidth);
+    dev.mapSupply[field->wTag] = StatusNumber(v, field->iWidth);
     return true;
 }
 

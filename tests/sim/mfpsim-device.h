@@ -1,4 +1,4 @@
-// State of one simulated MFP and the status response built from it.
+// State of one simulated MFP; its status response is built by mfpsim-statusreply.
 #pragma once
 
 #include <cstdint>
@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
-using Bytes = std::vector<uint8_t>;
+#include "mfpsim-statusreply.h"
+
+using Bytes = StatusBytes;
 
 struct stUsbNode;
 
@@ -55,7 +57,6 @@ extern std::mutex g_simLock;
 
 int LookupProductId(const std::string &model);  // -1 when unknown
 constexpr int c_iVendorId = 0x300E;
-constexpr uint8_t c_ucStatusCommand = 0x03;
 
 void InitSimDevice(stSimDevice &dev);
 Bytes BuildStatusBody(const stSimDevice &dev);

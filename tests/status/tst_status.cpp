@@ -1,6 +1,7 @@
 // Status response parser, code mappings, record filling and the status text tables.
 #include "UtilPrinterStatus.h"
 #include "orvo-statustext.h"
+#include "mfpsim-statusreply.h"
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -11,91 +12,46 @@
 
 namespace {
 
-using Bytes = std::vector<unsigned char>;
+using Bytes = StatusBytes;
 
-void PutWord(Bytes &b, unsigned v)
+// A reply whose reserved fields carry values of their own, so that the parser is seen to
+// store each where it belongs.
+stStatusReply Reply()
 {
-    b.push_back((v >> 8) & 0xFF);
-    b.push_back(v & 0xFF);
+    stStatusReply r;
+    r.byReserved1 = 0x5A;
+    r.wReserved2 = 0x1234;
+    r.wReserved3 = 0x5678;
+    r.wReserved4 = 0x9ABC;
+    r.byReserved5 = 0x11;
+    r.wReserved6 = 0x2222;
+    r.wReserved7 = 0x3333;
+    return r;
 }
 
-void PutText(Bytes &b, const QByteArray &text)
+Bytes Be(uint64_t v, int n)
 {
-    PutWord(b, unsigned(text.size()));
-    b.insert(b.end(), text.begin(), text.end());
+    return StatusNumber(v, n);
 }
 
-struct stSupply {
-    unsigned tag;
-    QByteArray value;
-};
-
-// A response as a printer lays it out, with every field settable.
-struct stResponse {
-    QByteArray vendor, product, serial, firmware, fifth;
-    unsigned char status = 0;
-    QList<unsigned> errors, warnings;
-    QList<stSupply> supplies;
-    int announcedSupplies = -1;   // -1: the real number of records
-
-    Bytes Build() const
-    {
-        Bytes b(7, 0);
-        b.push_back(0x5A);
-        PutWord(b, 0x1234);
-        PutWord(b, 0x5678);
-        PutText(b, vendor);
-        PutText(b, product);
-        PutText(b, serial);
-        PutWord(b, 0x9ABC);
-        b.push_back(status);
-        PutText(b, firmware);
-        PutText(b, fifth);
-        b.push_back((unsigned char)errors.size());
-        for (unsigned code : errors)
-            PutWord(b, code);
-        b.push_back((unsigned char)warnings.size());
-        for (unsigned code : warnings)
-            PutWord(b, code);
-        b.push_back(0x11);
-        PutWord(b, 0x2222);
-        PutWord(b, 0x3333);
-        b.push_back((unsigned char)(announcedSupplies < 0 ? supplies.size() : announcedSupplies));
-        for (const stSupply &s : supplies) {
-            PutWord(b, s.tag);
-            b.push_back((unsigned char)s.value.size());
-            b.insert(b.end(), s.value.begin(), s.value.end());
-        }
-        return b;
-    }
-};
-
-QByteArray Be(uint64_t v, int n)
+stStatusReply FullResponse()
 {
-    QByteArray out(n, '\0');
-    for (int i = n - 1; i >= 0; --i, v >>= 8)
-        out[i] = char(v & 0xFF);
-    return out;
-}
-
-stResponse FullResponse()
-{
-    stResponse r;
-    r.vendor = "Orvo";
-    r.product = "K20NW";
-    r.serial = "SN-0042";
-    r.firmware = "V1.2.3";
-    r.fifth = "extra";
-    r.status = 16;
-    r.errors = {0x6151, 0x6157};
-    r.warnings = {0x6163, 0x5201};
-    r.supplies = {
-        {0x0000, "SUP-77"}, {0x0001, Be(7, 4)},
+    stStatusReply r = Reply();
+    r.strVendor = "Orvo";
+    r.strProduct = "K20NW";
+    r.strSerial = "SN-0042";
+    r.strFirmware = "V1.2.3";
+    r.strFifthText = "extra";
+    r.byStatus = 16;
+    r.listErrors = {0x6151, 0x6157};
+    r.listWarnings = {0x6163, 0x5201};
+    r.listSupply = {
+        SupplyText(0x0000, "SUP-77"), {0x0001, Be(7, 4)},
         {0x1000, Be(900, 2)}, {0x1001, Be(901, 2)}, {0x1002, Be(902, 2)},
         {0x1003, Be(70000, 4)}, {0x1004, Be(70001, 4)}, {0x1100, Be(903, 2)},
         {0x1101, Be(70002, 4)}, {0x1102, Be(70003, 4)},
         {0x4043, Be(75, 2)}, {0x4143, Be(60, 2)}, {0x4243, Be(45, 2)}, {0x4343, Be(30, 2)},
-        {0x7777, "skip me"},
+        SupplyText(0x7777, "skip me"),
     };
     return r;
 }
@@ -109,9 +65,9 @@ bool Parse(const Bytes &b, size_t len, UtilPrinterStatus &st)
     return st.parseRecvBuf(copy.get(), len);
 }
 
-bool ParseState(const stResponse &r, stPrinterState &state)
+bool ParseState(const stStatusReply &r, stPrinterState &state)
 {
-    const Bytes b = r.Build();
+    const Bytes b = EncodeUsbStatusReply(r);
     UtilPrinterStatus st;
     if (!Parse(b, b.size(), st))
         return false;
@@ -119,10 +75,10 @@ bool ParseState(const stResponse &r, stPrinterState &state)
     return true;
 }
 
-uint64_t BlackInkOf(const QByteArray &value)
+uint64_t BlackInkOf(const Bytes &value)
 {
-    stResponse r;
-    r.supplies = {{0x4043, value}};
+    stStatusReply r = Reply();
+    r.listSupply = {{0x4043, value}};
     stPrinterState state;
     if (!ParseState(r, state))
         return ~0ull;
@@ -162,7 +118,7 @@ private slots:
 
 void TestStatus::minimalResponse()
 {
-    const Bytes b = stResponse().Build();
+    const Bytes b = EncodeUsbStatusReply(Reply());
     QCOMPARE(b.size(), size_t(33));
     UtilPrinterStatus st;
     QVERIFY(Parse(b, 33, st));
@@ -205,8 +161,8 @@ void TestStatus::statusCodes()
     QFETCH(int, code);
     QFETCH(int, value);
     QCOMPARE(int(GetPrinterStatusEnum(code)), value);
-    stResponse r;
-    r.status = (unsigned char)code;
+    stStatusReply r = Reply();
+    r.byStatus = (unsigned char)code;
     stPrinterState state;
     QVERIFY(ParseState(r, state));
     QCOMPARE(int(state.enCurrentStatus), value);
@@ -273,10 +229,10 @@ void TestStatus::errorCodeSpace()
 
 void TestStatus::errorListsKeepOrder()
 {
-    stResponse r;
-    r.errors = {0x6157, 0x6151, 0x5200, 0x6151};
-    r.warnings = {0x5201};
-    const Bytes b = r.Build();
+    stStatusReply r = Reply();
+    r.listErrors = {0x6157, 0x6151, 0x5200, 0x6151};
+    r.listWarnings = {0x5201};
+    const Bytes b = EncodeUsbStatusReply(r);
     UtilPrinterStatus st;
     QVERIFY(Parse(b, b.size(), st));
     QCOMPARE(st.listErrorCode, (QList<unsigned long>{0x6157, 0x6151, 0x5200, 0x6151}));
@@ -295,19 +251,19 @@ void TestStatus::supplyValues()
     QCOMPARE(BlackInkOf(Be(75, 4)), 75ull);
     QCOMPARE(BlackInkOf(Be(0x01020304, 4)), 0x01020304ull);
     QCOMPARE(BlackInkOf(Be(0xFFFFFFFFull, 4)), 0xFFFFFFFFull);
-    QCOMPARE(BlackInkOf(QByteArray()), 0ull);
+    QCOMPARE(BlackInkOf(Bytes()), 0ull);
     // Five bytes and more are read by their first byte, overlong values included.
-    QCOMPARE(BlackInkOf(QByteArray("\x09\x00\x00\x00\x4B", 5)), 9ull);
-    QByteArray longValue(200, '\x01');
-    longValue[0] = '\x33';
+    QCOMPARE(BlackInkOf(Bytes{0x09, 0x00, 0x00, 0x00, 0x4B}), 9ull);
+    Bytes longValue(200, 0x01);
+    longValue[0] = 0x33;
     QCOMPARE(BlackInkOf(longValue), 0x33ull);
-    QCOMPARE(BlackInkOf(QByteArray(255, '\x7F')), 0x7Full);
+    QCOMPARE(BlackInkOf(Bytes(255, 0x7F)), 0x7Full);
 }
 
 void TestStatus::supplyTags()
 {
-    stResponse r;
-    r.supplies = {{0x1003, Be(1234, 4)}};
+    stStatusReply r = Reply();
+    r.listSupply = {{0x1003, Be(1234, 4)}};
     stPrinterState state;
     QVERIFY(ParseState(r, state));
     QCOMPARE(state.dwNumberOfPages, 1234ull);
@@ -319,7 +275,7 @@ void TestStatus::supplyTags()
              0ull);
 
     // Later records overwrite earlier ones; unknown tags are stepped over without effect.
-    r.supplies = {{0x4143, Be(10, 2)}, {0x2222, Be(0xFFFF, 2)}, {0x4143, Be(20, 2)}, {0x4344, Be(5, 2)}};
+    r.listSupply = {{0x4143, Be(10, 2)}, {0x2222, Be(0xFFFF, 2)}, {0x4143, Be(20, 2)}, {0x4344, Be(5, 2)}};
     QVERIFY(ParseState(r, state));
     QCOMPARE(state.dwBlueInkRemainer, 20ull);
     QCOMPARE(state.dwYellowInkRemainer, 0ull);
@@ -328,14 +284,14 @@ void TestStatus::supplyTags()
 
 void TestStatus::supplyCountShort()
 {
-    stResponse r;
-    r.supplies = {{0x4043, Be(1, 2)}, {0x4143, Be(2, 2)}};
-    r.announcedSupplies = 3;
+    stStatusReply r = Reply();
+    r.listSupply = {{0x4043, Be(1, 2)}, {0x4143, Be(2, 2)}};
+    r.iAnnouncedSupplies = 3;
     stPrinterState state;
     QVERIFY(!ParseState(r, state));
 
     // Bytes after the last announced record are ignored.
-    r.announcedSupplies = 1;
+    r.iAnnouncedSupplies = 1;
     QVERIFY(ParseState(r, state));
     QCOMPARE(state.dwBlackInkRemainer, 1ull);
     QCOMPARE(state.dwBlueInkRemainer, 0ull);
@@ -369,7 +325,7 @@ void TestStatus::fullResponseFillsRecord()
     QCOMPARE(state.dwYellowInkRemainer, 30ull);
     QCOMPARE(state.iFailCount, 0);
 
-    const Bytes b = FullResponse().Build();
+    const Bytes b = EncodeUsbStatusReply(FullResponse());
     UtilPrinterStatus st;
     QVERIFY(Parse(b, b.size(), st));
     QCOMPARE(st.dwSupplyType, 7ul);
@@ -379,7 +335,7 @@ void TestStatus::fullResponseFillsRecord()
 
 void TestStatus::everyPrefixFails()
 {
-    const Bytes b = FullResponse().Build();
+    const Bytes b = EncodeUsbStatusReply(FullResponse());
     QVERIFY(b.size() > 150);
     for (size_t len = 0; len < b.size(); ++len) {
         UtilPrinterStatus st;
@@ -392,14 +348,14 @@ void TestStatus::everyPrefixFails()
 
 void TestStatus::overlongTexts()
 {
-    stResponse r = FullResponse();
-    r.vendor = QByteArray(1000, 'V');
-    r.product = QByteArray(259, 'P');   // fits exactly
-    r.serial = QByteArray(260, 'S');    // one over
-    r.firmware = QByteArray(300, 'F');
-    r.fifth = QByteArray(65535, 'X');
-    r.supplies.prepend({0x0000, QByteArray(200, 'Z')});
-    const Bytes b = r.Build();
+    stStatusReply r = FullResponse();
+    r.strVendor = std::string(1000, 'V');
+    r.strProduct = std::string(259, 'P');   // fits exactly
+    r.strSerial = std::string(260, 'S');    // one over
+    r.strFirmware = std::string(300, 'F');
+    r.strFifthText = std::string(65535, 'X');
+    r.listSupply.insert(r.listSupply.begin(), SupplyText(0x0000, std::string(200, 'Z')));
+    const Bytes b = EncodeUsbStatusReply(r);
     UtilPrinterStatus st;
     QVERIFY(Parse(b, b.size(), st));
     stPrinterState state;
@@ -415,21 +371,21 @@ void TestStatus::overlongTexts()
     QCOMPARE(state.enCurrentStatus, PS_PRINTING);
     QCOMPARE(state.dwYellowInkRemainer, 30ull);
 
-    stResponse only;
-    only.supplies = {{0x0000, QByteArray(255, 'Q')}};
+    stStatusReply only = Reply();
+    only.listSupply = {SupplyText(0x0000, std::string(255, 'Q'))};
     QVERIFY(ParseState(only, state));
     QCOMPARE(state.strSupplySerialNumber, QString(63, 'Q'));
-    only.supplies = {{0x0000, QByteArray(64, 'Q')}};
+    only.listSupply = {SupplyText(0x0000, std::string(64, 'Q'))};
     QVERIFY(ParseState(only, state));
     QCOMPARE(state.strSupplySerialNumber, QString(63, 'Q'));
-    only.supplies = {{0x0000, QByteArray(63, 'Q')}};
+    only.listSupply = {SupplyText(0x0000, std::string(63, 'Q'))};
     QVERIFY(ParseState(only, state));
     QCOMPARE(state.strSupplySerialNumber, QString(63, 'Q'));
 
     // A text announcing more bytes than the buffer has still fails.
-    r = stResponse();
-    r.vendor = QByteArray(300, 'V');
-    Bytes cut = r.Build();
+    r = Reply();
+    r.strVendor = std::string(300, 'V');
+    Bytes cut = EncodeUsbStatusReply(r);
     cut.resize(14 + 299);
     UtilPrinterStatus shortSt;
     QVERIFY(!Parse(cut, cut.size(), shortSt));
@@ -437,10 +393,10 @@ void TestStatus::overlongTexts()
 
 void TestStatus::textStopsAtZero()
 {
-    stResponse r;
-    r.vendor = QByteArray("Or\0vo", 5);
-    r.firmware = QByteArray("\xE9V1", 3);
-    r.supplies = {{0x0000, QByteArray("AB\0CD", 5)}};
+    stStatusReply r = Reply();
+    r.strVendor = std::string("Or\0vo", 5);
+    r.strFirmware = "\xE9V1";
+    r.listSupply = {SupplyText(0x0000, std::string("AB\0CD", 5))};
     stPrinterState state;
     QVERIFY(ParseState(r, state));
     QCOMPARE(state.strVenderName, QStringLiteral("Or"));
@@ -490,7 +446,7 @@ void TestStatus::statusFile()
     };
     stPrinterState state;
     state.iFailCount = 2;
-    QVERIFY(ParseStatusFile(write("Orvo-K20NW.dat", FullResponse().Build()), state));
+    QVERIFY(ParseStatusFile(write("Orvo-K20NW.dat", EncodeUsbStatusReply(FullResponse())), state));
     QCOMPARE(state.dwBlackInkRemainer, 75ull);
     QCOMPARE(state.listError.size(), 2);
     QCOMPARE(state.iFailCount, 0);
@@ -502,13 +458,13 @@ void TestStatus::statusFile()
     QCOMPARE(untouched.strVenderName, QStringLiteral("kept"));
 
     // Only the first 2048 bytes count: a response that needs more does not parse from a file.
-    stResponse big;
-    big.vendor = QByteArray(2048 - 35, 'V');
-    QCOMPARE(big.Build().size(), size_t(2046));
-    QVERIFY(ParseStatusFile(write("fits.dat", big.Build()), state));
+    stStatusReply big = Reply();
+    big.strVendor = std::string(2048 - 35, 'V');
+    QCOMPARE(EncodeUsbStatusReply(big).size(), size_t(2046));
+    QVERIFY(ParseStatusFile(write("fits.dat", EncodeUsbStatusReply(big)), state));
     QCOMPARE(state.strVenderName, QString(259, 'V'));
-    big.vendor.append("VVV");
-    const Bytes over = big.Build();
+    big.strVendor.append("VVV");
+    const Bytes over = EncodeUsbStatusReply(big);
     UtilPrinterStatus st;
     QVERIFY(Parse(over, over.size(), st));
     QVERIFY(!ParseStatusFile(write("over.dat", over), untouched));
@@ -517,10 +473,10 @@ void TestStatus::statusFile()
 void TestStatus::randomBuffers()
 {
     std::mt19937 rng(20240611);
-    const Bytes full = FullResponse().Build();
-    stResponse minimalWithSupply;
-    minimalWithSupply.supplies = {{0x4043, Be(1, 2)}};
-    const Bytes small = minimalWithSupply.Build();
+    const Bytes full = EncodeUsbStatusReply(FullResponse());
+    stStatusReply minimalWithSupply = Reply();
+    minimalWithSupply.listSupply = {{0x4043, Be(1, 2)}};
+    const Bytes small = EncodeUsbStatusReply(minimalWithSupply);
     int parsed = 0;
     int failed = 0;
     const auto start = std::chrono::steady_clock::now();

@@ -8,6 +8,7 @@
 #include "TrdDeviceManage.h"
 #include "orvoprintertoolwidget.h"
 #include "TrdGetPrinterStatus.h"
+#include "mfpsim-statusreply.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -25,57 +26,24 @@ struct stSimPrinter {
     unsigned iPages = 0;
 };
 
-inline void PutWord(QByteArray &b, unsigned v)
-{
-    b.append(char((v >> 8) & 0xFF));
-    b.append(char(v & 0xFF));
-}
-
-inline void PutText(QByteArray &b, const QByteArray &text)
-{
-    PutWord(b, unsigned(text.size()));
-    b.append(text);
-}
-
-inline void PutSupply(QByteArray &b, unsigned tag, unsigned value, int bytes)
-{
-    PutWord(b, tag);
-    b.append(char(bytes));
-    for (int i = bytes - 1; i >= 0; --i)
-        b.append(char((value >> (8 * i)) & 0xFF));
-}
-
 // A USB reply with the seven zero bytes in front, as the service stores it.
 inline QByteArray BuildResponse(const stSimPrinter &p)
 {
-    QByteArray b(7, '\0');
-    b.append(char(0));
-    PutWord(b, 0);
-    PutWord(b, 0);
-    PutText(b, "Orvo");
-    PutText(b, "K20NW");
-    PutText(b, "SN0001");
-    PutWord(b, 0);
-    b.append(char(p.byStatus));
-    PutText(b, "V1.0");
-    PutText(b, "");
-    b.append(char(p.listError.size()));
+    stStatusReply r;
+    r.strVendor = "Orvo";
+    r.strProduct = "K20NW";
+    r.strSerial = "SN0001";
+    r.strFirmware = "V1.0";
+    r.byStatus = p.byStatus;
     for (unsigned c : p.listError)
-        PutWord(b, c);
-    b.append(char(p.listWarning.size()));
+        r.listErrors.push_back(uint16_t(c));
     for (unsigned c : p.listWarning)
-        PutWord(b, c);
-    b.append(char(0));
-    PutWord(b, 0);
-    PutWord(b, 0);
-    b.append(char(6));
-    PutSupply(b, 0x4143, p.iBlue, 2);
-    PutSupply(b, 0x4243, p.iRed, 2);
-    PutSupply(b, 0x4343, p.iYellow, 2);
-    PutSupply(b, 0x4043, p.iBlack, 2);
-    PutSupply(b, 0x1001, p.iWaste, 2);
-    PutSupply(b, 0x1003, p.iPages, 4);
-    return b;
+        r.listWarnings.push_back(uint16_t(c));
+    r.listSupply = {SupplyNumber(c_wSupplyCyan, p.iBlue, 2),   SupplyNumber(c_wSupplyRed, p.iRed, 2),
+                    SupplyNumber(c_wSupplyYellow, p.iYellow, 2), SupplyNumber(c_wSupplyBlack, p.iBlack, 2),
+                    SupplyNumber(c_wSupplyWaste, p.iWaste, 2),  SupplyNumber(c_wSupplyPages, p.iPages, 4)};
+    const StatusBytes b = EncodeUsbStatusReply(r);
+    return QByteArray(reinterpret_cast<const char *>(b.data()), qsizetype(b.size()));
 }
 
 // Every write gets a modification time later than the one before, whatever the clock says.
