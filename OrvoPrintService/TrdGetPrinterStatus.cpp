@@ -1,4 +1,5 @@
 #include "TrdGetPrinterStatus.h"
+#include "TrdGetPrinterStatusRules.h"
 
 #include "UtilPrinterStatus.h"
 #include "orvo-log.h"
@@ -45,23 +46,8 @@ bool TrdGetPrinterStatus::CheckNeedStatus(int &interval)
         info = pPrinterList->at(iIndex).stInfo;
         status = pPrinterList->at(iIndex).stState.enCurrentStatus;
     }
-    if (info.iConnectType == CONNECT_USB) {
-        interval = 1500;
-        return true;
-    }
-    if (status == PS_OFFLINE) {
-        interval = 10000;
-        return true;
-    }
-    if (status == PS_READY) {
-        // An idle ready printer is checked ten times a second; the scheduler is asked again
-        // only after it announced a change.
-        const bool sending = GetCupsPrinterSendingCached(stCups, info.strPrinterName);
-        interval = sending ? 1000 : 100;
-        return sending;
-    }
-    interval = 1000;
-    return true;
+    return DecideNeedStatus(info.iConnectType, status,
+                            [&] { return GetCupsPrinterSendingCached(stCups, info.strPrinterName); }, interval);
 }
 
 bool TrdGetPrinterStatus::CheckRecvBufChange(const unsigned char *buf, unsigned long len)
@@ -131,49 +117,60 @@ void TrdGetPrinterStatus::SlotTaskStart()
                 return;
             continue;
         }
-        {
-            QMutexLocker lock(pListLock);
-            if (iIndex >= pPrinterList->size())
-                continue;
-            stPrinter = pPrinterList->at(iIndex);
-        }
-        if (stPrinter.bInfoReady) {
-            const QByteArray name = stPrinter.stInfo.strPrinterName.toLocal8Bit();
-            WriteStringLog(c_szSource, 716, "SlotTaskStart", "try to connect %s", name.constData());
-            const bool usb = stPrinter.stInfo.iConnectType == CONNECT_USB;
-            const int ret = usb ? GetPrinterStatusUSB(stPrinter.stInfo.strPort)
-                                : GetPrinterStatusUDP(stPrinter.stInfo.strPort);
-            if (ret < 0) {
-                WriteStringLog(c_szSource, 731, "SlotTaskStart", "connect %s fail, ret = %d", name.constData(), ret);
-                const bool offline = usb ? ret == -5 : ++stPrinter.stState.iFailCount > 5;
-                if (offline) {
-                    QFile::remove(StatusFilePath());
-                    stPrinter.stState.enCurrentStatus = PS_OFFLINE;
-                    stPrinter.stState.listError.clear();
-                    stPrinter.stState.listWarning.clear();
-                    stPrinter.stState.iFailCount = 0;
-                }
-            }
-        }
+        if (!TakeElement())
+            continue;
+        if (stPrinter.bInfoReady)
+            QueryPrinter();
         // Each pause ends a tenth of the interval after the previous one, not after the job
         // check: time spent asking the scheduler does not stretch the printer's cycle.
         QElapsedTimer checks;
         checks.start();
         for (int i = 0; i < 10; ++i) {
             CheckJobStatus();
-            const qint64 due = qint64(interval / 10) * (i + 1);
-            WaitForSleep(int(qMax<qint64>(0, due - checks.elapsed())));
+            WaitForSleep(JobCheckPauseMs(interval, i, checks.elapsed()));
         }
-        {
-            QMutexLocker lock(pListLock);
-            if (iIndex < pPrinterList->size()) {
-                stPrinterManager &element = (*pPrinterList)[iIndex];
-                if (element.stInfo.strPrinterName == stPrinter.stInfo.strPrinterName
-                    && element.stInfo.strDeviceURI == stPrinter.stInfo.strDeviceURI) {
-                    stPrinter.bInfoReady = element.bInfoReady;
-                    element = stPrinter;
-                }
-            }
-        }
+        WriteBack();
+    }
+}
+
+bool TrdGetPrinterStatus::TakeElement()
+{
+    QMutexLocker lock(pListLock);
+    if (iIndex < 0 || iIndex >= pPrinterList->size())
+        return false;
+    stPrinter = pPrinterList->at(iIndex);
+    return true;
+}
+
+void TrdGetPrinterStatus::QueryPrinter()
+{
+    const QByteArray name = stPrinter.stInfo.strPrinterName.toLocal8Bit();
+    WriteStringLog(c_szSource, 716, "SlotTaskStart", "try to connect %s", name.constData());
+    const int ret = stPrinter.stInfo.iConnectType == CONNECT_USB ? GetPrinterStatusUSB(stPrinter.stInfo.strPort)
+                                                                 : GetPrinterStatusUDP(stPrinter.stInfo.strPort);
+    if (ret < 0)
+        HandleQueryFailure(ret);
+}
+
+void TrdGetPrinterStatus::HandleQueryFailure(int ret)
+{
+    WriteStringLog(c_szSource, 731, "SlotTaskStart", "connect %s fail, ret = %d",
+                   stPrinter.stInfo.strPrinterName.toLocal8Bit().constData(), ret);
+    // Readers take a missing status file for an off-line printer.
+    if (ApplyQueryFailure(stPrinter.stState, stPrinter.stInfo.iConnectType, ret))
+        QFile::remove(StatusFilePath());
+}
+
+void TrdGetPrinterStatus::WriteBack()
+{
+    QMutexLocker lock(pListLock);
+    if (iIndex < 0 || iIndex >= pPrinterList->size())
+        return;
+    stPrinterManager &element = (*pPrinterList)[iIndex];
+    // A list rebuilt for other printers meanwhile drops this cycle's results; the ready flag
+    // is the device manager's, never the working copy's.
+    if (IsSamePrinter(element.stInfo, stPrinter.stInfo)) {
+        stPrinter.bInfoReady = element.bInfoReady;
+        element = stPrinter;
     }
 }

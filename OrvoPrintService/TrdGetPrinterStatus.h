@@ -24,6 +24,13 @@ public:
     int GetPrinterStatusUSB(const QString &port);
     int GetPrinterStatusUDP(const QString &host);
 
+    // One cycle's steps, in order; SlotTaskStart runs them with the job checks and pauses
+    // between QueryPrinter and WriteBack.
+    bool TakeElement();                // copies the served element into the working copy
+    void QueryPrinter();               // asks the printer; a failure goes to HandleQueryFailure
+    void HandleQueryFailure(int ret);  // logs it and applies the off-line rules
+    void WriteBack();                  // the working copy back into the list, if still its printer
+
     int CheckJobStatus();
     int CancelPrinterJob(const QString &port);
     int CancelCUPSJob(const QString &jobID);

@@ -1,9 +1,9 @@
 // Job monitor: a job cancelled in CUPS while the printer prints it is cancelled in a USB
 // printer too, because CUPS only stops sending and the printer keeps printing.
 #include "TrdGetPrinterStatus.h"
+#include "TrdGetPrinterStatusRules.h"
 #include "UtilUsbPrinter.h"
 
-#include "orvo-jobstate.h"
 #include "orvo-log.h"
 #include "orvo-spawn.h"
 
@@ -21,17 +21,14 @@ const char *c_szSource = "../OrvoPrintService/TrdGetPrinterStatus";
 int TrdGetPrinterStatus::CheckJobStatus()
 {
     QList<stCupsJob> jobs;
-    // A listing that failed keeps the carried list: one scheduler hiccup between "printing"
-    // and "cancelled" must not lose the cancel the printer needs.
-    if (!GetCupsJobsCached(stCups, stPrinter.stInfo.strPrinterName, jobs))
-        return 0;
-    const stJobCheck check = DeriveJobStates(stPrinter.stInfo.strPrinterName, jobs, stPrinter.listJobState);
-    for (const QString &job : check.listCancel) {
+    const bool listed = GetCupsJobsCached(stCups, stPrinter.stInfo.strPrinterName, jobs);
+    const QStringList cancels = StepJobMonitor(stPrinter.stInfo.strPrinterName, listed ? &jobs : nullptr,
+                                               stPrinter.listJobState);
+    for (const QString &job : cancels) {
         const int ret = CancelPrinterJob(stPrinter.stInfo.strPort);
         WriteStringLog(c_szSource, 660, "CheckJobStatus", "cancel %s in the printer, ret = %d",
                        job.toLocal8Bit().constData(), ret);
     }
-    stPrinter.listJobState = check.listPrinting;
     return 0;
 }
 

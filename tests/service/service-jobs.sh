@@ -34,19 +34,25 @@ job=$(lp -d "$Q" "$TMPDIR/doc.txt" 2>&1 | grep -oE -- '-[0-9]+' | head -1)
 job_id="$Q$job"
 printing() { lpstat -l -o "$Q" 2>/dev/null | grep -q job-printing; }
 check "job is printing in CUPS" wait_until 10 printing
-sleep 1   # at least one job check sees it printing
+# A worker's cycle is one status query, then its ten job checks: two more queries of the
+# printer enclose a whole cycle of job checks that saw the job in its present state.
+requests_at_least() { [ "$(sim_ctl get "$1" requests)" -ge "$2" ]; }
+whole_cycle() { wait_until 30 requests_at_least "$1" $(( $(sim_ctl get "$1" requests) + 2 )); }
+check "a whole cycle of job checks saw it printing" whole_cycle p1
 cancel "$job_id"
 cancels() { [ "$(sim_ctl get p1 cancels)" = "$1" ]; }
-check "one cancel request to the printer whose serial matches" wait_until 3 cancels 1
-sleep 2
+check "one cancel request to the printer whose serial matches" wait_until 10 cancels 1
+check "a whole cycle of job checks after it" whole_cycle p1
 check_eq "and only one" 1 "$(sim_ctl get p1 cancels)"
 check_eq "none to the other printer of the same model" 0 "$(sim_ctl get p2 cancels)"
 
 # Held, never printed, then cancelled: the printer is not told.
 held=$(lp -d OTHER -H hold "$TMPDIR/doc.txt" 2>&1 | grep -oE -- 'OTHER-[0-9]+')
-sleep 1
+is_held() { lpstat -l -o OTHER 2>/dev/null | grep -q job-hold-until-specified; }
+check "the job is held in CUPS" wait_until 10 is_held
+check "a whole cycle of job checks saw it held" whole_cycle p2
 cancel "$held"
-sleep 2.5
+check "a whole cycle of job checks saw it cancelled" whole_cycle p2
 check_eq "job cancelled before printing causes no cancel request" 0 "$(sim_ctl get p2 cancels)"
 
 check "no shell ran the queue name" test ! -e pwned -a ! -e pwned2 -a ! -e pwned3 -a ! -e "$ROOT/pwned"

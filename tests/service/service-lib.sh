@@ -58,3 +58,21 @@ listed() {
   for (( i = 0; i < ${n:-0}; i++ )); do [ "$(ini_value "printer_$i" Name)" != "$1" ] || return 0; done
   return 1
 }
+
+# Device progress as the clock: the simulator counts every status request it gets.
+requests() { sim_ctl get "$1" requests; }
+requests_at_least() { [ "$(requests "$1")" -ge "$2" ]; }
+# by_queries DEV N CMD...: CMD holds by the time DEV has been asked N more times (N = 2:
+# within one polling cycle of DEV's worker, whose reply is handled before it asks again).
+# Succeeds as soon as CMD does; fails once DEV got its N queries without CMD holding.
+by_queries() {
+  local dev=$1 until
+  until=$(( $(requests "$dev") + $2 ))
+  shift 2
+  wait_until 60 _cmd_or_queried "$dev" "$until" "$@" && "$@"
+}
+_cmd_or_queried() {
+  local dev=$1 until=$2
+  shift 2
+  "$@" || requests_at_least "$dev" "$until"
+}

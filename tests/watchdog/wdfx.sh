@@ -24,6 +24,10 @@ wd_messages() { wd_log | sed -E 's/^\[[^]]*\] \([^)]*\) //'; }
 line_ms() { date -d "$(printf '%s\n' "$1" | sed -E 's/^\[([^]]*)\].*/\1/')" +%s%3N; }
 mtime_ms() { date -r "$1" +%s%3N; }
 heartbeat() { echo "$WD_ROOT/cfg/service.hb"; }
+# next_beat: waits until the service writes its heartbeat again (about 5 s), the clock for
+# windows in which the watchdog, checking once a second, must leave the service alone.
+_beat_not() { [ "$(cat "$(heartbeat)" 2> /dev/null)" != "$1" ]; }
+next_beat() { wait_until 30 _beat_not "$(cat "$(heartbeat)" 2> /dev/null)"; }
 
 # The watchdog runs from its own working directory, so that a nohup.out would show there.
 wd_start() {

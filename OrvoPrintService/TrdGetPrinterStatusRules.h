@@ -1,0 +1,34 @@
+// The status worker's decisions, free of waits, devices and the scheduler, so that each can
+// be checked cycle by cycle: whether and how often to ask the printer, when it counts as
+// off-line, how the job checks of a cycle are paced, and what the job monitor carries from
+// one check to the next.
+#pragma once
+#include "orvo-cupsquery.h"
+#include "orvo-records.h"
+
+#include <QList>
+#include <QStringList>
+
+#include <functional>
+
+// Whether to ask the printer in this cycle; sets the cycle's interval in milliseconds.
+// cupsSending is called only for a ready network printer (it costs a scheduler request).
+bool DecideNeedStatus(int iConnectType, int enCurrentStatus, const std::function<bool()> &cupsSending,
+                      int &interval);
+
+// Counts a failed query (ret < 0) in the state. Returns true when the printer is off-line
+// now: the state is then reset to off-line and the caller deletes the status file.
+bool ApplyQueryFailure(stPrinterState &state, int iConnectType, int ret);
+
+// The pause after job check `check` (0..9) of a cycle whose checks began elapsedMs ago: each
+// pause ends a tenth of the interval after the previous one, so slow checks do not stretch
+// the cycle.
+int JobCheckPauseMs(int interval, int check, qint64 elapsedMs);
+
+// One job check on the queue's jobs (null when the listing failed). Returns one job
+// identifier per printer cancel to send; carried (the printing jobs of the last check)
+// becomes this check's printing jobs, or stays as it is when the listing failed.
+QStringList StepJobMonitor(const QString &queue, const QList<stCupsJob> *jobs, QList<stJobState> &carried);
+
+// Whether a list element still holds the printer a working copy was taken from.
+bool IsSamePrinter(const stPrinterInfo &element, const stPrinterInfo &working);
