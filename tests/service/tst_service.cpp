@@ -6,6 +6,7 @@
 #include "TrdGetPrinterStatus.h"
 #include "TrdGetPrinterStatusRules.h"
 
+#include "mfpsim-statusreply.h"
 #include "orvo-paths.h"
 
 #include <QDir>
@@ -16,20 +17,21 @@
 #include <sys/stat.h>
 
 namespace {
-// Two replies as the simulator's K40N sends them (body after the 7-byte header): ready with
-// no errors; printing with error 0x6151.
-const char *c_szReadyBody =
-    "030000000000044F72766F00044B34304E00054E45546E31000000000856312E30302E30300000000000000000000E"
-    "000007494E4B2D303031000104000000011000020064100102000510020204D2100304000000961004040000012C11"
-    "000210E1110104000005DC11020400000BB84043020050414302003C42430200284343020014";
-const char *c_szErrorBody =
-    "030000000000044F72766F00044B34304E00054E45546E31000010000856312E30302E303000000161510000000000"
-    "000E000007494E4B2D303031000104000000011000020064100102000510020204D2100304000000961004040000012C"
-    "11000210E1110104000005DC11020400000BB84043020050414302003C42430200284343020014";
-
-QByteArray Reply(const char *body)
+// A K40N's reply: ready without errors, or printing with error 0x6151.
+QByteArray Reply(bool printingWithError)
 {
-    return QByteArray(7, '\0') + QByteArray::fromHex(body);
+    stStatusReply r;
+    r.strVendor = "Orvo";
+    r.strProduct = "K40N";
+    r.strSerial = "NETn1";
+    r.strFirmware = "V1.00.00";
+    if (printingWithError) {
+        r.byStatus = 16;
+        r.listErrors = {0x6151};
+    }
+    SetInks(r, 80, 60, 40, 20);
+    const StatusBytes bytes = EncodeUsbStatusReply(r);
+    return QByteArray(reinterpret_cast<const char *>(bytes.data()), int(bytes.size()));
 }
 
 int Store(TrdGetPrinterStatus &worker, const QByteArray &reply)
@@ -211,17 +213,17 @@ private slots:
         const QString path = StatusFilePath("NET_A");
         QVERIFY(worker.TakeElement());
 
-        QCOMPARE(Store(worker, Reply(c_szReadyBody)), 0);
-        QCOMPARE(Contents(path), Reply(c_szReadyBody));
+        QCOMPARE(Store(worker, Reply(false)), 0);
+        QCOMPARE(Contents(path), Reply(false));
         const ino_t first = Inode(path);
-        QCOMPARE(Store(worker, Reply(c_szReadyBody)), 0);
+        QCOMPARE(Store(worker, Reply(false)), 0);
         QCOMPARE(Inode(path), first);
         QVERIFY(QFile::remove(path));
-        QCOMPARE(Store(worker, Reply(c_szReadyBody)), 0);
-        QCOMPARE(Contents(path), Reply(c_szReadyBody));
+        QCOMPARE(Store(worker, Reply(false)), 0);
+        QCOMPARE(Contents(path), Reply(false));
 
-        QCOMPARE(Store(worker, Reply(c_szErrorBody)), 0);
-        QCOMPARE(Contents(path), Reply(c_szErrorBody));
+        QCOMPARE(Store(worker, Reply(true)), 0);
+        QCOMPARE(Contents(path), Reply(true));
         worker.WriteBack();
         QCOMPARE(int(list.at(0).stState.enCurrentStatus), int(PS_PRINTING));
         QCOMPARE(list.at(0).stState.listError.size(), 1);
@@ -240,7 +242,7 @@ private slots:
         QCOMPARE(int(list.at(0).stState.enCurrentStatus), int(PS_PRINTING));
 
         // An answer in between starts the count again.
-        QCOMPARE(Store(worker, Reply(c_szErrorBody)), 0);
+        QCOMPARE(Store(worker, Reply(true)), 0);
         for (int i = 0; i < 5; ++i)
             worker.HandleQueryFailure(-2);
         QVERIFY(QFile::exists(path));
@@ -265,7 +267,7 @@ private slots:
         worker.Init(0, &list, &lock);
         const QString path = StatusFilePath("USB_A");
         QVERIFY(worker.TakeElement());
-        QCOMPARE(Store(worker, Reply(c_szErrorBody)), 0);
+        QCOMPARE(Store(worker, Reply(true)), 0);
         for (int ret : {-1, -2, -3, -4, -6, -1, -2, -3, -4, -6})
             worker.HandleQueryFailure(ret);
         QVERIFY(QFile::exists(path));
@@ -290,7 +292,7 @@ private slots:
         TrdGetPrinterStatus worker;
         worker.Init(0, &list, &lock);
         QVERIFY(worker.TakeElement());
-        QCOMPARE(Store(worker, Reply(c_szErrorBody)), 0);
+        QCOMPARE(Store(worker, Reply(true)), 0);
 
         // Marked ready during the cycle: the mark stays, the results arrive.
         list[0].bInfoReady = true;
