@@ -50,6 +50,10 @@ thread_local stCupsLink t_link;
 // Whether the scheduler was last found unreachable, shared by all threads so that an
 // outage is logged once when it starts and once when it ends.
 std::atomic<bool> s_bOutage{false};
+// Counts the failures of all threads. A reply ends an outage only when no failure was noted
+// since its request went out: a reply the scheduler sent just before it stopped, read late
+// by a busy thread, says nothing about the scheduler now.
+std::atomic<unsigned> s_iFailures{0};
 
 int GiveUp(http_t *, void *)
 {
@@ -64,6 +68,7 @@ void NoteUnreachable(const char *what)
         t_link.pHttp = nullptr;
     }
     t_link.timerFailed.start();
+    ++s_iFailures;
     if (!s_bOutage.exchange(true))
         WriteStringLog(c_szSource, __LINE__, "Send", "scheduler not answering (%s): %s", what,
                        err ? strerror(err) : "no reply in time");
@@ -131,6 +136,7 @@ ipp_t *CupsSend(ipp_t *request, const char *resource, ipp_status_t *status)
         ippDelete(request);
         return nullptr;
     }
+    const unsigned failuresBefore = s_iFailures;
     http_status_t answer;
     ipp_t *response = Exchange(http, request, resource, answer);
     const ipp_op_t op = ippGetOperation(request);
@@ -140,7 +146,7 @@ ipp_t *CupsSend(ipp_t *request, const char *resource, ipp_status_t *status)
         return nullptr;
     }
     t_link.timerFailed.invalidate();
-    if (s_bOutage.exchange(false))
+    if (s_iFailures == failuresBefore && s_bOutage.exchange(false))
         WriteStringLog(c_szSource, __LINE__, "Send", "scheduler answers again");
     QByteArray refusal;
     if (!response) {
