@@ -47,11 +47,6 @@ check_match "heartbeat format" '^\[[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:
 hb_not() { [ "$(mtime_ns "$CFG/service.hb")" != "$1" ]; }
 # next_beat: waits for the next heartbeat and prints its time.
 next_beat() { local t; t=$(mtime_ns "$CFG/service.hb"); wait_until 30 hb_not "$t"; mtime_ns "$CFG/service.hb"; }
-t2=$(next_beat)
-t3=$(next_beat)
-gap=$(echo "$t3 - $t2" | bc)
-# At least the 5 s pause; well within the watchdog's 10 s however loaded the machine.
-check "heartbeat renewed every 5 s and more (gap $gap)" test "$(echo "$gap >= 4.9 && $gap < 10" | bc)" = 1
 
 # Deleted by hand: written again within one cycle, nothing else changed.
 rm -f "$LIST"
@@ -61,9 +56,12 @@ check_eq "rewritten list complete" 4 "$(ini_value Main Count)"
 # Only the model changes: not a change of the printer set, the file stays as it is.
 before=$(mtime_ns "$LIST")
 lpadmin -p K40N_NET -P "$(cupsfx_ppd K40NW)" 2> /dev/null
-# Two heartbeats later a whole device-manager cycle has read the changed model.
-next_beat > /dev/null
-next_beat > /dev/null
+# Two heartbeats later a whole device-manager cycle has read the changed model. Their gap is
+# at least the 5 s pause, and well within the watchdog's 10 s however loaded the machine.
+t2=$(next_beat)
+t3=$(next_beat)
+gap=$(echo "$t3 - $t2" | bc)
+check "heartbeat renewed every 5 s and more (gap $gap)" test "$(echo "$gap >= 4.9 && $gap < 10" | bc)" = 1
 check_eq "model change alone rewrites nothing" "$before" "$(mtime_ns "$LIST")"
 check_eq "model change alone keeps the published model" "Orvo K40N" "$(ini_value printer_$in Model)"
 

@@ -12,8 +12,8 @@ start_service
 # Worker threads only: a thread libusb starts bears its creator's name until it names itself,
 # so a count is taken as the least of a few looks.
 threads() {
-  local i n least=
-  for i in 1 2 3 4 5; do
+  local n least=
+  for _ in 1 2 3 4 5; do
     n=$(grep -lx QThread /proc/"$SERVICE_PID"/task/*/comm 2> /dev/null | wc -l)
     [ -n "$least" ] && [ "$least" -le "$n" ] || least=$n
   done

@@ -8,8 +8,6 @@ check "watchdog starts the service" wait_until 30 one_service
 stopped=$(service_pids)
 check "heartbeat written" wait_until 30 test -f "$(heartbeat)"
 
-# Stop it right after a heartbeat, so that the file's age is known.
-check "heartbeat renewed" next_beat
 kill -STOP "$stopped"
 beat=$(mtime_ms "$(heartbeat)")
 
