@@ -40,6 +40,7 @@ struct stCupsLink {
     http_t *pHttp = nullptr;
     QElapsedTimer timerFailed;     // running since the last failure to reach the scheduler
     QByteArray strLastError;       // the last refusal logged by this thread
+    unsigned iFailuresAtConnect = 0;   // s_iFailures when the connection was made
     ~stCupsLink()
     {
         if (pHttp)
@@ -50,9 +51,10 @@ thread_local stCupsLink t_link;
 // Whether the scheduler was last found unreachable, shared by all threads so that an
 // outage is logged once when it starts and once when it ends.
 std::atomic<bool> s_bOutage{false};
-// Counts the failures of all threads. A reply ends an outage only when no failure was noted
-// since its request went out: a reply the scheduler sent just before it stopped, read late
-// by a busy thread, says nothing about the scheduler now.
+// Counts the failures of all threads. A reply ends an outage only on a connection made
+// since the last failure: a scheduler that is shutting down still answers on connections it
+// already has, and a reply it sent just before it stopped may be read late by a busy thread;
+// neither says that it answers now.
 std::atomic<unsigned> s_iFailures{0};
 
 int GiveUp(http_t *, void *)
@@ -82,6 +84,7 @@ http_t *Link()
         return nullptr;
     int cancel = 0;
     errno = 0;
+    t_link.iFailuresAtConnect = s_iFailures;
     t_link.pHttp = httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1, c_iConnectMs, &cancel);
     if (!t_link.pHttp) {
         NoteUnreachable("connect");
@@ -136,7 +139,6 @@ ipp_t *CupsSend(ipp_t *request, const char *resource, ipp_status_t *status)
         ippDelete(request);
         return nullptr;
     }
-    const unsigned failuresBefore = s_iFailures;
     http_status_t answer;
     ipp_t *response = Exchange(http, request, resource, answer);
     const ipp_op_t op = ippGetOperation(request);
@@ -146,7 +148,7 @@ ipp_t *CupsSend(ipp_t *request, const char *resource, ipp_status_t *status)
         return nullptr;
     }
     t_link.timerFailed.invalidate();
-    if (s_iFailures == failuresBefore && s_bOutage.exchange(false))
+    if (s_iFailures == t_link.iFailuresAtConnect && s_bOutage.exchange(false))
         WriteStringLog(c_szSource, __LINE__, "Send", "scheduler answers again");
     QByteArray refusal;
     if (!response) {
