@@ -25,9 +25,9 @@ const char *const c_szPostKeys[eNumPostCmd] = {
     "CUSTOM_WIDTH", "CUSTOM_HEIGHT", "OFFSETX", "OFFSETY"};
 
 
-void SetValue(LSP_POST_CMD &f, const char *fmt, unsigned long v)
+void SetValue(LSP_POST_CMD &f, unsigned long v)
 {
-    snprintf(f.value, sizeof f.value, fmt, v);
+    snprintf(f.value, sizeof f.value, "%lu", v);
 }
 
 // The login name of the daemon's user, as the scanner shows it on its panel.
@@ -84,12 +84,12 @@ void orvo_fill_post_fields(LSP_POST_CMD fields[eNumPostCmd], const tagSettingInf
         snprintf(fields[i].key, sizeof fields[i].key, "%s", c_szPostKeys[i]);
     const bool jpeg = info->compType == COMPRESSION_JPEG;
     snprintf(fields[eScanType].value, 256, "2");
-    SetValue(fields[eAdvContrast], "%lu", info->ContrastParam);
+    SetValue(fields[eAdvContrast], info->ContrastParam);
     if (info->backgroundRemoval)
-        SetValue(fields[eBackgroundRemoval], "%lu", info->backgroundRemovalParam);
+        SetValue(fields[eBackgroundRemoval], info->backgroundRemovalParam);
     snprintf(fields[eCompression].value, 256, "JPEG");
     snprintf(fields[eContrast].value, 256, "MIXED");
-    SetValue(fields[eDarkness], "%lu", info->BrightnessParam);
+    SetValue(fields[eDarkness], info->BrightnessParam);
     snprintf(fields[eDepth].value, 256, "%s", info->bitDepth == 1 ? "other" : info->bitDepth == 8 ? "8" : "24");
     snprintf(fields[eDocSource].value, 256, "0");
     snprintf(fields[eEdgeToEdge].value, 256, "0");
@@ -99,18 +99,18 @@ void orvo_fill_post_fields(LSP_POST_CMD fields[eNumPostCmd], const tagSettingInf
     snprintf(fields[eKeepAlive].value, 256, "0");
     LoginName(fields[eName].value, sizeof fields[eName].value);
     snprintf(fields[eOrientation].value, 256, "PORTRAIT");
-    SetValue(fields[eResolution], "%lu", info->xResolution);
+    SetValue(fields[eResolution], info->xResolution);
     snprintf(fields[eScanSource].value, 256, "%d", info->feederEnabled ? SCAN_SOURCE_ADF : SCAN_SOURCE_FLATBED);
     snprintf(fields[eSharpness].value, 256, "0");
     snprintf(fields[eStartNow].value, 256, "1");
-    SetValue(fields[eTcpPort], "%lu", c_iScanDataPort);
+    SetValue(fields[eTcpPort], c_iScanDataPort);
     snprintf(fields[eType].value, 256, "%s", jpeg ? "JPEG" : "RAW");
     if (info->feederEnabled && info->isClient == 0)
         snprintf(fields[eSinglePage].value, 256, "TRUE");
-    SetValue(fields[eCustomWidth], "%lu", info->width);
-    SetValue(fields[eCustomHeight], "%lu", info->height);
-    SetValue(fields[eOffsetX], "%lu", info->xStart);
-    SetValue(fields[eOffsetY], "%lu", info->yStart);
+    SetValue(fields[eCustomWidth], info->width);
+    SetValue(fields[eCustomHeight], info->height);
+    SetValue(fields[eOffsetX], info->xStart);
+    SetValue(fields[eOffsetY], info->yStart);
 }
 
 int orvo_build_post_body(const LSP_POST_CMD fields[eNumPostCmd], char *out, size_t size)

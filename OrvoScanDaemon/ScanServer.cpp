@@ -114,7 +114,10 @@ void ServeConnection(int sock)
         memset(req, 0, sizeof req);
         const ssize_t got = RecvRecord(sock, req, size_t(cmd->iReqSize));
         if (got < cmd->iReqSize) {
-            OrvoLogErr(cmd->szRecvErr, int(got < 0 ? 0 : got));
+            if (cmd->bRecvErrLen)
+                OrvoLogErr("%s len:%d\n", cmd->szRecvErr, int(got < 0 ? 0 : got));
+            else
+                OrvoLogErr("%s\n", cmd->szRecvErr);
             if (!cmd->bReplyShort)
                 continue;
         }
