@@ -4,9 +4,9 @@
 #include <QProgressBar>
 #include <QVBoxLayout>
 
-FWProgressDialog::FWProgressDialog(const QString &strPrinterName, int iLength, QWidget *parent)
+FWProgressDialog::FWProgressDialog(const QString &strName, int iImageLength, QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
-      strPrinterName(strPrinterName), iLength(iLength)
+      strPrinterName(strName), iLength(iImageLength)
 {
     setObjectName("FWProgressDialog");
     setWindowTitle(QStringLiteral("Orvo喷墨打印机升级助手"));
