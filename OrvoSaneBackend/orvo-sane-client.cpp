@@ -223,6 +223,9 @@ stOrvoRecord OrvoDecodeRecord(const uint8_t raw[16], bool bNet)
 
 bool OrvoLooksLikeStartReply(const uint8_t first16[16], bool bNet)
 {
+    // The start reply's file name begins with the install root; its first four bytes ("/opt"
+    // for the usual root) tell it from a record reply.
+    constexpr size_t c_mark = sizeof ORVO_INSTALL_ROOT - 1 < 4 ? sizeof ORVO_INSTALL_ROOT - 1 : 4;
     const size_t nameAt = bNet ? offsetof(TCPScanStartRes, fileName) : offsetof(USBScanStartRes, fileName);
-    return memcmp(first16 + nameAt, "/opt", 4) == 0;
+    return memcmp(first16 + nameAt, ORVO_INSTALL_ROOT, c_mark) == 0;
 }

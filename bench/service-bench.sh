@@ -62,7 +62,7 @@ baseline_window=$(( window / 4 > 10 ? window / 4 : 10 ))
 
 . "$ORVO_HARNESS/cupsfx.sh"
 . "$ORVO_SOURCE_DIR/tests/sim/simfx.sh"
-ROOT=/opt/orvo/orvo-printer-k500
+ROOT=${ORVO_INSTALL_ROOT:?set by orvo-sandbox}
 SERVICE=orvoK500Service
 HZ=$(getconf CLK_TCK)
 ACCT=$TMPDIR/bench.acct

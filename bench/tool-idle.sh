@@ -11,7 +11,7 @@ if [ -z "${ORVO_HARNESS:-}" ]; then
 fi
 
 secs=${1:-60}
-root=/opt/orvo/orvo-printer-k500
+root=${ORVO_INSTALL_ROOT:?set by orvo-sandbox}
 "$root/bin/orvoK500Tool" -hide > "$TMPDIR/tool.out" 2>&1 &
 tool=$!
 # Settle: the list is read, four workers start and every row has its first status.

@@ -3,8 +3,11 @@
 # "systemd-analyze security --offline=true" rates it (0 = fully sandboxed, 10 = not at
 # all), next to the same unit with its sandboxing lines taken out (the reference) and
 # the target. Also prints the verdict of "systemd-analyze verify" on the unit file.
+# The units are the ones a configured build made from their templates with the install
+# root: ORVO_BUILD_DIR (default build/).
 set -euo pipefail
-here=$(cd "$(dirname "$0")/.." && pwd)
+build=${ORVO_BUILD_DIR:-$(cd "$(dirname "$0")/.." && pwd)/build}
+[ -f "$build/orvo-root.env" ] || { echo "unit-exposure: $build is not a configured build (set ORVO_BUILD_DIR)" >&2; exit 2; }
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
@@ -20,13 +23,13 @@ while read -r file target; do
   # drops every sandboxing directive.
   mkdir -p "$work/ref"
   grep -Ev '^(Capability|Ambient|NoNew|Protect|ReadWrite|Private|Device|Restrict|Lock|Memory|Remove|SystemCall|UMask|ProcSubset)' \
-    "$here/$file" > "$work/ref/$unit"
+    "$build/$file" > "$work/ref/$unit"
   # Where the suite is not installed, verify can only complain about the missing program;
   # the package test verifies the units with the programs in place.
-  all=$(systemd-analyze verify --man=no "$here/$file" 2>&1 || true)
+  all=$(systemd-analyze verify --man=no "$build/$file" 2>&1 || true)
   verify=$(printf '%s\n' "$all" | grep -v 'is not executable: No such file' || true)
   [ "$verify" != "$all" ] && missing=" (program not installed here)" || missing=
-  printf '%-28s %-10s %-10s %-8s %s\n' "$unit" "$(exposure "$here/$file")" "$(exposure "$work/ref/$unit")" \
+  printf '%-28s %-10s %-10s %-8s %s\n' "$unit" "$(exposure "$build/$file")" "$(exposure "$work/ref/$unit")" \
     "< $target" "${verify:-clean}$missing"
 done <<'UNITS'
 scripts/orvo-k500-watchdog.service 5.0

@@ -1,6 +1,7 @@
 #include "orvo-paths.h"
 
-QString OrvoRootPath() { return QStringLiteral("/opt/") + "orvo/" + "orvo-printer-k500" + "/"; }
+// The root comes from the build (ORVO_INSTALL_ROOT, one definition in CMake).
+QString OrvoRootPath() { return QStringLiteral(ORVO_INSTALL_ROOT "/"); }
 QString OrvoCfgPath() { return OrvoRootPath() + "cfg/"; }
 QString StatusFilePath(const QString &printerName) { return OrvoCfgPath() + printerName + ".dat"; }
 QString OrvoLogPath() { return OrvoRootPath() + "log/"; }

@@ -1,8 +1,9 @@
-// Fixed install layout: every path is built from one root, nothing is configurable.
+// Fixed install layout: every path is built from one root, fixed when the suite is built
+// (ORVO_INSTALL_ROOT), nothing is configurable at run time.
 #pragma once
 #include <QString>
 
-QString OrvoRootPath();   // "/opt/orvo/orvo-printer-k500/"
+QString OrvoRootPath();   // ORVO_INSTALL_ROOT + "/"
 QString OrvoCfgPath();    // root + "cfg/"
 QString StatusFilePath(const QString &printerName);   // root + "cfg/" + name + ".dat"
 QString OrvoLogPath();    // root + "log/"

@@ -7,7 +7,7 @@
 
 namespace {
 
-const char *const c_strPrinterListPath = "/opt/orvo/orvo-printer-k500/cfg/printerlist.ini";
+const char *const c_strPrinterListPath = ORVO_INSTALL_ROOT "/cfg/printerlist.ini";
 const size_t c_maxListBytes = 4 * 1024 * 1024;
 const int c_maxPrinters = 1024;
 

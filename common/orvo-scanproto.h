@@ -24,7 +24,11 @@ extern "C" {
 #endif
 
 #define ORVO_SCAN_PORT 7003
-#define ORVO_SCAN_DIR "/opt/orvo/orvo-printer-k500/scan"
+/* The install root comes from the build (one definition in CMake, ORVO_INSTALL_ROOT). */
+#ifndef ORVO_INSTALL_ROOT
+#error "ORVO_INSTALL_ROOT (the suite's install root) is not defined"
+#endif
+#define ORVO_SCAN_DIR ORVO_INSTALL_ROOT "/scan"
 #define ORVO_SCAN_NAME_LEN 256
 #define ORVO_SCAN_STRING_LEN 1024
 

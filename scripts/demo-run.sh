@@ -6,7 +6,7 @@ set -uo pipefail
 . "$ORVO_HARNESS/cupsfx.sh"
 . "$ORVO_SOURCE_DIR/tests/sim/simfx.sh"
 
-ROOT=/opt/orvo/orvo-printer-k500
+ROOT=${ORVO_INSTALL_ROOT:?set by orvo-sandbox}
 SECONDS_TO_RUN=${DEMO_SECONDS:-70}
 say() { printf '\n>>> %s\n' "$*"; }
 

@@ -13,7 +13,7 @@ if [ -z "${ORVO_HARNESS:-}" ]; then
     "$(readlink -f "${2:-$here/docs/fw-update-progress.png}")"
 fi
 
-root=/opt/orvo/orvo-printer-k500
+root=${ORVO_INSTALL_ROOT:?set by orvo-sandbox}
 mkdir -p "$root/cfg"
 cat > "$root/cfg/printerlist.ini" << 'INI'
 [Main]

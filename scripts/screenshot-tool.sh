@@ -12,7 +12,7 @@ if [ -z "${ORVO_HARNESS:-}" ]; then
   exec "$here/tests/harness/orvo-sandbox" -- "$0" "$out"
 fi
 
-root=/opt/orvo/orvo-printer-k500
+root=${ORVO_INSTALL_ROOT:?set by orvo-sandbox}
 mkdir -p "$root/cfg"
 cat > "$root/cfg/printerlist.ini" << 'INI'
 [Main]

@@ -6,7 +6,7 @@
 set -uo pipefail
 t=/tmp/t
 . "$t/harness/cupsfx.sh"
-ROOT=/opt/orvo/orvo-printer-k500
+ROOT=${ORVO_INSTALL_ROOT:?set by deb_packages.sh}
 export DEBIAN_FRONTEND=noninteractive
 packages=$(awk '{print $1}' "$t/expected" | sort -u | xargs)
 has() { case " $packages " in *" $1 "*) return 0 ;; esac; return 1; }
@@ -174,9 +174,10 @@ if has orvo-printer-k500-scan; then
   echo page > "$ROOT/scan/orvoscandata_1_0_0.tmp"
   echo log > "$ROOT/scan/orvo_scan_info.log"
 fi
-# What is not the suite's stays.
-mkdir -p /opt/orvo/other-product
-echo keep > /opt/orvo/other-product/file
+# What is not the suite's stays, the maker's other products beside the root included.
+maker=${ROOT%/*}
+mkdir -p "$maker/other-product"
+echo keep > "$maker/other-product/file"
 
 apt_run "apt-get remove" remove -y $packages
 check "print service stopped on removal" wait_until 10 sh -c '! pgrep -x orvoK500Service > /dev/null'
@@ -193,7 +194,7 @@ for p in $packages; do
   check_eq "no file of $p left" "" "$left"
 done
 check "install root gone" test ! -e "$ROOT"
-check "other products under /opt/orvo kept" test -s /opt/orvo/other-product/file
+check "other products under $maker kept" test -s "$maker/other-product/file"
 check "tray tool's autostart entry gone" test ! -e /opt/apps/orvo-printer-k500
 check_eq "no unit links or masks left" "" \
   "$(find /etc/systemd/system /var/lib/systemd/deb-systemd-helper-enabled /var/lib/systemd/deb-systemd-helper-masked -name 'orvo-*' 2>/dev/null)"

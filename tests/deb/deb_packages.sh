@@ -52,9 +52,10 @@ exposure() {
     sed -n 's/.*Overall exposure level for [^:]*: \([0-9.]*\).*/\1/p'
 }
 below() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a != "" && a + 0 < b + 0) }'; }
-e=$(exposure "$src/scripts/orvo-k500-watchdog.service")
+# The units as packaged, made from their templates with the install root.
+e=$(exposure "$work/src/debian/orvo-printer-k500/lib/systemd/system/orvo-k500-watchdog.service")
 check "watchdog and service exposure $e below 5.0" below "$e" 5.0
-e=$(exposure "$src/debian/orvo-k500-scan.service")
+e=$(exposure "$work/src/debian/orvo-printer-k500-scan/lib/systemd/system/orvo-k500-scan.service")
 check "scan daemon exposure $e below 3.0" below "$e" 3.0
 
 host_state() { dpkg-query -W -f='${Package} ${Status}\n' $packages 2>/dev/null; ls -la /opt 2>&1; }
@@ -79,7 +80,7 @@ mkdir -p "$t/debs" "$t/harness"
 cp "$work"/*.deb "$work/expected" "$here/deb_overlay.sh" "$t/"
 mv "$t"/*.deb "$t/debs/"
 cp -r "$src/tests/harness/cupsfx.sh" "$src/tests/harness/cupsd.conf" "$src/tests/harness/ppd" "$t/harness/"
-cp -r "$src/debian/desktop" "$t/"
+cp -r "$work/src/debian/desktop" "$t/"
 chroot "$ovl/m" /bin/bash /tmp/t/deb_overlay.sh
 SETUP
 check_eq "checks in the throw-away root passed" 0 "$rc"

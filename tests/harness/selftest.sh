@@ -7,7 +7,7 @@
 set -euo pipefail
 . "$ORVO_HARNESS/cupsfx.sh"
 
-ROOT=/opt/orvo/orvo-printer-k500
+ROOT=${ORVO_INSTALL_ROOT:?set by orvo-sandbox}
 SNMP_OFF='/?snmp=false'
 
 printing() { lpstat -p "$1" 2> /dev/null | grep -q "now printing $1-"; }

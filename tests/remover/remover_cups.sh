@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # remover_cups.sh [LANG]: the removal helper against a real cupsd, its listing in LANG.
 . "$ORVO_HARNESS/cupsfx.sh"
-ROOT=/opt/orvo/orvo-printer-k500
+ROOT=${ORVO_INSTALL_ROOT:?set by orvo-sandbox}
 work=${TMPDIR:-/tmp}/remover-work
 mkdir -p "$work"
 

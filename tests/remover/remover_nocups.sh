@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Without a scheduler the listing is empty: nothing is removed and the status is still 0.
 . "$ORVO_HARNESS/cupsfx.sh"
-ROOT=/opt/orvo/orvo-printer-k500
+ROOT=${ORVO_INSTALL_ROOT:?set by orvo-sandbox}
 rm -rf "$ROOT/temp"
 rc=0
 "$ROOT/bin/orvoK500Remover" || rc=$?

@@ -17,8 +17,8 @@ scan_daemon_start || exit 1
 
 # One scanner named in orvo.conf, one the print service lists, one address with nothing.
 printf 'net 127.0.0.2\nnet 127.0.0.9\n' >> /etc/sane.d/orvo.conf
-mkdir -p /opt/orvo/orvo-printer-k500/cfg
-cat > /opt/orvo/orvo-printer-k500/cfg/printerlist.ini << 'INI'
+mkdir -p "$ORVO_INSTALL_ROOT/cfg"
+cat > "$ORVO_INSTALL_ROOT/cfg/printerlist.ini" << 'INI'
 [Main]
 Count=2
 

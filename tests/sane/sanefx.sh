@@ -4,7 +4,7 @@
 #   wait_for DESC CMD... runs CMD until it succeeds (at most about 60 s)
 # The sandbox's private /etc/sane.d enables only the backends installed from the build.
 SANE_BACKEND=$(ls /usr/lib/*/sane/libsane-orvo.so.1 2> /dev/null | head -n 1)
-SCAN_DIR=/opt/orvo/orvo-printer-k500/scan
+SCAN_DIR=${ORVO_INSTALL_ROOT:?set by orvo-sandbox}/scan
 
 # A backend built with AddressSanitizer needs its runtime loaded first; the simulator's
 # preload is for the daemon only (front ends never touch USB).

@@ -8,6 +8,7 @@
 #include "orvo-sane-options.h"
 #include "orvo-sane-pagename.h"
 #include "orvo-sane-page.h"
+#include "orvo-scanproto.h"
 
 #include <QtTest>
 #include <cstdio>
@@ -219,9 +220,9 @@ private slots:
         QVERIFY(OrvoModelFromFamily("<value>K40N").empty());
 
         // Page file names are believed only inside the scan directory.
-        QVERIFY(OrvoIsScanFileName("/opt/orvo/orvo-printer-k500/scan/orvoscandata_12_0", 256));
-        QVERIFY(!OrvoIsScanFileName("/opt/orvo/orvo-printer-k500/scan/../cfg/printerlist.ini", 256));
-        QVERIFY(!OrvoIsScanFileName("/opt/orvo/orvo-printer-k500/scan/", 256));
+        QVERIFY(OrvoIsScanFileName(ORVO_SCAN_DIR "/orvoscandata_12_0", 256));
+        QVERIFY(!OrvoIsScanFileName(ORVO_SCAN_DIR "/../cfg/printerlist.ini", 256));
+        QVERIFY(!OrvoIsScanFileName(ORVO_SCAN_DIR "/", 256));
         QVERIFY(!OrvoIsScanFileName("/etc/passwd", 256));
         const char unterminated[8] = { '/', 'o', 'p', 't', '/', 'o', 'r', 'v' };
         QVERIFY(!OrvoIsScanFileName(unterminated, sizeof unterminated));
@@ -395,7 +396,7 @@ private slots:
                                         : std::string(1, char(byte(rng)));
             ParsePrinterListPlain(text);
             QVERIFY(OrvoModelFromFamily(text).size() <= 32);
-            const std::string name = "/opt/orvo/orvo-printer-k500/scan/" + text;
+            const std::string name = ORVO_SCAN_DIR "/" + text;
             QVERIFY(!OrvoIsScanFileName(name.c_str(), name.size() + 1) || name.find("/..") == std::string::npos);
             std::vector<std::string> warn;
             ParseOrvoSaneConf(text, warn);

@@ -9,7 +9,7 @@
 
 namespace {
 
-constexpr const char *c_szDaemon = "/opt/orvo/orvo-printer-k500/bin/orvoK500ScanDaemon";
+constexpr const char *c_szDaemon = ORVO_INSTALL_ROOT "/bin/orvoK500ScanDaemon";
 
 bool ReadStat(pid_t pid, stScanProc &p)
 {

@@ -5,7 +5,7 @@
 # (The daemon closes its standard streams, so a sanitizer report is lost; a sanitizer
 # stops the process, which the tests see. A log_path would be opened under the umockdev
 # preload before it is ready, which crashes the program.)
-SCAN_DAEMON=/opt/orvo/orvo-printer-k500/bin/orvoK500ScanDaemon
+SCAN_DAEMON=${ORVO_INSTALL_ROOT:?set by orvo-sandbox}/bin/orvoK500ScanDaemon
 
 scan_daemon_start() {
     "$SCAN_DAEMON" || { echo "daemon start exited $?" >&2; return 1; }

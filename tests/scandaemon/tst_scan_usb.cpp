@@ -284,7 +284,7 @@ void Touch(const std::string &path)
 void TestDeleteRefusals()
 {
     stConn c = Open("EF9012", 0x2009);
-    const std::string outside = "/opt/orvo/orvo-printer-k500/cfg/keep.txt";
+    const std::string outside = ORVO_INSTALL_ROOT "/cfg/keep.txt";
     const std::string foreign = c_strScanDir + "/notes.txt";
     const std::string linkName = c_strScanDir + "/orvoscandata_1_0_0.tmp";
     const std::string dirName = c_strScanDir + "/orvoscandata_1_0_1.tmp";

@@ -22,7 +22,7 @@ ip link add orvo0 type veth peer name orvo1 &&
 "$tst" "$SCAN_WORK/ctl" 127.0.0.2 hostaddr || rc=1
 if [ "$rc" -ne 0 ]; then
     echo "--- end of the daemon's error log" >&2
-    tail -n 40 /opt/orvo/orvo-printer-k500/scan/orvo_scan_err.log >&2
+    tail -n 40 "$ORVO_INSTALL_ROOT/scan/orvo_scan_err.log" >&2
 fi
 if scan_san_reports; then
     echo "sanitizer reports from the daemon" >&2

@@ -2,7 +2,7 @@
 # Shared helpers for the service's end-to-end tests (sourced inside the sandbox).
 . "$ORVO_HARNESS/cupsfx.sh"
 
-ROOT=/opt/orvo/orvo-printer-k500
+ROOT=${ORVO_INSTALL_ROOT:?set by orvo-sandbox}
 CFG=$ROOT/cfg
 LIST=$CFG/printerlist.ini
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0:verify_asan_link_order=0}

@@ -2,7 +2,7 @@
 # The command-line twin against the simulated printers (run by with-sim.sh in the sandbox):
 # every task, its frames, its messages and exit status.
 set -uo pipefail
-root=/opt/orvo/orvo-printer-k500
+root=${ORVO_INSTALL_ROOT:?set by orvo-sandbox}
 maint=$root/bin/orvoK500Maint
 sim=(env -u LD_PRELOAD "$ORVO_MFPSIM" ctl "$ORVO_SIM_SOCK")
 failures=0

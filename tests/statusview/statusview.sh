@@ -5,7 +5,7 @@ set -uo pipefail
 . "$ORVO_HARNESS/cupsfx.sh"
 . "$ORVO_SOURCE_DIR/tests/sim/simfx.sh"
 
-ROOT=/opt/orvo/orvo-printer-k500
+ROOT=${ORVO_INSTALL_ROOT:?set by orvo-sandbox}
 CFG=$ROOT/cfg
 VIEW=$ROOT/bin/orvoK500Status
 

@@ -1,6 +1,6 @@
 # shellcheck shell=bash
 # Shared by the watchdog scenarios; sourced inside the sandbox after cupsfx.sh.
-WD_ROOT=/opt/orvo/orvo-printer-k500
+WD_ROOT=${ORVO_INSTALL_ROOT:?set by orvo-sandbox}
 WD_SERVICE=orvoK500Service
 WD_WORK=${TMPDIR:-/tmp}/wd-work
 mkdir -p "$WD_WORK"
