@@ -63,7 +63,8 @@ listed() {
 requests() { sim_ctl get "$1" requests; }
 requests_at_least() { [ "$(requests "$1")" -ge "$2" ]; }
 # by_queries DEV N CMD...: CMD holds by the time DEV has been asked N more times (N = 2:
-# within one polling cycle of DEV's worker, whose reply is handled before it asks again).
+# within one polling cycle of DEV's worker, whose reply is handled before it asks again;
+# for what another thread does, N = 3 covers one whole cycle of 1.5 s and more).
 # Succeeds as soon as CMD does; fails once DEV got its N queries without CMD holding.
 by_queries() {
   local dev=$1 until
