@@ -34,16 +34,14 @@ int TrdGetPrinterStatus::CheckJobStatus()
 
 int TrdGetPrinterStatus::CancelPrinterJob(const QString &port)
 {
-    libusb_context *ctx = nullptr;
     libusb_device_handle *handle = nullptr;
-    const int open = OpenUsbPrinter(port, c_stCancelLines, &ctx, &handle);
+    const int open = OpenUsbPrinter(port, c_stCancelLines, &handle);
     if (open < 0)
         return open;
     unsigned char buf[1017];
     memset(buf, 0, sizeof buf);
     const int ret = UsbClassRequest(handle, c_iUsbCancelRequest, buf, int(sizeof buf));
     libusb_close(handle);
-    libusb_exit(ctx);
     return ret;
 }
 

@@ -24,9 +24,8 @@ int TrdGetPrinterStatus::GetPrinterStatusUSB(const QString &port)
 {
     unsigned char buf[1024];
     memset(buf, 0, sizeof buf);
-    libusb_context *ctx = nullptr;
     libusb_device_handle *handle = nullptr;
-    const int open = OpenUsbPrinter(port, c_stStatusQueryLines, &ctx, &handle);
+    const int open = OpenUsbPrinter(port, c_stStatusQueryLines, &handle);
     if (open == -1)
         return -2;
     if (open < 0)
@@ -34,7 +33,6 @@ int TrdGetPrinterStatus::GetPrinterStatusUSB(const QString &port)
     const int received = UsbClassRequest(handle, c_iUsbStatusRequest, buf + c_iUsbReplyOffset,
                                          int(sizeof buf) - c_iUsbReplyOffset);
     libusb_close(handle);
-    libusb_exit(ctx);
     if (received <= 0)
         return -1;
     return CheckPrinterStatus(buf, static_cast<unsigned long>(received) + c_iUsbReplyOffset);

@@ -6,28 +6,100 @@
 
 #include <libusb.h>
 
+#include <dirent.h>
+#include <sys/time.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
 namespace {
 const char *c_szSource = "../OrvoPrintService/TrdGetPrinterStatus";
+
+// One USB context per worker thread, made at its first USB exchange and kept until the
+// thread ends: making a context enumerates every device and starts and stops libusb's event
+// thread, which cost many times the status request itself when done for every exchange.
+// Every exchange still walks the context's devices. The context learns of plugging and
+// unplugging from the udev daemon, which does not announce devices everywhere (containers,
+// test beds), so it is also made afresh whenever the bus's device nodes differ from those
+// it was made with.
+struct stThreadUsb {
+    libusb_context *pCtx = nullptr;
+    std::vector<std::string> listNodes;   // the device nodes when pCtx was made
+    ~stThreadUsb()
+    {
+        if (pCtx)
+            libusb_exit(pCtx);
+    }
+};
+thread_local stThreadUsb t_usb;
+
+// "BUS/DEVICE" of every node below /dev/bus/usb, sorted; a replugged device has a new one.
+std::vector<std::string> UsbDeviceNodes()
+{
+    std::vector<std::string> nodes;
+    DIR *top = opendir("/dev/bus/usb");
+    if (!top)
+        return nodes;
+    while (const dirent *bus = readdir(top)) {
+        if (bus->d_name[0] == '.')
+            continue;
+        const std::string busName = bus->d_name;
+        DIR *dir = opendir(("/dev/bus/usb/" + busName).c_str());
+        if (!dir)
+            continue;
+        while (const dirent *node = readdir(dir)) {
+            if (node->d_name[0] != '.')
+                nodes.push_back(busName + '/' + node->d_name);
+        }
+        closedir(dir);
+    }
+    closedir(top);
+    std::sort(nodes.begin(), nodes.end());
+    return nodes;
+}
+
+libusb_context *ThreadUsbContext()
+{
+    // Read before the context enumerates: a change in between makes the next call renew it.
+    std::vector<std::string> nodes = UsbDeviceNodes();
+    if (t_usb.pCtx && nodes != t_usb.listNodes) {
+        libusb_exit(t_usb.pCtx);
+        t_usb.pCtx = nullptr;
+    }
+    if (!t_usb.pCtx) {
+        if (libusb_init(&t_usb.pCtx) < 0) {
+            t_usb.pCtx = nullptr;
+            return nullptr;
+        }
+        t_usb.listNodes = std::move(nodes);
+        return t_usb.pCtx;
+    }
+    // Plug and unplug notices queue up in the context until events are handled; a transfer
+    // handles them, but an exchange that finds no printer makes none.
+    timeval now{0, 0};
+    libusb_handle_events_timeout_completed(t_usb.pCtx, &now, nullptr);
+    return t_usb.pCtx;
+}
 } // namespace
 
 const stUsbLogLines c_stStatusQueryLines = {"GetPrinterStatusUSB", 136, 143, 153, 188, 196, 202, 204, 208, true};
 const stUsbLogLines c_stCancelLines = {"CancelPrinterJob", 556, 563, 573, 607, 615, 621, 623, 627, false};
 
-int OpenUsbPrinter(const QString &port, const stUsbLogLines &lines, libusb_context **ctx,
-                   libusb_device_handle **handle)
+int OpenUsbPrinter(const QString &port, const stUsbLogLines &lines, libusb_device_handle **handle)
 {
     int vid = 0, pid = 0;
     if (!GetPrinterVidPid(port, vid, pid))
         return -1;
-    if (libusb_init(ctx) < 0) {
+    libusb_context *ctx = ThreadUsbContext();
+    if (!ctx) {
         WriteStringLog(c_szSource, lines.iInitError, lines.function, "Init Error");
         return -2;
     }
     libusb_device **devs = nullptr;
-    const ssize_t count = libusb_get_device_list(*ctx, &devs);
+    const ssize_t count = libusb_get_device_list(ctx, &devs);
     if (count < 0) {
         WriteStringLog(c_szSource, lines.iGetDeviceError, lines.function, "Get Device Error");
-        libusb_exit(*ctx);
         return -3;
     }
     libusb_device_handle *found = nullptr;
@@ -39,7 +111,6 @@ int OpenUsbPrinter(const QString &port, const stUsbLogLines &lines, libusb_conte
                            "*** libusb_get_device_descriptor failed! i:%d", int(i));
             WriteStringLog(c_szSource, lines.iDescriptorWalkFailed, lines.function, "*** get_device_descriptor failed!");
             libusb_free_device_list(devs, 1);
-            libusb_exit(*ctx);
             return -4;
         }
         lastCallFailed = false;
@@ -65,12 +136,10 @@ int OpenUsbPrinter(const QString &port, const stUsbLogLines &lines, libusb_conte
         if (lastCallFailed) {
             WriteStringLog(c_szSource, lines.iDescriptorWalkFailed, lines.function, "*** get_device_descriptor failed!");
             libusb_free_device_list(devs, 1);
-            libusb_exit(*ctx);
             return -4;
         }
         WriteStringLog(c_szSource, lines.iCannotOpen, lines.function, "Cannot open device");
         libusb_free_device_list(devs, 1);
-        libusb_exit(*ctx);
         return -5;
     }
     libusb_free_device_list(devs, 1);
@@ -86,7 +155,6 @@ int OpenUsbPrinter(const QString &port, const stUsbLogLines &lines, libusb_conte
         else
             WriteStringLog(c_szSource, lines.iCannotClaim, lines.function, "Cannot Claim Interface");
         libusb_close(found);
-        libusb_exit(*ctx);
         return -6;
     }
     *handle = found;

@@ -4,7 +4,6 @@
 #pragma once
 #include <QString>
 
-struct libusb_context;
 struct libusb_device_handle;
 
 struct stUsbLogLines {
@@ -17,12 +16,11 @@ struct stUsbLogLines {
 extern const stUsbLogLines c_stStatusQueryLines;
 extern const stUsbLogLines c_stCancelLines;
 
-// Returns 0 with an open, claimed handle in *handle and the context in *ctx (the caller
-// closes both), or the negative result code of the failure with everything released:
+// Returns 0 with an open, claimed handle in *handle (the caller closes it), or the negative
+// result code of the failure with everything released:
 // -1 no model row for the port, -2 context, -3 device list, -4 descriptor,
 // -5 no matching device, -6 claim.
-int OpenUsbPrinter(const QString &port, const stUsbLogLines &lines, libusb_context **ctx,
-                   libusb_device_handle **handle);
+int OpenUsbPrinter(const QString &port, const stUsbLogLines &lines, libusb_device_handle **handle);
 
 // Sends one class request (device to host, to interface 0) and returns libusb's result.
 int UsbClassRequest(libusb_device_handle *handle, int request, unsigned char *buf, int len);
