@@ -81,6 +81,12 @@ const QStringList c_cancelled{"job-canceled-by-user"};
 class TstService : public QObject {
     Q_OBJECT
 private slots:
+    // The status files go below the install root: never the machine's own.
+    void initTestCase()
+    {
+        QVERIFY2(!qEnvironmentVariableIsEmpty("ORVO_HARNESS"), "run it inside tests/harness/orvo-sandbox");
+    }
+
     void init()
     {
         QDir(OrvoCfgPath()).removeRecursively();
