@@ -3,6 +3,7 @@
 #pragma once
 #include "fuzz-input.h"
 #include "RemoverListing.h"
+#include "UtilPrinterStatus.h"
 #include "orvo-driver.h"
 #include "orvo-models.h"
 #include "orvo-printerlist.h"
@@ -50,4 +51,33 @@ inline void FuzzRemoverListing(const QByteArray &bytes)
         // The name is a part of the line, never more.
         FUZZ_CHECK(name.size() <= text.size());
     }
+}
+
+inline void FuzzStatusFile(const QByteArray &bytes)
+{
+    // The reader gives exactly what the reply parser gives for the bytes it takes in.
+    const QByteArray head = bytes.left(int(c_iStatusFileMaxSize));
+    UtilPrinterStatus direct;
+    const bool parsed = direct.parseRecvBuf(reinterpret_cast<const unsigned char *>(head.constData()),
+                                            (unsigned long)head.size());
+    stPrinterState state;
+    state.iFailCount = 3;   // what a reader carries between reads; a failed read keeps it
+    const bool read = ParseStatusFile(FuzzInputFile(bytes), state);
+    FUZZ_CHECK(read == parsed);
+    if (!read) {
+        FUZZ_CHECK(state.iFailCount == 3 && state.enCurrentStatus == PS_OFFLINE && state.strVenderName.isEmpty());
+        return;
+    }
+    stPrinterState expected;
+    FillPrinterState(direct, expected);
+    FUZZ_CHECK(!CheckStatusChange(state, expected) && state.strFWVersion == expected.strFWVersion);
+    FUZZ_CHECK(state.iFailCount == 0);
+    // Texts are cut to what their buffers hold; every code maps into the known range.
+    FUZZ_CHECK(state.strVenderName.size() < int(c_dwNameTextSize) && state.strPrinterSerialNumber.size() < int(c_dwNameTextSize));
+    FUZZ_CHECK(state.strFWVersion.size() < int(c_dwVersionTextSize) && state.strSupplySerialNumber.size() < int(c_dwSupplyTextSize));
+    FUZZ_CHECK(state.listError.size() <= 255 && state.listWarning.size() <= 255);
+    for (const QList<enErrorStatus> *list : {&state.listError, &state.listWarning})
+        for (enErrorStatus e : *list)
+            FUZZ_CHECK(e >= ES_UNKNOWN && e <= ES_LAST);
+    FUZZ_CHECK(state.enCurrentStatus >= PS_UNKNOWN && state.enCurrentStatus <= PS_DEBUG);
 }

@@ -1,5 +1,5 @@
 // The bounded randomized pass over the printing side's parsers (printers file, PPD model line,
-// printer list file, removal helper's listing): seeds from the corpus, cut, spliced and with
+// printer list file, removal helper's listing, status file): seeds from the corpus, cut, spliced and with
 // random bytes, under the suite's sanitizers. The libFuzzer targets run the same checks.
 #include "fuzz-parsers.h"
 
@@ -69,11 +69,29 @@ private slots:
         QVERIFY(CheckPPDModel(FuzzInputFile(ppd.readAll()), model));
         QCOMPARE(model, QString("Orvo K20NW"));
         QCOMPARE(ListingQueueName("device for K40N_NET: socket://127.0.0.2:9100"), QString("K40N_NET"));
+        stPrinterState state;
+        QVERIFY(ParseStatusFile(QString(ORVO_FUZZ_CORPUS) + "/statusfile/ready-inks.dat", state));
+        QCOMPARE(state.enCurrentStatus, PS_READY);
+        QCOMPARE(state.strProductName, QString("K20NW"));
+        QCOMPARE(state.dwBlackInkRemainer, uint64_t(0x50));
+        QCOMPARE(state.dwYellowInkRemainer, uint64_t(0x14));
+        QVERIFY(ParseStatusFile(QString(ORVO_FUZZ_CORPUS) + "/statusfile/errors.dat", state));
+        QCOMPARE(state.enCurrentStatus, PS_PRINTING);
+        QCOMPARE(state.listError, QList<enErrorStatus>({enErrorStatus(1), enErrorStatus(2), ES_UNKNOWN}));
+        // An over-long vendor text is cut to what its buffer keeps; the reply still reads.
+        QVERIFY(ParseStatusFile(QString(ORVO_FUZZ_CORPUS) + "/statusfile/long-texts.dat", state));
+        QCOMPARE(state.strVenderName, QString(int(c_dwNameTextSize) - 1, 'V'));
+        // A reply running past the size a reader takes in does not parse, nor does a cut one;
+        // either leaves the last state as it was.
+        QVERIFY(!ParseStatusFile(QString(ORVO_FUZZ_CORPUS) + "/statusfile/past-limit.dat", state));
+        QVERIFY(!ParseStatusFile(QString(ORVO_FUZZ_CORPUS) + "/statusfile/cut.dat", state));
+        QCOMPARE(state.strVenderName, QString(int(c_dwNameTextSize) - 1, 'V'));
     }
     void printersConf() { Run("printersconf", FuzzPrintersConf); }
     void ppdModel() { Run("ppdmodel", FuzzPpdModel); }
     void printerList() { Run("printerlist", FuzzPrinterList); }
     void removerListing() { Run("removerlisting", FuzzRemoverListing); }
+    void statusFile() { Run("statusfile", FuzzStatusFile); }
 };
 
 QTEST_GUILESS_MAIN(TstFuzzPrint)
