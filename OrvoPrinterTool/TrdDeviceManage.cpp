@@ -52,6 +52,7 @@ void TrdDeviceManage::SlotTaskStart()
     bTaskStarted = true;
     while (!bThreadQuit) {
         CheckPrinterList();
+        ++iCycleCount;
         stWake.Wait(3000, bThreadQuit);
     }
 }

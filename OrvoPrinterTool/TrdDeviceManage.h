@@ -6,6 +6,8 @@
 #include "ToolWake.h"
 #include "UtilThreadBase.h"
 
+#include <atomic>
+
 // The same printers in the same order: equal length, and at every index the same name and port.
 bool IsSamePrinterSet(const QList<stPrinterInfo> &infos, const QList<stPrinterManager> &list);
 
@@ -21,6 +23,8 @@ public:
     bool CheckPrinterList();
     // From any thread: the list file may have changed, read it now.
     void Wake() { stWake.Wake(); }
+    // Readings of the file the loop has finished, so far (read from any thread).
+    int CycleCount() const { return iCycleCount; }
 
 signals:
     void SgnUpdatePrinterList();
@@ -32,4 +36,5 @@ public slots:
 private:
     stToolPrinterList *pPrinterList = nullptr;
     ToolWake stWake;
+    std::atomic_int iCycleCount{0};
 };

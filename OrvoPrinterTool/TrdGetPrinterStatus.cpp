@@ -49,7 +49,10 @@ bool TrdGetPrinterStatus::CheckPrinterStatusOnce(bool counted)
         stOwnState = pPrinterList->listPrinter.at(iIndex).stState;
     }
 
-    if (GetPrinterStatusFile(stOwnInfo.strPrinterName, stOwnState.enCurrentStatus == PS_OFFLINE) < 0) {
+    const int read = GetPrinterStatusFile(stOwnInfo.strPrinterName, stOwnState.enCurrentStatus == PS_OFFLINE);
+    if (counted)
+        ++iCycleCount;
+    if (read < 0) {
         if (!counted)
             return false;
         ++stOwnState.iFailCount;

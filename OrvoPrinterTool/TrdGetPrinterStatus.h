@@ -9,6 +9,8 @@
 
 #include <QDateTime>
 
+#include <atomic>
+
 // Failed cycles after which a printer is shown off-line.
 constexpr int c_iOfflineFailCount = 10;
 // The period of the status check.
@@ -30,6 +32,8 @@ public:
     bool CheckPrinterStatusOnce(bool counted = true);
 
     int Index() const { return iIndex; }
+    // Counted passes that have read the status file, so far (read from any thread).
+    int CycleCount() const { return iCycleCount; }
     // From any thread: the status file may have changed, check it now.
     void Wake() { stWake.Wake(); }
 
@@ -47,4 +51,5 @@ private:
     stPrinterState stOwnState;
     QDateTime dtLastModified;
     ToolWake stWake;
+    std::atomic_int iCycleCount{0};
 };

@@ -25,6 +25,7 @@ struct stCupsEvents {
     QElapsedTimer timerPolled;     // since the last Get-Notifications
     QElapsedTimer timerRenewed;    // since the subscription was created or renewed
     QElapsedTimer timerRefused;    // since the scheduler refused to subscribe
+    qint64 iPolls = 0;             // Get-Notifications answered
 };
 stCupsEvents s_events;
 
@@ -95,6 +96,7 @@ void Poll()
         ForgetSubscription();
         return;
     }
+    ++s_events.iPolls;
     // Each event is one group of attributes; a group without a name ends it.
     struct stEvent {
         int iSequence = 0;
@@ -158,6 +160,12 @@ qint64 CupsQueueGeneration(const QString &queue)
         return -1;
     // Both parts only grow, so their sum changes whenever either does.
     return s_events.iAllGeneration + s_events.hashQueueGeneration.value(queue);
+}
+
+qint64 CupsEventPolls()
+{
+    QMutexLocker lock(&s_events.mutex);
+    return s_events.iPolls;
 }
 
 namespace {

@@ -16,6 +16,9 @@ constexpr int c_iCupsEventPollMs = 250;
 // caller then asks every time, as without events.
 qint64 CupsQueueGeneration(const QString &queue);
 
+// Get-Notifications the scheduler has answered so far in this process.
+qint64 CupsEventPolls();
+
 // A caller's last answers about one queue, reused while the queue's generation stays.
 struct stCupsQueueCache {
     QString strQueue;

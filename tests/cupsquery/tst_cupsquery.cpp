@@ -341,7 +341,8 @@ private slots:
         };
         QVERIFY(current());
         const qint64 idle = CupsQueueGeneration("EVT");
-        QTest::qWait(4 * c_iCupsEventPollMs);
+        const qint64 polls = CupsEventPolls();
+        QTRY_VERIFY_WITH_TIMEOUT(CupsQueueGeneration("EVT") >= 0 && CupsEventPolls() >= polls + 4, 15000);
         QCOMPARE(CupsQueueGeneration("EVT"), idle);
 
         const int id = Submit("EVT");

@@ -36,8 +36,10 @@ void TstToolEndToEnd::inkAndError()
     QCOMPARE(w.listBalloon.at(0).strTitle, QString("Orvo-USB"));
     QCOMPARE(w.listBalloon.at(0).strText, QString("彩色墨水已用完，请在打印机上操作"));
     QCOMPARE(w.listBalloon.at(0).enIcon, QSystemTrayIcon::Critical);
-    // The error stays: no second balloon.
-    QTest::qWait(3500);
+    // The error stays while another change reaches the row: no second balloon.
+    QVERIFY(SimCtl({"set", "ink", "p1", "80", "90", "45", "20"}));
+    QTRY_COMPARE_WITH_TIMEOUT(CellText(w, 0, 2), QString("青色：高   红色：中   黄色：较低   黑色：高"), 5000);
+    QCOMPARE(CellText(w, 0, 3), QString("彩色墨水已用完，请在打印机上操作"));
     QCOMPARE(w.listBalloon.size(), 1);
 }
 

@@ -127,8 +127,14 @@ void TstToolInstance::exitTiming()
     QTRY_COMPARE_WITH_TIMEOUT(w->StatusWorkers().size(), 4, 4000);
     w->TrayMenu()->actions().at(2)->trigger();
     QVERIFY(w->SettingDialog()->isVisible());
-    // Let every loop settle into its wait.
-    QTest::qWait(1200);
+    // Let every loop settle into its wait: each has finished a pass.
+    const auto settled = [w] {
+        for (const TrdGetPrinterStatus *worker : w->StatusWorkers())
+            if (worker->CycleCount() < 1)
+                return false;
+        return w->DeviceManager()->CycleCount() >= 1;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(settled(), 15000);
 
     QElapsedTimer clock;
     QAction *exitAction = w->TrayMenu()->actions().at(3);

@@ -25,6 +25,13 @@ private slots:
     void filesWatched();
 };
 
+// Wakes the device manager for one more reading; the readings finished so far.
+static int WakeDeviceManager(TestToolWidget &w)
+{
+    w.DeviceManager()->Wake();
+    return w.DeviceManager()->CycleCount();
+}
+
 void TstToolWorkers::cleanup()
 {
     QDir(OrvoCfgPath()).removeRecursively();
@@ -34,8 +41,9 @@ void TstToolWorkers::listFile()
 {
     TestToolWidget w;
     QSignalSpy spy(w.DeviceManager(), &TrdDeviceManage::SgnUpdatePrinterList);
-    // A missing file leaves the table empty and emits nothing.
-    QTest::qWait(3500);
+    // A missing file leaves the table empty and emits nothing, reading after reading (each
+    // wake starts one at once).
+    QTRY_VERIFY_WITH_TIMEOUT(WakeDeviceManager(w) >= 3, 15000);
     QCOMPARE(spy.count(), 0);
     QCOMPARE(w.DeviceTable()->rowCount(), 0);
 
@@ -60,8 +68,10 @@ void TstToolWorkers::listFile()
     QCOMPARE(w.StatusWorkers().size(), 2);
     QCOMPARE(w.StatusWorkers().at(1)->Index(), 1);
 
-    // The same file read again emits nothing.
-    QTest::qWait(3500);
+    // The same file read again emits nothing: two finished readings after the one that
+    // emitted (which may not have counted itself yet) include one that read it again.
+    const int read = w.DeviceManager()->CycleCount();
+    QTRY_VERIFY_WITH_TIMEOUT(WakeDeviceManager(w) >= read + 2, 15000);
     QCOMPARE(spy.count(), 1);
 }
 
@@ -209,16 +219,21 @@ void TstToolWorkers::offlineRow()
     QTRY_COMPARE_WITH_TIMEOUT(CellText(w, 0, 3), QString("就绪"), 5000);
     QCOMPARE(CellText(w, 0, 2), QString("青色：高   红色：无   黄色：无   黑色：无"));
 
+    // Counted before the removal: every pass that can miss the file comes after this one, so
+    // the eleventh miss is at least the eleventh pass from here.
+    const TrdGetPrinterStatus *worker = w.StatusWorkers().at(0);
+    const int before = worker->CycleCount();
     QVERIFY(QFile::remove(StatusFilePath("Orvo-Row")));
+    // The row stays ready through ten missed cycles and goes off-line with the eleventh.
     QElapsedTimer clock;
     clock.start();
-    // Eleven cycles of about a second each: not before ten seconds, and within about thirteen.
-    while (clock.elapsed() < 9500) {
+    while (CellText(w, 0, 3) != QString("脱机") && clock.elapsed() < 60000) {
         QCOMPARE(CellText(w, 0, 3), QString("就绪"));
-        QTest::qWait(100);
+        QTest::qWait(50);
     }
-    QTRY_COMPARE_WITH_TIMEOUT(CellText(w, 0, 3), QString("脱机"), 4500);
-    QVERIFY2(clock.elapsed() >= 10000, qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(CellText(w, 0, 3), QString("脱机"));
+    const int passes = worker->CycleCount() - before;
+    QVERIFY2(passes >= 11, qPrintable(QString("off-line after %1 passes").arg(passes)));
     // The ink cell keeps the last levels; only the status changes.
     QCOMPARE(CellText(w, 0, 2), QString("青色：高   红色：无   黄色：无   黑色：无"));
 }
