@@ -42,7 +42,7 @@ done
 
 . "$ORVO_HARNESS/cupsfx.sh"
 . "$ORVO_SOURCE_DIR/tests/sim/simfx.sh"
-ROOT=/opt/orvo/orvo-printer-k500
+ROOT=${ORVO_INSTALL_ROOT:?set by orvo-sandbox}
 WORK=$TMPDIR/soak
 SAMPLES=$WORK/samples
 c_step=6
