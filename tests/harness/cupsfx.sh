@@ -234,7 +234,9 @@ check_eq() {
 
 check_match() {
   CHECK_COUNT=$(( CHECK_COUNT + 1 ))
-  if printf '%s\n' "$3" | grep -Eq -- "$2"; then
+  # Not through a pipe: grep -q stops reading at the first match, and under pipefail the
+  # writer's broken pipe would turn the match into a failure.
+  if grep -Eq -- "$2" <<< "$3"; then
     echo "ok - $1"
   else
     CHECK_FAILS=$(( CHECK_FAILS + 1 ))

@@ -22,10 +22,8 @@ check "the stopped service was killed" wait_until 30 gone "$stopped"
 check "a new service runs" wait_until 30 one_service
 check "the new copy beats, a cycle later again" eval 'next_beat && next_beat'
 check_eq "exactly one copy" 1 "$(service_count)"
-check_match "one start, one timeout, each followed by its restart, nothing else" '^Start watchdog, enable log
-service not found!
-run service, index = 1
-heartbeat timeout!
-run service, index = [0-9]+$' "$(wd_messages)"
+check_eq "one start, one timeout, each followed by its restart, nothing else" \
+  "Start watchdog, enable log|service not found!|run service, index = 1|heartbeat timeout!|run service, index = N" \
+  "$(wd_messages | sed -E '5s/index = [0-9]+$/index = N/' | paste -sd '|')"
 check "no nohup.out anywhere" no_nohup_out
 finish

@@ -20,6 +20,8 @@ wd_log() { cat "$WD_ROOT"/log/log_wd_*.log 2> /dev/null; }
 wd_has() { wd_log | grep -qF -- "$1"; }
 # Messages only, without the time stamp and the tag.
 wd_messages() { wd_log | sed -E 's/^\[[^]]*\] \([^)]*\) //'; }
+# The messages on one line, joined by "|", with every restart's cycle number as N.
+any_index() { sed -E 's/index = [0-9]+$/index = N/' | paste -sd '|'; }
 # Time of a log line in milliseconds since the epoch.
 line_ms() { date -d "$(printf '%s\n' "$1" | sed -E 's/^\[([^]]*)\].*/\1/')" +%s%3N; }
 mtime_ms() { date -r "$1" +%s%3N; }
