@@ -70,10 +70,11 @@ void TrdDeviceManage::StartStatusWorkers(int count)
         auto *worker = new TrdGetPrinterStatus();
         auto *thread = new QThread();
         worker->moveToThread(thread);
-        thread->start(QThread::InheritPriority);
         worker->Init(t, pPrinterList, pListLock);
         connect(this, &TrdDeviceManage::SgnStatusThreadStart, worker, &TrdGetPrinterStatus::SlotTaskStart);
         connect(this, &TrdDeviceManage::SgnThreadQuit, worker, &TrdGetPrinterStatus::SlotThreadQuit);
+        // Set up completely before its thread runs: starting the thread hands the worker over.
+        thread->start(QThread::InheritPriority);
         listStatusThread.append(worker);
         listThread.append(thread);
     }

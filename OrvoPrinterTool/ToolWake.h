@@ -1,9 +1,8 @@
 // A pause between a worker's periodic checks that a file change can end early.
 #pragma once
-#include <QMutex>
-#include <QWaitCondition>
-
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
 
 class ToolWake
 {
@@ -15,7 +14,9 @@ public:
     bool Wait(int ms, const std::atomic_bool &quit);
 
 private:
-    QMutex mutex;
-    QWaitCondition cond;
+    // The standard primitives rather than Qt's: a data-race checker sees through them, while
+    // QWaitCondition unlocks and relocks the mutex out of its sight.
+    std::mutex mutex;
+    std::condition_variable cond;
     bool bPending = false;
 };

@@ -46,11 +46,12 @@ void OrvoPrinterToolWidget::AddStatusWorker(int index)
     auto *worker = new TrdGetPrinterStatus;
     auto *thread = new QThread;
     worker->moveToThread(thread);
-    thread->start(QThread::InheritPriority);
     worker->Init(index, &stPrinterList);
     connect(this, &OrvoPrinterToolWidget::SgnStatusThreadStart, worker, &TrdGetPrinterStatus::SlotTaskStart);
     connect(this, &OrvoPrinterToolWidget::SgnThreadQuit, worker, &TrdGetPrinterStatus::SlotThreadQuit);
     connect(worker, &TrdGetPrinterStatus::SgnUpdatePrinterStatus, this, &OrvoPrinterToolWidget::SlotUpdatePrinterStatus);
+    // Set up completely before its thread runs: starting the thread hands the worker over.
+    thread->start(QThread::InheritPriority);
     emit SgnStatusThreadStart();
     listStatusWorker.append(worker);
     listStatusThread.append(thread);

@@ -127,11 +127,12 @@ void OrvoPrinterToolWidget::InitThread()
     pDeviceManage = new TrdDeviceManage;
     pDeviceManageThread = new QThread;
     pDeviceManage->moveToThread(pDeviceManageThread);
-    pDeviceManageThread->start(QThread::InheritPriority);
     pDeviceManage->Init(&stPrinterList);
     connect(this, &OrvoPrinterToolWidget::SgnManageThreadStart, pDeviceManage, &TrdDeviceManage::SlotTaskStart);
     connect(this, &OrvoPrinterToolWidget::SgnThreadQuit, pDeviceManage, &TrdDeviceManage::SlotThreadQuit);
     connect(pDeviceManage, &TrdDeviceManage::SgnUpdatePrinterList, this, &OrvoPrinterToolWidget::SlotUpdatePrinterList);
+    // Set up completely before its thread runs: starting the thread hands the worker over.
+    pDeviceManageThread->start(QThread::InheritPriority);
     emit SgnManageThreadStart();
     TOOL_LOG("InitThread", "InitThread end");
 }
