@@ -7,5 +7,5 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${1:-$here/build}
 [ -f "$build/CMakeCache.txt" ] || cmake -S "$here" -B "$build"
 cmake --build "$build" --target orvo-setting-pictures
-ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0" QT_QPA_PLATFORM=offscreen \
+LSAN_OPTIONS="suppressions=$here/tests/lsan.supp" QT_QPA_PLATFORM=offscreen \
   "$build/OrvoPrintSetting/orvo-setting-pictures" "$here/OrvoPrintSetting/Resource"

@@ -8,12 +8,12 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 out=$(readlink -f "${1:-$here/docs}")
 if [ -z "${ORVO_HARNESS:-}" ]; then
   export ORVO_BUILD_DIR=${ORVO_BUILD_DIR:-$here/build} ORVO_SOURCE_DIR=$here
+  export LSAN_OPTIONS="suppressions=$here/tests/lsan.supp"   # the D-Bus library keeps some memory
   cmake --build "$ORVO_BUILD_DIR" --target shot_pages
   exec "$here/tests/harness/orvo-sandbox" -- "$0" "$out"
 fi
 
 export LANG=C.UTF-8 QT_QPA_PLATFORM=xcb DISPLAY=:78
-export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"   # the X and D-Bus libraries keep some memory
 Xvfb :78 -screen 0 1280x800x24 -nolisten tcp > "$TMPDIR/xvfb.log" 2>&1 &
 for _ in $(seq 50); do [ -e /tmp/.X11-unix/X78 ] && break; sleep 0.1; done
 "$ORVO_SOURCE_DIR/tests/setting/with-sim.sh" --usb p1:K20NW:AB1234 --net n1:K40N:127.0.0.21 -- \

@@ -5,7 +5,7 @@
 ROOT=${ORVO_INSTALL_ROOT:?set by orvo-sandbox}
 CFG=$ROOT/cfg
 LIST=$CFG/printerlist.ini
-export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0:verify_asan_link_order=0}
+export ASAN_OPTIONS=${ASAN_OPTIONS:-verify_asan_link_order=0}
 
 # ini_value GROUP KEY: a value of the printer list file as QSettings wrote it.
 ini_value() {

@@ -25,8 +25,7 @@ if [ "$net" -eq 1 ]; then
 fi
 cupsfx_wait_conf Orvo-USB || exit 1
 
-ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0" \
-  "$ORVO_INSTALL_ROOT/bin/orvoK500Service" > "$TMPDIR/service.out" 2>&1 &
+"$ORVO_INSTALL_ROOT/bin/orvoK500Service" > "$TMPDIR/service.out" 2>&1 &
 service=$!
 
 ORVO_SIM_SOCK=$sock ORVO_MFPSIM=$(_sim_bin) env -u LD_PRELOAD -u UMOCKDEV_DIR "$@"
