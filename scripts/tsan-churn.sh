@@ -35,8 +35,11 @@ if [ "${1:-}" != --inner ]; then
   reports=$build/tsan-reports
   rm -rf "$reports"
   mkdir -p "$reports"
-  # Nothing is installed from a build tree: the run installs the two programs itself.
+  # Nothing is installed from a build tree: the run installs the two programs itself,
+  # under the install root the build was configured with.
   unset ORVO_BUILD_DIR
+  ORVO_INSTALL_ROOT=$(sed -n 's/^ORVO_INSTALL_ROOT=//p' "$build/orvo-root.env")
+  export ORVO_INSTALL_ROOT
   export ORVO_SOURCE_DIR=$src ORVO_MFPSIM=$build/tests/sim/orvo-mfpsim
   export TSAN_CHURN_BUILD=$build TSAN_CHURN_REPORTS=$reports
   exec "$src/tests/harness/orvo-sandbox" --cups -- "$src/scripts/tsan-churn.sh" --inner "$seconds"
@@ -47,7 +50,7 @@ seconds=$2
 . "$ORVO_HARNESS/cupsfx.sh"
 # shellcheck source=tests/sim/simfx.sh
 . "$ORVO_SOURCE_DIR/tests/sim/simfx.sh"
-ROOT=/opt/orvo/orvo-printer-k500
+ROOT=$ORVO_INSTALL_ROOT
 CFG=$ROOT/cfg
 mkdir -p "$ROOT/bin" "$CFG" "$ROOT/log" "$ROOT/temp" "$ROOT/tool"
 cp "$TSAN_CHURN_BUILD/OrvoPrintService/orvoK500Service" "$TSAN_CHURN_BUILD/OrvoPrinterTool/orvoK500Tool" "$ROOT/bin/"
