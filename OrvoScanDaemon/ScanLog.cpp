@@ -19,7 +19,7 @@ void CloseLogs()
     errFile = nullptr;
 }
 
-void WriteLog(FILE *f, const char *fmt, va_list ap)
+__attribute__((format(printf, 2, 0))) void WriteLog(FILE *f, const char *fmt, va_list ap)
 {
     if (!f)
         return;
