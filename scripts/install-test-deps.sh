@@ -3,15 +3,45 @@
 # the socket and usb CUPS backends. Those live in the "cups" package, which would
 # pull in the whole filter stack, so they are unpacked from its .deb instead of
 # installing it.
+# With --check it installs nothing and only checks that every program the tests run is there.
 set -euo pipefail
 
+# Every program that a test or test script runs and that a minimal Debian 12 may lack, with
+# the package that brings it.
+TEST_TOOLS=(
+  cupsd:cups-daemon lpadmin:cups-client lpstat:cups-client lp:cups-client cancel:cups-client
+  cupsenable:cups-client cupsdisable:cups-client umockdev-run:umockdev udevadm:udev
+  unshare:util-linux setpriv:util-linux mountpoint:util-linux ip:iproute2 pgrep:procps ps:procps
+  python3:python3 bc:bc xxd:xxd Xvfb:xvfb xauth:xauth xwininfo:x11-utils
+  dbus-run-session:dbus-daemon scanimage:sane-utils simple-scan:simple-scan
+  desktop-file-validate:desktop-file-utils shellcheck:shellcheck dpkg-buildpackage:dpkg-dev
+  dh:debhelper lintian:lintian systemd-analyze:systemd
+)
+
+check_test_tools() {
+  local entry missing=()
+  for entry in "${TEST_TOOLS[@]}"; do
+    command -v "${entry%%:*}" > /dev/null || missing+=("${entry%%:*} (package ${entry#*:})")
+  done
+  [ "${#missing[@]}" -eq 0 ] && return 0
+  printf 'install-test-deps: the tests need %s\n' "${missing[@]}" >&2
+  return 1
+}
+
+if [ "${1:-}" = --check ]; then
+  check_test_tools
+  exit
+fi
+
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+# shellcheck source=install-deps.sh
 . "$here/install-deps.sh"
 apt_install "${PACKAGES[@]}" \
   clang-14 libclang-rt-14-dev desktop-file-utils xvfb xauth fonts-wqy-microhei psmisc \
-  libjpeg-dev sane-utils simple-scan x11-utils dbus-daemon shellcheck
+  libjpeg-dev sane-utils simple-scan x11-utils dbus-daemon shellcheck bc xxd
 # Building, checking and installing the Debian packages (tests/deb).
-apt_install build-essential debhelper dpkg-dev libsane-dev lintian systemd
+apt_install build-essential debhelper dpkg-dev libsane-dev lintian systemd udev
+check_test_tools
 
 BACKENDS=/var/cache/orvo-k500-test/backend
 if [ -x "$BACKENDS/socket" ] && [ -x "$BACKENDS/usb" ]; then
