@@ -16,7 +16,7 @@ set -euo pipefail
 
 if [ "${1:-}" != --inner ]; then
   [ "$(id -u)" -eq 0 ] || { echo "fw-stream: run as root" >&2; exit 2; }
-  [ -x tests/harness/orvo-sandbox ] && [ -f CMakeLists.txt ] ||
+  { [ -x tests/harness/orvo-sandbox ] && [ -f CMakeLists.txt ]; } ||
     { echo "fw-stream: run from the source root" >&2; exit 2; }
   src=$(pwd)
   build=${ORVO_BENCH_BUILD:-$src/build-bench}
@@ -54,7 +54,7 @@ for ((i = 1; i <= runs; i++)); do
     sim_ctl clear p1
     read -r s r b < <("$bench" "$path" "$image")
     got=$(sim_ctl stream p1 attempts)
-    [ "$(wc -l <<< "$got")" = 1 ] && [ "$(cut -d' ' -f1,3 <<< "$got")" = "$((mib * 1048576)) $want" ] ||
+    { [ "$(wc -l <<< "$got")" = 1 ] && [ "$(cut -d' ' -f1,3 <<< "$got")" = "$((mib * 1048576)) $want" ]; } ||
       { echo "fw-stream: $path run $i: the printer did not get the image ($got)" >&2; exit 1; }
     secs[$path]+="$s "
     rss[$path]=$r

@@ -13,7 +13,7 @@ set -euo pipefail
 
 if [ "${1:-}" != --inner ]; then
   [ "$(id -u)" -eq 0 ] || { echo "sane-bench: run as root" >&2; exit 2; }
-  [ -x tests/harness/orvo-sandbox ] && [ -f CMakeLists.txt ] ||
+  { [ -x tests/harness/orvo-sandbox ] && [ -f CMakeLists.txt ]; } ||
     { echo "sane-bench: run from the source root" >&2; exit 2; }
   src=$(pwd)
   build=${ORVO_BENCH_BUILD:-$src/build-bench}
@@ -60,7 +60,7 @@ printf '%-6s %-8s %-34s %10s %10s\n' round source "" "MB/s" seconds
 for kind in usb net; do
   id=BENCH1
   [ $kind = usb ] || id=127.0.0.2
-  bd= bb=
+  bd='' bb=''
   for ((r = 1; r <= rounds; r++)); do
     d=$(daemon_alone $kind $id)
     b=$(through_backend $kind $id)

@@ -16,7 +16,7 @@ set -euo pipefail
 
 if [ "${1:-}" != --inner ]; then
   [ "$(id -u)" -eq 0 ] || { echo "scan-bench: run as root" >&2; exit 2; }
-  [ -x tests/harness/orvo-sandbox ] && [ -f CMakeLists.txt ] ||
+  { [ -x tests/harness/orvo-sandbox ] && [ -f CMakeLists.txt ]; } ||
     { echo "scan-bench: run from the source root" >&2; exit 2; }
   src=$(pwd)
   build=${ORVO_BENCH_BUILD:-$src/build-bench}

@@ -31,7 +31,7 @@ set -euo pipefail
 
 if [ "${1:-}" != --inner ]; then
   [ "$(id -u)" -eq 0 ] || { echo "service-bench: run as root" >&2; exit 2; }
-  [ -x tests/harness/orvo-sandbox ] && [ -f CMakeLists.txt ] ||
+  { [ -x tests/harness/orvo-sandbox ] && [ -f CMakeLists.txt ]; } ||
     { echo "service-bench: run from the source root" >&2; exit 2; }
   src=$(pwd)
   build=${ORVO_BENCH_BUILD:-$src/build-bench}
@@ -60,6 +60,7 @@ done
 warmup=5
 baseline_window=$(( window / 4 > 10 ? window / 4 : 10 ))
 
+# shellcheck source=../tests/harness/cupsfx.sh
 . "$ORVO_HARNESS/cupsfx.sh"
 . "$ORVO_SOURCE_DIR/tests/sim/simfx.sh"
 ROOT=${ORVO_INSTALL_ROOT:?set by orvo-sandbox}
@@ -184,15 +185,15 @@ measure() {
     name=${entry%%=*}
     pid=${entry#*=}
     roles+=",$pid=$name"
-    read -r own0[$name] ch0[$name] < <(ticks "$pid")
+    read -r "own0[$name]" "ch0[$name]" < <(ticks "$pid")
   done
-  read -r R[$phase.cupsd.own0] _ < <(ticks "$CUPSFX_PID")
+  read -r "R[$phase.cupsd.own0]" _ < <(ticks "$CUPSFX_PID")
   : > "$ACCT"
   acct_switch "$ACCT"
   read -r p0 < /proc/sys/kernel/ns_last_pid
   pause "$CUR_WINDOW"
   read -r p1 < /proc/sys/kernel/ns_last_pid
-  read -r R[$phase.cupsd.own1] _ < <(ticks "$CUPSFX_PID")
+  read -r "R[$phase.cupsd.own1]" _ < <(ticks "$CUPSFX_PID")
   for entry in "$@"; do
     name=${entry%%=*}
     pid=${entry#*=}

@@ -16,7 +16,7 @@ root=${ORVO_INSTALL_ROOT:?set by orvo-sandbox}
 tool=$!
 # Settle: the list is read, four workers start and every row has its first status.
 for _ in $(seq 100); do
-  [ "$(ls "$root"/cfg/*.dat 2> /dev/null | wc -l)" -ge 4 ] && break
+  [ "$(find "$root/cfg" -maxdepth 1 -name '*.dat' | wc -l)" -ge 4 ] && break
   sleep 0.2
 done
 sleep 12
@@ -31,7 +31,7 @@ hwm=$(awk '/VmHWM/ {print $2}' "/proc/$tool/status")
 threads=$(awk '/Threads/ {print $2}' "/proc/$tool/status")
 kill "$tool"
 wait "$tool" 2> /dev/null || true
-awk -v t="$((t1 - t0))" -v hz="$hz" -v s0="$s0" -v s1="$s1" -v hwm="$hwm" -v th="$threads" -v n="$(ls "$root"/cfg/*.dat | wc -l)" 'BEGIN {
+awk -v t="$((t1 - t0))" -v hz="$hz" -v s0="$s0" -v s1="$s1" -v hwm="$hwm" -v th="$threads" -v n="$(find "$root/cfg" -maxdepth 1 -name '*.dat' | wc -l)" 'BEGIN {
   wall = s1 - s0
   printf "tool idle %.0f s, %d printers with status files, %d threads: CPU %.3f%% of one core (%d ticks at %d Hz), peak RSS %.1f MB\n",
          wall, n, th, 100 * t / hz / wall, t, hz, hwm / 1024

@@ -16,6 +16,8 @@ apt_install "${PACKAGES[@]}" build-essential debhelper dpkg-dev libsane-dev
 rm -rf "$out/src" "$out"/*.deb "$out"/*.ddeb "$out"/*.changes "$out"/*.buildinfo
 mkdir -p "$out/src"
 if git -C "$src" rev-parse --is-inside-work-tree > /dev/null 2>&1; then
+  # The inner script expands its own arguments: a deleted file is left out.
+  # shellcheck disable=SC2016
   (cd "$src" && git ls-files -z --cached --others --exclude-standard |
     xargs -0 -r sh -c 'for f; do [ -e "$f" ] && printf "%s\0" "$f"; done' sh |
     tar --null -T - -cf -) | tar -C "$out/src" -xf -

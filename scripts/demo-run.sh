@@ -3,6 +3,7 @@
 # watchdog that starts the print service, one page scanned through SANE into a PNG, and the
 # live status view. With a display ($DISPLAY) the tray tool opens on the same printers.
 set -uo pipefail
+# shellcheck source=../tests/harness/cupsfx.sh
 . "$ORVO_HARNESS/cupsfx.sh"
 . "$ORVO_SOURCE_DIR/tests/sim/simfx.sh"
 

@@ -5,11 +5,12 @@
 # service running, purges them and checks that nothing of the suite is left.
 set -uo pipefail
 t=/tmp/t
+# shellcheck source=../harness/cupsfx.sh
 . "$t/harness/cupsfx.sh"
 ROOT=${ORVO_INSTALL_ROOT:?set by deb_packages.sh}
 export DEBIAN_FRONTEND=noninteractive
-packages=$(awk '{print $1}' "$t/expected" | sort -u | xargs)
-has() { case " $packages " in *" $1 "*) return 0 ;; esac; return 1; }
+mapfile -t packages < <(awk '{print $1}' "$t/expected" | sort -u)
+has() { case " ${packages[*]} " in *" $1 "*) return 0 ;; esac; return 1; }
 
 # apt_run DESC ARGS...: apt-get ARGS as one check; its output only when it fails.
 apt_run() {
@@ -34,8 +35,8 @@ check "maker's queue added" cupsfx_add_queue K20NW_Q socket://127.0.0.1:9100 K20
 check "foreign queue added" cupsfx_add_queue ACME_Q socket://127.0.0.1:9100 ACME
 
 # --- install -------------------------------------------------------------------------
-apt_run "apt-get install of $packages (offline)" install -y --no-install-recommends "$t"/debs/*.deb
-for p in $packages; do
+apt_run "apt-get install of ${packages[*]} (offline)" install -y --no-install-recommends "$t"/debs/*.deb
+for p in "${packages[@]}"; do
   check_eq "$p installed" "install ok installed" "$(dpkg-query -W -f='${Status}' "$p" 2>&1)"
   dpkg -L "$p" > "$t/files.$p"
 done
@@ -63,6 +64,7 @@ for u in $units; do
 done
 
 ids="2005 2006 2007 2008 2009 200a"
+# shellcheck disable=SC2317 # run through check
 rule_matches() { # FILE ACTION: the file's rule for the maker's six products does ACTION
   local line
   line=$(grep -v '^#' "$1" | grep 'SUBSYSTEM=="usb"' | grep 'ATTR{idVendor}=="300e"' | grep -F "$2") || return 1
@@ -76,6 +78,8 @@ rule_matches() { # FILE ACTION: the file's rule for the maker's six products doe
 # init, a process that ends is reaped at once (here by the namespace's first process)
 # instead of lingering as a zombie.
 confined() {
+  # The inner script expands its own arguments.
+  # shellcheck disable=SC2016
   unshare --mount --propagation private sh -ec '
     dirs=$1 opts=$2; shift 2
     mount --bind / /; mount -o remount,bind,ro /
@@ -179,7 +183,7 @@ maker=${ROOT%/*}
 mkdir -p "$maker/other-product"
 echo keep > "$maker/other-product/file"
 
-apt_run "apt-get remove" remove -y $packages
+apt_run "apt-get remove" remove -y "${packages[@]}"
 check "print service stopped on removal" wait_until 10 sh -c '! pgrep -x orvoK500Service > /dev/null'
 check_eq "only the maker's queue deleted on removal" "ACME_Q" \
   "$(LC_ALL=C lpstat -v 2>&1 | sed -E 's/^device for ([^:]*):.*/\1/' | xargs)"
@@ -187,8 +191,8 @@ check "programs gone after removal" test ! -e "$ROOT/bin"
 check "state kept until purge" test -e "$ROOT/cfg/service.hb"
 
 # --- purge ---------------------------------------------------------------------------
-apt_run "apt-get purge" purge -y $packages
-for p in $packages; do
+apt_run "apt-get purge" purge -y "${packages[@]}"
+for p in "${packages[@]}"; do
   check_eq "$p purged" "" "$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -v 'not-installed' || true)"
   left=$(while read -r f; do [ -e "$f" ] && [ ! -d "$f" ] && echo "$f"; done < "$t/files.$p")
   check_eq "no file of $p left" "" "$left"

@@ -32,8 +32,8 @@ OrvoPrintMaint orvo-printer-k500 orvoK500Maint
 OrvoFWUpdate orvo-printer-k500-desktop orvoK500FW
 OrvoScanDaemon orvo-printer-k500-scan orvoK500ScanDaemon
 LIST
-packages=$(awk '{print $1}' "$expected" | sort -u | xargs)
-for p in $packages; do
+mapfile -t packages < <(awk '{print $1}' "$expected" | sort -u)
+for p in "${packages[@]}"; do
   check "package $p built" test -f "$work/${p}_1.0_$(dpkg --print-architecture).deb"
 done
 
@@ -51,6 +51,7 @@ exposure() {
   systemd-analyze security --offline=true "$1" 2>/dev/null |
     sed -n 's/.*Overall exposure level for [^:]*: \([0-9.]*\).*/\1/p'
 }
+# shellcheck disable=SC2317 # run through check
 below() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a != "" && a + 0 < b + 0) }'; }
 # The units as packaged, made from their templates with the install root.
 e=$(exposure "$work/src/debian/orvo-printer-k500/lib/systemd/system/orvo-k500-watchdog.service")
@@ -58,7 +59,7 @@ check "watchdog and service exposure $e below 5.0" below "$e" 5.0
 e=$(exposure "$work/src/debian/orvo-printer-k500-scan/lib/systemd/system/orvo-k500-scan.service")
 check "scan daemon exposure $e below 3.0" below "$e" 3.0
 
-host_state() { dpkg-query -W -f='${Package} ${Status}\n' $packages 2>/dev/null; ls -la /opt 2>&1; }
+host_state() { dpkg-query -W -f='${Package} ${Status}\n' "${packages[@]}" 2>/dev/null; ls -la /opt 2>&1; }
 before=$(host_state)
 
 ovl=$work/overlay

@@ -10,7 +10,9 @@ set -euo pipefail
 ROOT=${ORVO_INSTALL_ROOT:?set by orvo-sandbox}
 SNMP_OFF='/?snmp=false'
 
+# shellcheck disable=SC2317 # run through wait_until
 printing() { lpstat -p "$1" 2> /dev/null | grep -q "now printing $1-"; }
+# shellcheck disable=SC2317 # run through wait_until
 queue_empty() { [ -z "$(lpstat -o "$1" 2> /dev/null)" ]; }
 model_of() { sed -n 's/^\*ModelName: *//p' "/etc/cups/ppd/$1.ppd" 2> /dev/null; }
 conf_uri() { sed -n "/^<\(Default\)\{0,1\}Printer $1>\$/,/^<\//s/^DeviceURI //p" /etc/cups/printers.conf; }

@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # remover_cups.sh [LANG]: the removal helper against a real cupsd, its listing in LANG.
+# shellcheck source=../harness/cupsfx.sh
 . "$ORVO_HARNESS/cupsfx.sh"
 ROOT=${ORVO_INSTALL_ROOT:?set by orvo-sandbox}
 work=${TMPDIR:-/tmp}/remover-work
 mkdir -p "$work"
 
 uri=socket://127.0.0.1:9100
+# Queue names that would run commands if a shell ever saw them: the quotes keep them literal.
+# shellcheck disable=SC2016
 names=(K20NW_USB K20N_NET K20W 'x;touch${IFS}pwned' 'y$(touch${IFS}pwned2)' K40W)
 models=(K20NW K20N K20W K40NW K40N K40W)
 for i in "${!names[@]}"; do

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Without a scheduler the listing is empty: nothing is removed and the status is still 0.
+# shellcheck source=../harness/cupsfx.sh
 . "$ORVO_HARNESS/cupsfx.sh"
 ROOT=${ORVO_INSTALL_ROOT:?set by orvo-sandbox}
 rm -rf "$ROOT/temp"

@@ -37,9 +37,9 @@ Port=Orvo/K20NW?serial=XY1
 URI=usb://Orvo/K20NW?serial=XY1
 INI
 sane_run -L > "$WORK/list" 2>&1
-grep -qF "device \`orvo:net:127.0.0.2' is a Orvo K40N multi-function peripheral" "$WORK/list" &&
+{ grep -qF "device \`orvo:net:127.0.0.2' is a Orvo K40N multi-function peripheral" "$WORK/list" &&
     grep -qF "device \`orvo:net:127.0.0.3' is a Orvo K20NW multi-function peripheral" "$WORK/list" &&
-    ! grep -q "127.0.0.9" "$WORK/list" || sane_fail "listing: $(cat "$WORK/list")"
+    ! grep -q "127.0.0.9" "$WORK/list"; } || sane_fail "listing: $(cat "$WORK/list")"
 
 # Color and gray come as JPEG pages: the image is the sent page decoded, near the pattern.
 for mode in Color Gray; do

@@ -24,8 +24,8 @@ scan_sim_start "$WORK/ctl" --usb s1:K20NW:SC0001 --usb s2:K40NW:SC0002 || exit 1
 scan_daemon_start || exit 1
 
 sane_run -L > "$WORK/list" 2>&1
-grep -qF "device \`orvo:usb:SC0001' is a Orvo K20NW multi-function peripheral" "$WORK/list" &&
-    grep -qF "device \`orvo:usb:SC0002' is a Orvo K40NW multi-function peripheral" "$WORK/list" ||
+{ grep -qF "device \`orvo:usb:SC0001' is a Orvo K20NW multi-function peripheral" "$WORK/list" &&
+    grep -qF "device \`orvo:usb:SC0002' is a Orvo K40NW multi-function peripheral" "$WORK/list"; } ||
     sane_fail "listing: $(cat "$WORK/list")"
 
 # Each mode, each at its own area and resolution, equals the pattern byte for byte.
@@ -41,7 +41,7 @@ while read -r mode res l t x y depthcode; do
     lock=$(sim_ctl scan s1 lockreq | tr -d ' \n' | tr 'A-F' 'a-f')
     w=$(((l + x) * res * 10 / 254 - l * res * 10 / 254))
     le32() { printf '%02x%02x%02x%02x' $(($1 & 255)) $((($1 >> 8) & 255)) $((($1 >> 16) & 255)) $((($1 >> 24) & 255)); }
-    [ "${lock:16:2}" = "$depthcode" ] && [ "${lock:24:8}" = "$(le32 "$w")" ] ||
+    { [ "${lock:16:2}" = "$depthcode" ] && [ "${lock:24:8}" = "$(le32 "$w")" ]; } ||
         sane_fail "$mode lock request $lock (depth $depthcode, width $w)"
     sim_ctl scan s1 info | grep -qx "locked 0" || sane_fail "$mode scan left the scanner locked"
     sane_expect_clean || sane_fail "$mode scan left page files"
@@ -67,14 +67,16 @@ sane_expect_clean || sane_fail "feeder batch left page files"
 
 # Refusals reach the front end as their own status, without a hang.
 refusal() {
-    local setup=$1 undo=$2 text=$3 source=$4
-    sim_ctl $setup > /dev/null
+    local setup=$1 undo=$2 text=$3 source=$4 words
+    read -ra words <<< "$setup"
+    sim_ctl "${words[@]}" > /dev/null
     if sane_run -d orvo:usb:SC0001 --source "$source" --resolution 75 -x 10 -y 10 -o "$WORK/r.pnm" 2> "$WORK/err"; then
         sane_fail "scan succeeded despite: $setup"
     elif ! grep -q "$text" "$WORK/err"; then
         sane_fail "$setup: expected \"$text\", got: $(cat "$WORK/err")"
     fi
-    sim_ctl $undo > /dev/null
+    read -ra words <<< "$undo"
+    sim_ctl "${words[@]}" > /dev/null
 }
 refusal "scan s1 adf 1" "scan s1 adf 2" "Document feeder out of documents" ADF
 refusal "scan s1 adf 3" "scan s1 adf 2" "Document feeder jammed" ADF

@@ -1,9 +1,10 @@
+# shellcheck shell=bash
 # Test fixture for SANE front ends in the sandbox; source it after tests/sim/simfx.sh.
 #   sane_run ARGS...     scanimage ARGS with the backend installed in the sandbox
 #   sane_expect_clean    fails when the scan directory still holds a page file
 #   wait_for DESC CMD... runs CMD until it succeeds (at most about 60 s)
 # The sandbox's private /etc/sane.d enables only the backends installed from the build.
-SANE_BACKEND=$(ls /usr/lib/*/sane/libsane-orvo.so.1 2> /dev/null | head -n 1)
+SANE_BACKEND=$(find /usr/lib -mindepth 3 -maxdepth 3 -path '/usr/lib/*/sane/libsane-orvo.so.1' 2> /dev/null | head -n 1)
 SCAN_DIR=${ORVO_INSTALL_ROOT:?set by orvo-sandbox}/scan
 
 # A backend built with AddressSanitizer needs its runtime loaded first; the simulator's

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Test fixture for the scan daemon; source it after tests/sim/simfx.sh.
 #   scan_daemon_start   starts the installed daemon (it daemonizes) under the simulator's
 #                       environment; fails unless the started process exits 0 and the port

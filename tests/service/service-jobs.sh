@@ -15,6 +15,7 @@ fi
 
 # The usb backend of the private cupsd sees no device, so a job on a USB queue stays
 # printing ("waiting for printer to become available") until it is cancelled.
+# shellcheck disable=SC2016 # a queue name that would run commands if a shell ever saw it
 Q='q;touch${IFS}pwned`touch${IFS}pwned2`$(touch${IFS}pwned3)'
 sim_start "$TMPDIR/sim.sock" --usb p1:K20NW:AB1234 --usb p2:K20NW:CD5678 || exit 1
 cupsfx_add_queue "$Q" 'usb://Orvo/K20NW?serial=AB12' K20NW
@@ -35,12 +36,15 @@ echo hello > "$TMPDIR/doc.txt"
 job=$(lp -d "$Q" "$TMPDIR/doc.txt" 2>&1 | grep -oE -- '-[0-9]+' | head -1)
 job_id="$Q$job"
 held=$(lp -d OTHER -H hold "$TMPDIR/doc.txt" 2>&1 | grep -oE -- 'OTHER-[0-9]+')
+# shellcheck disable=SC2317 # run through wait_until
 printing() { lpstat -l -o "$Q" 2>/dev/null | grep -q job-printing; }
+# shellcheck disable=SC2317 # run through wait_until
 is_held() { lpstat -l -o OTHER 2>/dev/null | grep -q job-hold-until-specified; }
 check "job is printing in CUPS" wait_until 10 printing
 check "the other job is held in CUPS" wait_until 10 is_held
 # A worker's cycle is one status query, then its ten job checks: two more queries of the
 # printer enclose a whole cycle of job checks that saw the jobs in their present state.
+# shellcheck disable=SC2317 # run through check
 whole_cycles() {
   local p1_until p2_until
   p1_until=$(( $(requests p1) + 2 ))
@@ -49,6 +53,7 @@ whole_cycles() {
 }
 check "a whole cycle of job checks saw one printing, the other held" whole_cycles
 cancel "$job_id" "$held"
+# shellcheck disable=SC2317 # run through wait_until
 cancels() { [ "$(sim_ctl get p1 cancels)" = "$1" ]; }
 check "one cancel request to the printer whose serial matches, within about a cycle" by_queries p1 3 cancels 1
 check "a whole cycle of job checks after it" whole_cycles

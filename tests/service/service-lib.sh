@@ -1,5 +1,6 @@
 # shellcheck shell=bash
 # Shared helpers for the service's end-to-end tests (sourced inside the sandbox).
+# shellcheck source=../harness/cupsfx.sh
 . "$ORVO_HARNESS/cupsfx.sh"
 
 ROOT=${ORVO_INSTALL_ROOT:?set by orvo-sandbox}

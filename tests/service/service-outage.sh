@@ -12,6 +12,7 @@ cupsfx_add_queue NET_B 'socket://127.0.0.2:9100/?snmp=false' K40N
 cupsfx_wait_conf NET_B
 start_service
 outages() { log_count "scheduler not answering"; }
+# shellcheck disable=SC2317 # run through by_queries
 outages_are() { [ "$(outages)" = "$1" ]; }
 now_ms() { date +%s%3N; }
 
@@ -22,10 +23,11 @@ pace() {
   u=$(( $(requests u1) + 4 ))
   n=$(( $(requests n1) + 6 ))
   start=$(now_ms)
-  wait_until 60 requests_at_least u1 "$u" && wait_until 60 requests_at_least n1 "$n" || { echo 999999; return; }
+  { wait_until 60 requests_at_least u1 "$u" && wait_until 60 requests_at_least n1 "$n"; } || { echo 999999; return; }
   echo $(( $(now_ms) - start ))
 }
 # Within 10 % of the normal pace, plus the 50 ms steps of the polling here.
+# shellcheck disable=SC2317 # run through check
 pace_kept() { [ "$2" -le $(( $1 * 11 / 10 + 300 )) ]; }
 
 # The network printer starts off-line: its first cycles last 10 s (the very first one may
@@ -53,6 +55,7 @@ check "the event subscription is made again" by_queries u1 4 log_count_at_least 
 # A job on the USB queue stays printing (CUPS' usb backend finds no device).
 echo hello > "$TMPDIR/doc.txt"
 job=$(lp -d USB_U "$TMPDIR/doc.txt" 2>&1 | grep -oE 'USB_U-[0-9]+')
+# shellcheck disable=SC2317 # run through wait_until
 printing() { lpstat -l -o USB_U 2>/dev/null | grep -q job-printing; }
 check "job is printing in CUPS" wait_until 30 printing
 # Two more queries of the printer enclose a whole cycle of job checks that saw it printing.
@@ -67,6 +70,7 @@ kill -CONT "$CUPSFX_PID"
 
 # The failed listings kept the job as printing: the cancel right after the outage counts.
 cancel "$job"
+# shellcheck disable=SC2317 # run through by_queries
 cancels_are() { [ "$(sim_ctl get u1 cancels)" = "$1" ]; }
 check "the cancel reaches the printer after the outage" by_queries u1 3 cancels_are 1
 check "its result is logged" wait_until 30 log_count_at_least "cancel $job in the printer, ret = " 1

@@ -31,10 +31,10 @@ check_eq "CUPS file order, the default printer included" "$order" \
 index_of() { local i; for i in 0 1 2 3 4; do [ "$(ini_value printer_$i Name)" != "$1" ] || { echo $i; return; }; done; }
 iu=$(index_of K20NW_USB); in=$(index_of K40N_NET); io=$(index_of K40W_OWN); i8=$(index_of "$U8")
 check_eq "USB record" "Orvo K20NW|1|Orvo/K20NW?serial=AB12|usb://Orvo/K20NW?serial=AB12" \
-  "$(ini_value printer_$iu Model)|$(ini_value printer_$iu ConnectType)|$(ini_value printer_$iu Port)|$(ini_value printer_$iu URI)"
+  "$(ini_value "printer_$iu" Model)|$(ini_value "printer_$iu" ConnectType)|$(ini_value "printer_$iu" Port)|$(ini_value "printer_$iu" URI)"
 check_eq "socket record" "Orvo K40N|2|127.0.0.2|socket://127.0.0.2:9100/?snmp=false" \
-  "$(ini_value printer_$in Model)|$(ini_value printer_$in ConnectType)|$(ini_value printer_$in Port)|$(ini_value printer_$in URI)"
-check_eq "maker's backend record" "2|127.0.0.3" "$(ini_value printer_$io ConnectType)|$(ini_value printer_$io Port)"
+  "$(ini_value "printer_$in" Model)|$(ini_value "printer_$in" ConnectType)|$(ini_value "printer_$in" Port)|$(ini_value "printer_$in" URI)"
+check_eq "maker's backend record" "2|127.0.0.3" "$(ini_value "printer_$io" ConnectType)|$(ini_value "printer_$io" Port)"
 check_eq "non-ASCII queue name stored as raw UTF-8" 1 "$(grep -cxF "Name=$U8" "$LIST")"
 check_eq "and its record found under that name" "Orvo/K40NW?serial=CD56" "$(ini_value "printer_$i8" Port)"
 check "stale status file removed" test ! -e "$CFG/Gone.dat"
@@ -44,6 +44,7 @@ check "symlinked .dat left alone" test -L "$CFG/Link.dat"
 hb=$(cat "$CFG/service.hb")
 check_eq "heartbeat is 25 characters" 25 "${#hb}"
 check_match "heartbeat format" '^\[[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}\.[0-9]{3}\]$' "$hb"
+# shellcheck disable=SC2317 # run through wait_until
 hb_not() { [ "$(mtime_ns "$CFG/service.hb")" != "$1" ]; }
 # next_beat: waits for the next heartbeat and prints its time.
 next_beat() { local t; t=$(mtime_ns "$CFG/service.hb"); wait_until 30 hb_not "$t"; mtime_ns "$CFG/service.hb"; }
@@ -63,12 +64,12 @@ t3=$(next_beat)
 gap=$(echo "$t3 - $t2" | bc)
 check "heartbeat renewed every 5 s and more (gap $gap)" test "$(echo "$gap >= 4.9 && $gap < 10" | bc)" = 1
 check_eq "model change alone rewrites nothing" "$before" "$(mtime_ns "$LIST")"
-check_eq "model change alone keeps the published model" "Orvo K40N" "$(ini_value printer_$in Model)"
+check_eq "model change alone keeps the published model" "Orvo K40N" "$(ini_value "printer_$in" Model)"
 
 # Renamed (same URI, new name): rebuilt, old status file deleted, file rewritten.
 cupsfx_add_queue K40N_NEW 'socket://127.0.0.2:9100/?snmp=false' K40N
 cupsfx_del_queue K40N_NET
-check "rename rewrites the list" wait_until 30 value_is printer_$in Name K40N_NEW
+check "rename rewrites the list" wait_until 30 value_is "printer_$in" Name K40N_NEW
 check "old name's status file deleted" test ! -e "$CFG/K40N_NET.dat"
 
 # Shrinking from 4 to 3: Count follows, the group beyond it stays.

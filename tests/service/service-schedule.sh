@@ -20,6 +20,7 @@ threads() {
   echo "$least"
 }
 srclog() { log_count "(../OrvoPrintService/TrdGetPrinterStatus@$1 $2) $3"; }
+# shellcheck disable=SC2317 # run through wait_until
 logged() { [ "$(srclog "$@")" -ge 1 ]; }
 threads_are() { [ "$(threads)" = "$1" ]; }
 # queries_while DEV N OTHER: how often OTHER was asked while DEV was asked N more times.

@@ -21,6 +21,7 @@ check "second device of the same model told apart by serial" by_queries p2 2 dat
 # before the list is marked ready waits out one such cycle before its first query); from its
 # second reply on it is polled every second. The USB cases run meanwhile.
 
+# shellcheck disable=SC2317 # run through check
 twice_more() { wait_until 30 requests_at_least "$1" $(( $(requests "$1") + 2 )); }
 m1=$(mtime_ns "$CFG/USB_A.dat")
 check "the USB printer answered twice more with the same reply" twice_more p1

@@ -105,9 +105,9 @@ expect_frames p3 A5000750E02E02010152
 run 0 "已完成校准。" align-set Orvo-K40N -12 6 -6 0 0 0 -1 2 1
 # rows #1 … #6 × 8, then row #9 × 512, then rows #7 and #8 × 8
 expect_frames p3 A5002C50E02E110000000D"FFFFFFA0""00000030""FFFFFFD0""00000000""00000000""00000000""00000200""FFFFFFF8""00000010"
-run 2 "#1的值“13”超出范围（-12 … 12）！" align-set Orvo-K40N 13 0 0 0 0 0 0 0 0
-run 2 "#9的值“-7”超出范围（-6 … 6）！" align-set Orvo-K40N 0 0 0 0 0 0 0 0 -7
-run 2 "#3的值“x”超出范围" align-set Orvo-K40N 0 0 x 0 0 0 0 0 0
+run 2 '#1的值“13”超出范围（-12 … 12）！' align-set Orvo-K40N 13 0 0 0 0 0 0 0 0
+run 2 '#9的值“-7”超出范围（-6 … 6）！' align-set Orvo-K40N 0 0 0 0 0 0 0 0 -7
+run 2 '#3的值“x”超出范围' align-set Orvo-K40N 0 0 x 0 0 0 0 0 0
 run 2 "需要9个校准值。" align-set Orvo-K40N 0 0 0
 expect_frames p3
 

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Test fixture for the device simulator; source it from a test script.
 #   sim_start SOCK ARGS...   start orvo-mfpsim in the background and wait until its devices exist;
 #                            then exports UMOCKDEV_DIR, LD_PRELOAD and ASAN_OPTIONS so that the
@@ -44,7 +45,10 @@ sim_start() {
     rm -f "$out"
     local env
     env=$(_sim_run env "$SIM_SOCK") || return 1
-    export "$env"
+    case $env in
+        UMOCKDEV_DIR=?*) export UMOCKDEV_DIR="${env#UMOCKDEV_DIR=}" ;;
+        *) echo "orvo-mfpsim named no testbed: $env" >&2; return 1 ;;
+    esac
     export LD_PRELOAD=libumockdev-preload.so.0
     export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0"
 }

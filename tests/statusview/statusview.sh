@@ -2,6 +2,7 @@
 # The command-line status view reads the printer list file and the status files as the
 # service leaves them: one row per printer, off-line without a usable status file.
 set -uo pipefail
+# shellcheck source=../harness/cupsfx.sh
 . "$ORVO_HARNESS/cupsfx.sh"
 . "$ORVO_SOURCE_DIR/tests/sim/simfx.sh"
 

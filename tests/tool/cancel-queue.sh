@@ -2,6 +2,7 @@
 # Runs the cancel test against the private cupsd: one queue whose name carries shell
 # characters, with two held jobs.
 set -euo pipefail
+# shellcheck source=../harness/cupsfx.sh
 . "$ORVO_HARNESS/cupsfx.sh"
 queue='Orvo&K20;true'
 cupsfx_add_queue "$queue" socket://127.0.0.1:9 K20NW

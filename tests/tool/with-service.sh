@@ -4,6 +4,7 @@
 # p1 behind queue "Orvo-USB" (with --net also network printers n1..n3 behind "Orvo-Net1..3");
 # CMD gets the control socket in ORVO_SIM_SOCK and the simulator binary in ORVO_MFPSIM.
 set -uo pipefail
+# shellcheck source=../harness/cupsfx.sh
 . "$ORVO_HARNESS/cupsfx.sh"
 . "$ORVO_SOURCE_DIR/tests/sim/simfx.sh"
 

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # A killed service is started again within about two seconds, as one copy, detached.
+# shellcheck source=../harness/cupsfx.sh
 . "$ORVO_HARNESS/cupsfx.sh"
 . "$(dirname "$0")/wdfx.sh"
 
@@ -23,6 +24,7 @@ check_eq "service's standard streams on /dev/null" "/dev/null /dev/null /dev/nul
 lines=$(wd_log | wc -l)
 kill -KILL "$first"
 t0=$(now_ms)
+# shellcheck disable=SC2317 # run through wait_until
 restarted() { local p; p=$(service_pids); [ -n "$p" ] && [ "$p" != "$first" ]; }
 check "service running again after SIGKILL" wait_until 30 restarted
 echo "# restarted after $(( $(now_ms) - t0 )) ms"

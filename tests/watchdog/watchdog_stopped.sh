@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # A service that is alive but no longer beats is restarted once its heartbeat is 10 s old.
+# shellcheck source=../harness/cupsfx.sh
 . "$ORVO_HARNESS/cupsfx.sh"
 . "$(dirname "$0")/wdfx.sh"
 
