@@ -14,7 +14,7 @@ bool UtilThreadBase::WaitForSleep(int ms)
         }
     }
     if (ms % 500 > 0)
-        QThread::msleep(ms % 500);
+        QThread::msleep(static_cast<unsigned long>(ms % 500));
     return bThreadQuit;
 }
 

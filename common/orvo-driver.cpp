@@ -10,7 +10,7 @@ bool CheckPPDModel(const QString &ppdPath, QString &modelName)
         return false;
     while (!ppd.atEnd()) {
         QByteArray raw = ppd.readLine();
-        const int nul = raw.indexOf('\0');
+        const qsizetype nul = raw.indexOf('\0');
         if (nul >= 0)
             raw.truncate(nul);
         const QString line = QString::fromUtf8(raw);

@@ -34,7 +34,7 @@ void PruneOldLogs()
     std::vector<Entry> files;
     for (const QString &name : dir.entryList({head + "*.log"}, QDir::Files)) {
         const QString body = name.mid(head.size(), name.size() - head.size() - 4);
-        const int cut = body.lastIndexOf('_');
+        const qsizetype cut = body.lastIndexOf('_');
         if (cut != 15)   // yyyyMMdd_hhmmss
             continue;
         bool ok = false;

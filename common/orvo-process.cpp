@@ -27,7 +27,7 @@ QByteArray ReadProcFile(const char *path)
 bool IsZombie(pid_t pid)
 {
     const QByteArray stat = ReadProcFile(QByteArray("/proc/" + QByteArray::number(pid) + "/stat").constData());
-    const int close = stat.lastIndexOf(')');
+    const qsizetype close = stat.lastIndexOf(')');
     return close >= 0 && close + 2 < stat.size() && stat.at(close + 2) == 'Z';
 }
 } // namespace

@@ -6,7 +6,7 @@
 namespace {
 void ParseDeviceURI(const QString &line, stPrinterInfo &info)
 {
-    const int p = line.indexOf(' ');
+    const qsizetype p = line.indexOf(' ');
     if (p < 0)
         return;
     const QString uri = line.mid(p + 1);
@@ -16,11 +16,11 @@ void ParseDeviceURI(const QString &line, stPrinterInfo &info)
         info.strDeviceURI = uri;
     } else if (uri.startsWith("socket", Qt::CaseInsensitive)
                || uri.startsWith(QStringLiteral("orvok500") + "socket", Qt::CaseInsensitive)) {
-        const int scheme = uri.indexOf("://");
+        const qsizetype scheme = uri.indexOf("://");
         if (scheme < 0)
             return;
-        const int hostStart = scheme + 3;
-        const int colon = uri.indexOf(':', hostStart);
+        const qsizetype hostStart = scheme + 3;
+        const qsizetype colon = uri.indexOf(':', hostStart);
         info.iConnectType = CONNECT_NET;
         info.strPort = colon < 0 ? uri.mid(hostStart) : uri.mid(hostStart, colon - hostStart);
         info.strDeviceURI = uri;
@@ -41,7 +41,7 @@ QList<stPrinterInfo> ParsePrintersConf(const QString &path, bool bCheckDriver)
         if (line.startsWith("<Printer", Qt::CaseInsensitive)
             || line.startsWith("<DefaultPrinter", Qt::CaseInsensitive)) {
             InitStPrinterInfo(current);
-            const int p = line.indexOf(' ');
+            const qsizetype p = line.indexOf(' ');
             if (p >= 0)
                 current.strPrinterName = line.mid(p + 1, line.size() - 1 - (p + 1));
         } else if (line.startsWith("</Printer>", Qt::CaseInsensitive)

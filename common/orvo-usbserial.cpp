@@ -14,7 +14,9 @@ int ReadUsbSerial(libusb_device_handle *handle, uint8_t index, QString &serial)
     const int rc = libusb_get_string_descriptor_ascii(handle, index, buf, int(sizeof buf));
     if (rc < 0)
         return rc;
-    serial = QString::fromLatin1(reinterpret_cast<const char *>(buf), qstrnlen(reinterpret_cast<const char *>(buf), sizeof buf));
+    const char *text = reinterpret_cast<const char *>(buf);
+    // At most sizeof buf, so the length always fits.
+    serial = QString::fromLatin1(text, qsizetype(qstrnlen(text, sizeof buf)));
     return rc;
 }
 
