@@ -12,6 +12,7 @@ mapfile -t templates < <(cd "$src" && find . \( -path './build*' -o -path './obj
   -name '*.in' -print | sed 's#^\./##' | sort)
 
 # generated BUILD ROOT: each template's file in BUILD names ROOT and has nothing left to fill.
+# shellcheck disable=SC2317 # run through check
 generated() {
   local b=$1 r=$2 t out bad=0
   for t in "${templates[@]}"; do
@@ -25,6 +26,7 @@ generated() {
 }
 
 # paths ROOT_CHECK ROOT: the paths the shared code builds, all below ROOT.
+# shellcheck disable=SC2317 # run through check
 paths() {
   printf 'root %s/\nstatus %s/cfg/Q.dat\nbin %s/bin/\nscan %s/scan\n' "$2" "$2" "$2" "$2" > "$work/want"
   "$1" > "$work/got" && diff -u "$work/want" "$work/got" >&2
@@ -59,6 +61,7 @@ else
   check "second build configured with $other" false
   tail -n 30 "$work/configure.log"
 fi
+# shellcheck disable=SC2317 # run through check_fails
 configure_bad() { cmake -S "$src" -B "$work/bad" -DORVO_INSTALL_ROOT="$1" > /dev/null 2>&1; }
 for bad in relative/root /opt/trailing/ "/opt/with space"; do
   check_fails "a root '$bad' is refused" configure_bad "$bad"

@@ -22,6 +22,7 @@ threads() {
 srclog() { log_count "(../OrvoPrintService/TrdGetPrinterStatus@$1 $2) $3"; }
 # shellcheck disable=SC2317 # run through wait_until
 logged() { [ "$(srclog "$@")" -ge 1 ]; }
+# shellcheck disable=SC2317 # run through wait_until
 threads_are() { [ "$(threads)" = "$1" ]; }
 # queries_while DEV N OTHER: how often OTHER was asked while DEV was asked N more times.
 queries_while() {
