@@ -40,7 +40,9 @@ while [ "$#" -gt 0 ]; do
 done
 (( warmup * 3 <= minutes )) || warmup=$(( minutes / 3 ))
 
+# shellcheck source=../tests/harness/cupsfx.sh
 . "$ORVO_HARNESS/cupsfx.sh"
+# shellcheck source=../tests/sim/simfx.sh
 . "$ORVO_SOURCE_DIR/tests/sim/simfx.sh"
 ROOT=${ORVO_INSTALL_ROOT:?set by orvo-sandbox}
 WORK=$TMPDIR/soak
