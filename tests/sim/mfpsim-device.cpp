@@ -161,29 +161,11 @@ bool FromHex(const std::string &s, Bytes &out)
     return hi < 0;
 }
 
-bool ParseNumber(const std::string &s, unsigned long &v)
-{
-    if (s.empty())
-        return false;
-    const bool hex = s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X');
-    char *end = nullptr;
-    v = strtoul(s.c_str() + (hex ? 2 : 0), &end, hex ? 16 : 10);
-    return end && *end == '\0' && s[hex ? 2 : 0] != '-';
-}
-
 bool ParseCodeList(const std::string &s, std::vector<uint16_t> &out)
 {
-    out.clear();
-    size_t pos = 0;
-    while (pos < s.size()) {
-        size_t comma = s.find(',', pos);
-        if (comma == std::string::npos)
-            comma = s.size();
-        unsigned long v = 0;
-        if (!ParseNumber(s.substr(pos, comma - pos), v) || v > 0xFFFF)
-            return false;
-        out.push_back(uint16_t(v));
-        pos = comma + 1;
-    }
-    return out.size() <= 255;
+    std::vector<unsigned long> list;
+    if (!ParseNumberList(s, 0xFFFF, list) || list.size() > 255)
+        return false;
+    out.assign(list.begin(), list.end());
+    return true;
 }

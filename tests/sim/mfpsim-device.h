@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "mfpsim-number.h"
 #include "mfpsim-statusreply.h"
 
 using Bytes = StatusBytes;
@@ -67,5 +68,4 @@ bool SetDeviceField(stSimDevice &dev, const std::string &name, const std::string
 
 std::string ToHex(const Bytes &b);
 bool FromHex(const std::string &s, Bytes &out);
-bool ParseNumber(const std::string &s, unsigned long &v);
 bool ParseCodeList(const std::string &s, std::vector<uint16_t> &out);

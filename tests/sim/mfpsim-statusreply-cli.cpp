@@ -2,43 +2,14 @@
 //                  [--vendor T] [--product T] [--serial T] [--firmware T] > FILE
 // Writes one status reply to stdout: by default a USB reply as the service stores it
 // (seven zero bytes, then the body), with --udp the datagram of a network printer.
+#include "mfpsim-number.h"
 #include "mfpsim-statusreply.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <string>
 #include <vector>
 
 namespace {
-
-bool Number(const char *s, unsigned long max, unsigned long &v)
-{
-    char *end = nullptr;
-    errno = 0;
-    v = strtoul(s, &end, 0);
-    return *s != '\0' && *s != '-' && end && *end == '\0' && errno == 0 && v <= max;
-}
-
-// Comma-separated numbers, each at most max; an empty text is an empty list.
-bool NumberList(const char *s, unsigned long max, std::vector<unsigned long> &out)
-{
-    out.clear();
-    std::string text = s;
-    size_t pos = 0;
-    while (pos < text.size()) {
-        size_t comma = text.find(',', pos);
-        if (comma == std::string::npos)
-            comma = text.size();
-        unsigned long v = 0;
-        if (!Number(text.substr(pos, comma - pos).c_str(), max, v))
-            return false;
-        out.push_back(v);
-        pos = comma + 1;
-    }
-    return true;
-}
 
 int Usage(const char *why)
 {
@@ -71,16 +42,16 @@ int main(int argc, char **argv)
         std::vector<unsigned long> list;
         unsigned long v = 0;
         if (opt == "--status") {
-            if (!Number(value, 0xFF, v))
+            if (!ParseNumber(value, v) || v > 0xFF)
                 return Usage("bad status code");
             r.byStatus = uint8_t(v);
         } else if (opt == "--errors" || opt == "--warnings") {
-            if (!NumberList(value, 0xFFFF, list) || list.size() > 0xFF)
+            if (!ParseNumberList(value, 0xFFFF, list) || list.size() > 0xFF)
                 return Usage(("bad code list " + std::string(value)).c_str());
             auto &codes = opt == "--errors" ? r.listErrors : r.listWarnings;
             codes.assign(list.begin(), list.end());
         } else if (opt == "--ink") {
-            if (!NumberList(value, 0xFFFF, list) || list.size() != 4)
+            if (!ParseNumberList(value, 0xFFFF, list) || list.size() != 4)
                 return Usage("--ink takes four levels K,C,R,Y");
             SetInks(r, unsigned(list[0]), unsigned(list[1]), unsigned(list[2]), unsigned(list[3]));
         } else if (opt == "--vendor") {
