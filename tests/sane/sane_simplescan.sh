@@ -9,7 +9,7 @@ export TMPDIR=$WORK
 . "$(dirname "$0")/sanefx.sh"
 command -v simple-scan > /dev/null || { echo "simple-scan is not installed (scripts/install-test-deps.sh)" >&2; exit 1; }
 gui=
-trap '[ -z "$gui" ] || kill "$gui"; sim_stop; rm -rf "$WORK"' EXIT
+trap '[ -z "$gui" ] || { kill "$gui"; wait "$gui"; }; sane_stop_xvfb; sim_stop; rm -rf "$WORK"' EXIT
 
 scan_sim_start "$WORK/ctl" --usb s1:K20NW:SC0001 || exit 1
 scan_daemon_start || exit 1

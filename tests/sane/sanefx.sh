@@ -45,10 +45,18 @@ sane_fail() {
     SANE_FAILS=$((SANE_FAILS + 1))
 }
 
-# Starts Xvfb on a free display (Xvfb picks it) and exports DISPLAY.
+# Starts Xvfb on a free display (Xvfb picks it) and exports DISPLAY; sane_stop_xvfb ends it.
+SANE_XVFB_PID=
 sane_start_xvfb() {
     Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3> "$TMPDIR/xvfb.display" 2> "$TMPDIR/xvfb.log" &
+    SANE_XVFB_PID=$!
     wait_for "Xvfb" test -s "$TMPDIR/xvfb.display" || return 1
     DISPLAY=:$(head -n 1 "$TMPDIR/xvfb.display")
     export DISPLAY
+}
+
+# Waits for the server to end, so that it removes its socket and lock: with the source tree
+# below /tmp the sandbox shares the machine's /tmp.
+sane_stop_xvfb() {
+    [ -z "$SANE_XVFB_PID" ] || { kill "$SANE_XVFB_PID" && wait "$SANE_XVFB_PID"; }
 }
