@@ -237,30 +237,31 @@ measure reference "reference=$ref"
 kill "$ref"
 wait "$ref" 2> /dev/null || true
 
+# Runs the installed service through one window named $1; its peak RSS (kB) goes to HWM.
+measure_service() {
+  "$ROOT/bin/$SERVICE" > "$WORK/$1.out" 2>&1 &
+  local pid=$!
+  pause "$warmup"
+  measure "$1" "service=$pid"
+  HWM=$(hwm_kb "$pid")
+  kill "$pid"
+  wait "$pid" 2> /dev/null || true
+}
+
 # ---- an earlier service, for before/after figures ---------------------------------------
 cd "$WORK"
 if [ -n "${ORVO_BENCH_SERVICE_BEFORE:-}" ]; then
   # Installed under the service's own name and place: it finds its files as the service does.
   cp "$ROOT/bin/$SERVICE" "$WORK/service.now"
   cp "$ORVO_BENCH_SERVICE_BEFORE" "$ROOT/bin/$SERVICE"
-  "$ROOT/bin/$SERVICE" > "$WORK/before.out" 2>&1 &
-  bsvc=$!
-  pause "$warmup"
-  measure before "service=$bsvc"
-  bsvc_hwm=$(hwm_kb "$bsvc")
-  kill "$bsvc"
-  wait "$bsvc" 2> /dev/null || true
+  measure_service before
+  bsvc_hwm=$HWM
   cp "$WORK/service.now" "$ROOT/bin/$SERVICE"
 fi
 
 # ---- service alone ---------------------------------------------------------------------
-"$ROOT/bin/$SERVICE" > "$WORK/service.out" 2>&1 &
-svc=$!
-pause "$warmup"
-measure service "service=$svc"
-svc_hwm=$(hwm_kb "$svc")
-kill "$svc"
-wait "$svc" 2> /dev/null || true
+measure_service service
+svc_hwm=$HWM
 
 # ---- watchdog and the service it starts ------------------------------------------------
 if [ "$with_watchdog" -eq 1 ]; then
