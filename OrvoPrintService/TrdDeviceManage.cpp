@@ -1,6 +1,7 @@
 #include "TrdDeviceManage.h"
 #include "TrdGetPrinterStatus.h"
 
+#include "orvo-cupsevents.h"
 #include "orvo-log.h"
 #include "orvo-paths.h"
 #include "orvo-printerlist.h"
@@ -123,6 +124,9 @@ void TrdDeviceManage::SlotTaskStart()
             for (stPrinterManager &element : *pPrinterList)
                 element.bInfoReady = true;
         }
+        // Workers waiting for their queue's events look at the new list now.
+        if (!equal)
+            WakeCupsEventWaiters();
         bSave = WaitForSleep(5000);
         if (bSave)
             break;

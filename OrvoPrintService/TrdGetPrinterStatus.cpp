@@ -28,6 +28,7 @@ void TrdGetPrinterStatus::Init(int index, QList<stPrinterManager> *list, QMutex 
 void TrdGetPrinterStatus::SlotThreadQuit()
 {
     RequestQuit();
+    WakeCupsEventWaiters();
 }
 
 QString TrdGetPrinterStatus::StatusFilePath() const
@@ -62,12 +63,12 @@ bool TrdGetPrinterStatus::CheckRecvBufChange(const unsigned char *buf, unsigned 
 
 int TrdGetPrinterStatus::CheckPrinterStatus(const unsigned char *buf, unsigned long len)
 {
-    MakePathExist(OrvoCfgPath());
     const QString path = StatusFilePath();
     // The cache always learns the reply, also when a missing file forces the write, so
     // that the next identical reply leaves the file and its modification time alone.
     const bool changed = CheckRecvBufChange(buf, len);
     if (changed || !QFile::exists(path)) {
+        MakePathExist(OrvoCfgPath());
         // Replaced by rename, so a reader never sees a half-written reply. The temporary name
         // is the worker's own: right after a rebuild two workers may serve the same queue.
         const QString tmp = OrvoCfgPath() + QString(".status_%1.part").arg(iIndex);
@@ -85,11 +86,11 @@ int TrdGetPrinterStatus::CheckPrinterStatus(const unsigned char *buf, unsigned l
         return -1;
     stPrinterState state;
     FillPrinterState(parser, state);
-    const QString now = QTime::currentTime().toString("hh:mm:ss.zzz");
+    const auto now = [] { return QTime::currentTime().toString("hh:mm:ss.zzz"); };
     if (!parser.listErrorCode.isEmpty())
-        qDebug().noquote() << now << "error" << parser.listErrorCode.first();
+        qDebug().noquote() << now() << "error" << parser.listErrorCode.first();
     if (!parser.listWarningCode.isEmpty())
-        qDebug().noquote() << now << "warn" << parser.listWarningCode.first();
+        qDebug().noquote() << now() << "warn" << parser.listWarningCode.first();
     stPrinter.stState = state;
     return 0;
 }
@@ -113,7 +114,7 @@ void TrdGetPrinterStatus::SlotTaskStart()
             continue;
         }
         if (!CheckNeedStatus(interval)) {
-            if (WaitForSleep(interval))
+            if (WaitIdle(interval))
                 return;
             continue;
         }
@@ -121,15 +122,47 @@ void TrdGetPrinterStatus::SlotTaskStart()
             continue;
         if (stPrinter.bInfoReady)
             QueryPrinter();
+        RunJobChecks(interval);
+        WriteBack();
+    }
+}
+
+bool TrdGetPrinterStatus::WaitIdle(int interval)
+{
+    // An idle ready network printer is asked for again only when the scheduler starts sending
+    // it a job, which its events announce, or when the list is rebuilt, which wakes the wait.
+    const qint64 seen = stCups.iSendingGeneration;
+    if (seen < 0)
+        return WaitForSleep(interval);
+    WaitCupsQueueGeneration(stCups.strQueue, seen, c_iIdleWaitMs);
+    return IsQuitRequested();
+}
+
+void TrdGetPrinterStatus::RunJobChecks(int interval)
+{
+    QElapsedTimer cycle;
+    cycle.start();
+    int check = 0;
+    while (check < 10) {
+        CheckJobStatus();
+        const qint64 seen = stCups.iJobsGeneration;
+        if (seen >= 0 && !IsQuitRequested()) {
+            // The scheduler's events serve: the queue's jobs change only with an event of the
+            // queue, so the next check waits for one (or for the cycle's end) instead of
+            // finding again what this one found.
+            const qint64 left = interval - cycle.elapsed();
+            if (left <= 0)
+                break;
+            WaitCupsQueueGeneration(stPrinter.stInfo.strPrinterName, seen, int(left));
+            if (cycle.elapsed() >= interval)
+                break;
+            check = JobCheckIndex(interval, cycle.elapsed());
+            continue;
+        }
         // Each pause ends a tenth of the interval after the previous one, not after the job
         // check: time spent asking the scheduler does not stretch the printer's cycle.
-        QElapsedTimer checks;
-        checks.start();
-        for (int i = 0; i < 10; ++i) {
-            CheckJobStatus();
-            WaitForSleep(JobCheckPauseMs(interval, i, checks.elapsed()));
-        }
-        WriteBack();
+        WaitForSleep(JobCheckPauseMs(interval, check, cycle.elapsed()));
+        ++check;
     }
 }
 

@@ -30,6 +30,11 @@ public:
     void QueryPrinter();               // asks the printer; a failure goes to HandleQueryFailure
     void HandleQueryFailure(int ret);  // logs it and applies the off-line rules
     void WriteBack();                  // the working copy back into the list, if still its printer
+    // The job checks of one cycle, which also make its pause: ten, a tenth of the interval
+    // apart, or while the scheduler's events serve, one per announced change of the queue.
+    void RunJobChecks(int interval);
+    // The pause of a cycle that does not ask the printer; true when the worker is to quit.
+    bool WaitIdle(int interval);
 
     int CheckJobStatus();
     int CancelPrinterJob(const QString &port);

@@ -41,7 +41,7 @@ int TrdGetPrinterStatus::CancelPrinterJob(const QString &port)
     unsigned char buf[1017];
     memset(buf, 0, sizeof buf);
     const int ret = UsbClassRequest(handle, c_iUsbCancelRequest, buf, int(sizeof buf));
-    libusb_close(handle);
+    ReleaseUsbPrinter(handle, ret);
     return ret;
 }
 

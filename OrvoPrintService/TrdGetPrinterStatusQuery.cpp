@@ -32,7 +32,7 @@ int TrdGetPrinterStatus::GetPrinterStatusUSB(const QString &port)
         return open;
     const int received = UsbClassRequest(handle, c_iUsbStatusRequest, buf + c_iUsbReplyOffset,
                                          int(sizeof buf) - c_iUsbReplyOffset);
-    libusb_close(handle);
+    ReleaseUsbPrinter(handle, received);
     if (received <= 0)
         return -1;
     return CheckPrinterStatus(buf, static_cast<unsigned long>(received) + c_iUsbReplyOffset);

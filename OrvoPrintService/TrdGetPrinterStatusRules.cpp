@@ -44,6 +44,12 @@ int JobCheckPauseMs(int interval, int check, qint64 elapsedMs)
     return int(qMax<qint64>(0, due - elapsedMs));
 }
 
+int JobCheckIndex(int interval, qint64 elapsedMs)
+{
+    const qint64 tenth = qMax(1, interval / 10);
+    return int(qMin<qint64>(10, elapsedMs / tenth));
+}
+
 QStringList StepJobMonitor(const QString &queue, const QList<stCupsJob> *jobs, QList<stJobState> &carried)
 {
     // A listing that failed keeps the carried list: one scheduler hiccup between "printing"

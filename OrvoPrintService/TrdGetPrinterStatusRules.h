@@ -25,6 +25,14 @@ bool ApplyQueryFailure(stPrinterState &state, int iConnectType, int ret);
 // the cycle.
 int JobCheckPauseMs(int interval, int check, qint64 elapsedMs);
 
+// The timed check due next in a cycle that began elapsedMs ago (0..10): the one whose pause
+// ends at the next tenth of the interval. Where the events stop serving within a cycle, the
+// timed checks go on from there.
+int JobCheckIndex(int interval, qint64 elapsedMs);
+
+// Longest wait of an idle ready network printer's worker for an event of its queue.
+constexpr int c_iIdleWaitMs = 1000;
+
 // One job check on the queue's jobs (null when the listing failed). Returns one job
 // identifier per printer cancel to send; carried (the printing jobs of the last check)
 // becomes this check's printing jobs, or stays as it is when the listing failed.

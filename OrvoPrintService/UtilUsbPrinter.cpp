@@ -19,15 +19,29 @@ const char *c_szSource = "../OrvoPrintService/TrdGetPrinterStatus";
 // One USB context per worker thread, made at its first USB exchange and kept until the
 // thread ends: making a context enumerates every device and starts and stops libusb's event
 // thread, which cost many times the status request itself when done for every exchange.
-// Every exchange still walks the context's devices. The context learns of plugging and
-// unplugging from the udev daemon, which does not announce devices everywhere (containers,
-// test beds), so it is also made afresh whenever the bus's device nodes differ from those
-// it was made with.
+// The context learns of plugging and unplugging from the udev daemon, which does not
+// announce devices everywhere (containers, test beds), so it is also made afresh whenever
+// the bus's device nodes differ from those it was made with.
+// The printer found last stays open between exchanges (its interface is released after
+// each): an open device is the one whose serial number matched for as long as it stays on
+// the bus (a replugged printer is a new device), so opening it and reading its serial number
+// again, three round trips to the device per exchange, would find the same. A printer that
+// left the bus refuses the claim and is searched for afresh; a failed exchange also forgets it.
 struct stThreadUsb {
     libusb_context *pCtx = nullptr;
     std::vector<std::string> listNodes;   // the device nodes when pCtx was made
+    libusb_device_handle *pHandle = nullptr;
+    QString strPort;                      // the port pHandle was found for
+    void Forget()
+    {
+        if (pHandle)
+            libusb_close(pHandle);
+        pHandle = nullptr;
+        strPort.clear();
+    }
     ~stThreadUsb()
     {
+        Forget();
         if (pCtx)
             libusb_exit(pCtx);
     }
@@ -64,6 +78,7 @@ libusb_context *ThreadUsbContext()
     // Read before the context enumerates: a change in between makes the next call renew it.
     std::vector<std::string> nodes = UsbDeviceNodes();
     if (t_usb.pCtx && nodes != t_usb.listNodes) {
+        t_usb.Forget();
         libusb_exit(t_usb.pCtx);
         t_usb.pCtx = nullptr;
     }
@@ -86,25 +101,20 @@ libusb_context *ThreadUsbContext()
 const stUsbLogLines c_stStatusQueryLines = {"GetPrinterStatusUSB", 136, 143, 153, 188, 196, 202, 204, 208, true};
 const stUsbLogLines c_stCancelLines = {"CancelPrinterJob", 556, 563, 573, 607, 615, 621, 623, 627, false};
 
-int OpenUsbPrinter(const QString &port, const stUsbLogLines &lines, libusb_device_handle **handle)
+namespace {
+// Walks the context's devices for the port's printer as the first exchange with it does.
+// Returns 0 with the open device in *found, or the result code of the failure.
+int FindUsbPrinter(libusb_context *ctx, const QString &port, int vid, int pid, const stUsbLogLines &lines,
+                   libusb_device_handle **found)
 {
-    int vid = 0, pid = 0;
-    if (!GetPrinterVidPid(port, vid, pid))
-        return -1;
-    libusb_context *ctx = ThreadUsbContext();
-    if (!ctx) {
-        WriteStringLog(c_szSource, lines.iInitError, lines.function, "Init Error");
-        return -2;
-    }
     libusb_device **devs = nullptr;
     const ssize_t count = libusb_get_device_list(ctx, &devs);
     if (count < 0) {
         WriteStringLog(c_szSource, lines.iGetDeviceError, lines.function, "Get Device Error");
         return -3;
     }
-    libusb_device_handle *found = nullptr;
     bool lastCallFailed = false;
-    for (ssize_t i = 0; i < count && !found; ++i) {
+    for (ssize_t i = 0; i < count && !*found; ++i) {
         libusb_device_descriptor desc;
         if (libusb_get_device_descriptor(devs[i], &desc) < 0) {
             WriteStringLog(c_szSource, lines.iDescriptorFailed, lines.function,
@@ -128,37 +138,91 @@ int OpenUsbPrinter(const QString &port, const stUsbLogLines &lines, libusb_devic
             continue;
         }
         if (IsSerialMatch(port, serial))
-            found = h;
+            *found = h;
         else
             libusb_close(h);
     }
-    if (!found) {
-        if (lastCallFailed) {
-            WriteStringLog(c_szSource, lines.iDescriptorWalkFailed, lines.function, "*** get_device_descriptor failed!");
-            libusb_free_device_list(devs, 1);
-            return -4;
-        }
-        WriteStringLog(c_szSource, lines.iCannotOpen, lines.function, "Cannot open device");
-        libusb_free_device_list(devs, 1);
-        return -5;
-    }
     libusb_free_device_list(devs, 1);
-    if (libusb_kernel_driver_active(found, 0) == 1) {
+    if (*found)
+        return 0;
+    if (lastCallFailed) {
+        WriteStringLog(c_szSource, lines.iDescriptorWalkFailed, lines.function, "*** get_device_descriptor failed!");
+        return -4;
+    }
+    WriteStringLog(c_szSource, lines.iCannotOpen, lines.function, "Cannot open device");
+    return -5;
+}
+} // namespace
+
+namespace {
+// Claims the printer interface; returns libusb's result. Claimed first: a kernel driver
+// bound to the interface makes the claim fail, and is looked for only then, which spares a
+// round trip to the device in every exchange.
+int ClaimPrinter(libusb_device_handle *h, const stUsbLogLines &lines)
+{
+    int claim = libusb_claim_interface(h, 0);
+    if (claim < 0 && claim != LIBUSB_ERROR_NO_DEVICE && libusb_kernel_driver_active(h, 0) == 1) {
         WriteStringLog(c_szSource, lines.iKernelActive, lines.function, "Kernel Driver Active");
-        if (libusb_detach_kernel_driver(found, 0) == 0)
+        if (libusb_detach_kernel_driver(h, 0) == 0)
             WriteStringLog(c_szSource, lines.iKernelDetached, lines.function, "Kernel Driver Detached!");
+        claim = libusb_claim_interface(h, 0);
     }
-    const int claim = libusb_claim_interface(found, 0);
-    if (claim < 0) {
-        if (lines.bClaimWithCode)
-            WriteStringLog(c_szSource, lines.iCannotClaim, lines.function, "Cannot Claim Interface,ret = %d", claim);
-        else
-            WriteStringLog(c_szSource, lines.iCannotClaim, lines.function, "Cannot Claim Interface");
-        libusb_close(found);
-        return -6;
+    return claim;
+}
+
+int CannotClaim(int claim, const stUsbLogLines &lines)
+{
+    if (lines.bClaimWithCode)
+        WriteStringLog(c_szSource, lines.iCannotClaim, lines.function, "Cannot Claim Interface,ret = %d", claim);
+    else
+        WriteStringLog(c_szSource, lines.iCannotClaim, lines.function, "Cannot Claim Interface");
+    t_usb.Forget();
+    return -6;
+}
+} // namespace
+
+int OpenUsbPrinter(const QString &port, const stUsbLogLines &lines, libusb_device_handle **handle)
+{
+    int vid = 0, pid = 0;
+    if (!GetPrinterVidPid(port, vid, pid))
+        return -1;
+    if (t_usb.pHandle && t_usb.strPort != port)
+        t_usb.Forget();
+    // The printer kept open from the last exchange takes the claim while it is on the bus;
+    // one that has gone is searched for afresh, and the search reports it missing.
+    if (t_usb.pHandle) {
+        const int claim = ClaimPrinter(t_usb.pHandle, lines);
+        if (claim == 0) {
+            *handle = t_usb.pHandle;
+            return 0;
+        }
+        if (claim != LIBUSB_ERROR_NO_DEVICE)
+            return CannotClaim(claim, lines);
+        t_usb.Forget();
     }
-    *handle = found;
+    libusb_context *ctx = ThreadUsbContext();
+    if (!ctx) {
+        WriteStringLog(c_szSource, lines.iInitError, lines.function, "Init Error");
+        return -2;
+    }
+    const int found = FindUsbPrinter(ctx, port, vid, pid, lines, &t_usb.pHandle);
+    if (found < 0)
+        return found;
+    t_usb.strPort = port;
+    const int claim = ClaimPrinter(t_usb.pHandle, lines);
+    if (claim < 0)
+        return CannotClaim(claim, lines);
+    *handle = t_usb.pHandle;
     return 0;
+}
+
+void ReleaseUsbPrinter(libusb_device_handle *handle, int result)
+{
+    // Released after every exchange, so that the CUPS backend, the maintenance tool and the
+    // updater can claim the printer between two status queries.
+    const int released = libusb_release_interface(handle, 0);
+    if (result < 0 || released < 0)
+        t_usb.Forget();
 }
 
 int UsbClassRequest(libusb_device_handle *handle, int request, unsigned char *buf, int len)

@@ -16,11 +16,15 @@ struct stUsbLogLines {
 extern const stUsbLogLines c_stStatusQueryLines;
 extern const stUsbLogLines c_stCancelLines;
 
-// Returns 0 with an open, claimed handle in *handle (the caller closes it), or the negative
-// result code of the failure with everything released:
+// Returns 0 with an open, claimed handle in *handle, which the caller hands back to
+// ReleaseUsbPrinter on the same thread, or the negative result code of the failure:
 // -1 no model row for the port, -2 context, -3 device list, -4 descriptor,
 // -5 no matching device, -6 claim.
 int OpenUsbPrinter(const QString &port, const stUsbLogLines &lines, libusb_device_handle **handle);
+
+// Releases the printer's interface after an exchange whose result was `result` (the
+// thread keeps the device open for the next exchange unless the result was a failure).
+void ReleaseUsbPrinter(libusb_device_handle *handle, int result);
 
 // Sends one class request (device to host, to interface 0) and returns libusb's result.
 int UsbClassRequest(libusb_device_handle *handle, int request, unsigned char *buf, int len);

@@ -121,6 +121,18 @@ ticks() {
   set -- $rest
   echo "$(( ${12} + ${13} )) $(( ${14} + ${15} ))"
 }
+# runtime_ns PID -> nanoseconds its threads have run (the scheduler's own clock, the first
+# field of each thread's schedstat). Exact, where the tick figures above are samples: a
+# process that runs in bursts far shorter than a tick, right after the timer interrupt that
+# woke it, is charged a tick only now and then, and unevenly.
+runtime_ns() {
+  local f v total=0
+  for f in /proc/"$1"/task/*/schedstat; do
+    read -r v _ < "$f" 2> /dev/null || continue
+    total=$(( total + v ))
+  done
+  echo "$total"
+}
 hwm_kb() {
   local k v
   while read -r k v _; do
@@ -173,32 +185,41 @@ share() { # ticks seconds -> percent of one core with two decimals
   local centi=$(( t * 10000 / (HZ * s) ))
   printf '%d.%02d%%' $(( centi / 100 )) $(( centi % 100 ))
 }
+share_ns() { # nanoseconds seconds -> percent of one core with three decimals
+  local milli=$(( $1 / ($2 * 10000) ))
+  printf '%d.%03d%%' $(( milli / 1000 )) $(( milli % 1000 ))
+}
 
 declare -A R
 # measure PHASE NAME=PID...: one window over the named processes.
 measure() {
   local phase=$1 entry name pid p0 p1
   shift
-  local -A own0 ch0
+  local -A own0 ch0 ns0
   local roles="$CUPSFX_PID=cupsd,$SIM_PID=simulator"
   for entry in "$@"; do
     name=${entry%%=*}
     pid=${entry#*=}
     roles+=",$pid=$name"
     read -r "own0[$name]" "ch0[$name]" < <(ticks "$pid")
+    read -r "ns0[$name]" < <(runtime_ns "$pid")
   done
   read -r "R[$phase.cupsd.own0]" _ < <(ticks "$CUPSFX_PID")
+  read -r "R[$phase.cupsd.ns0]" < <(runtime_ns "$CUPSFX_PID")
   : > "$ACCT"
   acct_switch "$ACCT"
   read -r p0 < /proc/sys/kernel/ns_last_pid
   pause "$CUR_WINDOW"
   read -r p1 < /proc/sys/kernel/ns_last_pid
   read -r "R[$phase.cupsd.own1]" _ < <(ticks "$CUPSFX_PID")
+  read -r "R[$phase.cupsd.ns1]" < <(runtime_ns "$CUPSFX_PID")
   for entry in "$@"; do
     name=${entry%%=*}
     pid=${entry#*=}
     local o c
     read -r o c < <(ticks "$pid")
+    read -r "R[$phase.$name.ns]" < <(runtime_ns "$pid")
+    R[$phase.$name.ns]=$(( R[$phase.$name.ns] - ns0[$name] ))
     R[$phase.$name.own]=$(( o - own0[$name] ))
     R[$phase.$name.all]=$(( o + c - own0[$name] - ch0[$name] ))
     [ -d "/proc/$pid" ] || R[$phase.$name.gone]=1
@@ -207,6 +228,7 @@ measure() {
   R[$phase.pids]=$(( p1 - p0 ))
   R[$phase.acct]=$(acct_report "$p0" "$p1" "$roles")
   R[$phase.cupsd]=$(( R[$phase.cupsd.own1] - R[$phase.cupsd.own0] ))
+  R[$phase.cupsd.ns]=$(( R[$phase.cupsd.ns1] - R[$phase.cupsd.ns0] ))
 }
 
 print_phase() {
@@ -214,11 +236,13 @@ print_phase() {
   shift 2
   echo "== $phase ($secs s window)"
   for name in "$@"; do
-    printf '  %-10s CPU %s of one core (own), %s with the commands it started%s\n' "$name" \
+    printf '  %-10s CPU %s of one core (run time); ticks: %s own, %s with the commands it started%s\n' "$name" \
+      "$(share_ns "${R[$phase.$name.ns]}" "$secs")" \
       "$(share "${R[$phase.$name.own]}" "$secs")" "$(share "${R[$phase.$name.all]}" "$secs")" \
       "$([ -z "${R[$phase.$name.gone]:-}" ] || echo '  [process ended during the window!]')"
   done
-  printf '  %-10s CPU %s of one core\n' cupsd "$(share "${R[$phase.cupsd]}" "$secs")"
+  printf '  %-10s CPU %s of one core (run time); ticks: %s\n' cupsd "$(share_ns "${R[$phase.cupsd.ns]}" "$secs")" \
+    "$(share "${R[$phase.cupsd]}" "$secs")"
   printf '  %-10s PIDs allocated in the namespace (processes and threads): %d\n' spawned "${R[$phase.pids]}"
   printf '  %-10s processes started and ended in the window (process accounting): %s\n' '' "${R[$phase.acct]%%$'\n'*}"
   [ "${R[$phase.acct]}" = "${R[$phase.acct]%%$'\n'*}" ] || printf '%s\n' "${R[$phase.acct]#*$'\n'}"
@@ -295,17 +319,23 @@ if [ "$with_watchdog" -eq 1 ]; then
   print_phase watchdog "$window" watchdog service
   printf '  %-10s peak RSS (VmHWM) %d kB = %d.%d MB\n' service "$wsvc_hwm" $(( wsvc_hwm / 1024 )) $(( wsvc_hwm % 1024 * 10 / 1024 ))
 fi
-awk -v b="${R[baseline.cupsd]}" -v bs="$baseline_window" -v s="${R[service.cupsd]}" -v ss="$window" -v hz="$HZ" \
-    -v bf="${R[before.cupsd]:-}" -v r="${R[reference.reference.own]}" -v sv="${R[service.service.own]}" \
-    -v bsv="${R[before.service.own]:-}" 'BEGIN {
-  base = 100 * b / (hz * bs); svc = 100 * s / (hz * ss)
-  printf "cupsd share caused by the service: %.2f%% (service phase %.2f%% minus baseline %.2f%%)\n", svc - base, svc, base
+# Ratios from the run times (exact); the tick figures beside them for comparison with
+# earlier runs of this script.
+awk -v b="${R[baseline.cupsd.ns]}" -v bs="$baseline_window" -v s="${R[service.cupsd.ns]}" -v ss="$window" \
+    -v bf="${R[before.cupsd.ns]:-}" -v r="${R[reference.reference.ns]}" -v sv="${R[service.service.ns]}" \
+    -v bsv="${R[before.service.ns]:-}" -v rt="${R[reference.reference.own]}" -v svt="${R[service.service.own]}" \
+    -v bsvt="${R[before.service.own]:-}" 'BEGIN {
+  base = 100 * b / (1e9 * bs); svc = 100 * s / (1e9 * ss)
+  printf "cupsd share caused by the service: %.3f%% (service phase %.3f%% minus baseline %.3f%%)\n", svc - base, svc, base
   if (bf != "")
-    printf "cupsd share caused by the earlier service: %.2f%%\n", 100 * bf / (hz * ss) - base
+    printf "cupsd share caused by the earlier service: %.3f%%\n", 100 * bf / (1e9 * ss) - base
   if (r > 0) {
-    printf "service CPU / reference CPU: %.1f (service %.2f%%, reference %.2f%% of one core)\n", sv / r, 100 * sv / (hz * ss), 100 * r / (hz * ss)
-    if (bsv != "")
-      printf "earlier service CPU / reference CPU: %.1f (%.2f%% of one core)\n", bsv / r, 100 * bsv / (hz * ss)
+    printf "service CPU / reference CPU: %.1f (service %.3f%%, reference %.3f%% of one core)", sv / r, 100 * sv / (1e9 * ss), 100 * r / (1e9 * ss)
+    printf "%s\n", (rt > 0 ? sprintf("; from ticks %.1f", svt / rt) : "")
+    if (bsv != "") {
+      printf "earlier service CPU / reference CPU: %.1f (%.3f%% of one core)", bsv / r, 100 * bsv / (1e9 * ss)
+      printf "%s\n", (rt > 0 ? sprintf("; from ticks %.1f", bsvt / rt) : "")
+    }
   } else
-    printf "reference CPU: below one clock tick in the window (ratio not defined)\n" }'
+    printf "reference CPU: none measured in the window (ratio not defined)\n" }'
 sim_stop

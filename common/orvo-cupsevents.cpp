@@ -4,8 +4,14 @@
 
 #include <QElapsedTimer>
 #include <QHash>
-#include <QMutex>
 #include <QUrl>
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+#include <pthread.h>
 
 namespace {
 const char *c_szSource = "../common/orvo-cupsevents";
@@ -15,9 +21,14 @@ constexpr int c_iLeaseSeconds = 300;
 constexpr qint64 c_iRenewMs = 120000;
 // After a refusal to subscribe, listing every time until the next attempt.
 constexpr qint64 c_iRetrySubscribeMs = 60000;
+// The poller asks the scheduler only while some thread waits for events or asked for a
+// generation this long ago at most: a process with no queue to watch costs the scheduler nothing.
+constexpr qint64 c_iInterestMs = 1000;
 
 struct stCupsEvents {
-    QMutex mutex;
+    std::mutex mutex;
+    std::condition_variable cvChanged;   // waiters: a generation changed, or a wake
+    std::condition_variable cvPoller;    // the poller: someone became interested, or quit
     int iSubscriptionId = 0;       // 0: none
     int iNextSequence = 1;         // the first event not yet fetched
     qint64 iAllGeneration = 0;     // bumped when every queue may have changed
@@ -26,6 +37,24 @@ struct stCupsEvents {
     QElapsedTimer timerRenewed;    // since the subscription was created or renewed
     QElapsedTimer timerRefused;    // since the scheduler refused to subscribe
     qint64 iPolls = 0;             // Get-Notifications answered
+    qint64 iChanges = 0;           // bumped with any generation, and when the subscription goes
+    qint64 iWakes = 0;             // WakeCupsEventWaiters calls
+    QElapsedTimer timerAsked;      // since a thread last asked for a generation
+    int iWaiters = 0;              // threads in WaitCupsQueueGeneration
+    std::thread poller;            // started by the first wait
+    bool bPollerQuit = false;
+
+    ~stCupsEvents()
+    {
+        if (poller.joinable()) {
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                bPollerQuit = true;
+            }
+            cvPoller.notify_all();
+            poller.join();
+        }
+    }
 };
 stCupsEvents s_events;
 
@@ -43,6 +72,7 @@ void ForgetSubscription()
     s_events.iSubscriptionId = 0;
     s_events.iNextSequence = 1;
     ++s_events.iAllGeneration;
+    ++s_events.iChanges;
 }
 
 bool Subscribe()
@@ -110,6 +140,7 @@ void Poll()
         // Events the scheduler dropped before they were fetched: anything may have changed.
         if (first && event.iSequence > s_events.iNextSequence)
             ++s_events.iAllGeneration;
+        ++s_events.iChanges;
         first = false;
         if (event.iSequence >= s_events.iNextSequence)
             s_events.iNextSequence = event.iSequence + 1;
@@ -139,32 +170,107 @@ void Poll()
     take();
     ippDelete(response);
 }
-} // namespace
 
-qint64 CupsQueueGeneration(const QString &queue)
+// Subscribes, renews and fetches the events when a poll is due; called with the mutex held.
+void PollIfDue()
 {
-    QMutexLocker lock(&s_events.mutex);
-    if (!s_events.timerPolled.isValid() || s_events.timerPolled.hasExpired(c_iCupsEventPollMs)) {
-        s_events.timerPolled.start();
-        if (s_events.iSubscriptionId == 0) {
-            const bool refusedLately = s_events.timerRefused.isValid() && !s_events.timerRefused.hasExpired(c_iRetrySubscribeMs);
-            if (!refusedLately)
-                Subscribe();
-        } else if (s_events.timerRenewed.hasExpired(c_iRenewMs)) {
-            Renew();
-        }
-        if (s_events.iSubscriptionId != 0)
-            Poll();
+    if (s_events.timerPolled.isValid() && !s_events.timerPolled.hasExpired(c_iCupsEventPollMs))
+        return;
+    s_events.timerPolled.start();
+    const qint64 changes = s_events.iChanges;
+    if (s_events.iSubscriptionId == 0) {
+        const bool refusedLately = s_events.timerRefused.isValid() && !s_events.timerRefused.hasExpired(c_iRetrySubscribeMs);
+        if (!refusedLately && Subscribe())
+            ++s_events.iChanges;   // waiters listing every time may wait for events now
+    } else if (s_events.timerRenewed.hasExpired(c_iRenewMs)) {
+        Renew();
     }
+    if (s_events.iSubscriptionId != 0)
+        Poll();
+    if (s_events.iChanges != changes)
+        s_events.cvChanged.notify_all();
+}
+
+qint64 Generation(const QString &queue)
+{
     if (s_events.iSubscriptionId == 0)
         return -1;
     // Both parts only grow, so their sum changes whenever either does.
     return s_events.iAllGeneration + s_events.hashQueueGeneration.value(queue);
 }
 
+bool Interested()
+{
+    return s_events.iWaiters > 0 || (s_events.timerAsked.isValid() && !s_events.timerAsked.hasExpired(c_iInterestMs));
+}
+
+// The poller thread: one poll every c_iCupsEventPollMs while anyone is interested, so that
+// the waiting threads sleep until something they watch changed.
+void RunPoller()
+{
+    // Named for what it does, not after the thread that started it.
+    pthread_setname_np(pthread_self(), "cupsevents");
+    std::unique_lock<std::mutex> lock(s_events.mutex);
+    while (!s_events.bPollerQuit) {
+        if (!Interested()) {
+            s_events.cvPoller.wait(lock, [] { return s_events.bPollerQuit || Interested(); });
+            continue;
+        }
+        PollIfDue();
+        // Until the poll is due by PollIfDue's measure, more than c_iCupsEventPollMs after
+        // the last: waking exactly on it would find the poll not due and spin.
+        const qint64 due = c_iCupsEventPollMs + 1 - s_events.timerPolled.elapsed();
+        s_events.cvPoller.wait_for(lock, std::chrono::milliseconds(qMax<qint64>(1, due)),
+                                   [] { return s_events.bPollerQuit; });
+    }
+}
+
+void NoteAsked()
+{
+    const bool was = Interested();
+    s_events.timerAsked.start();
+    if (!was)
+        s_events.cvPoller.notify_all();
+}
+} // namespace
+
+qint64 CupsQueueGeneration(const QString &queue)
+{
+    std::lock_guard<std::mutex> lock(s_events.mutex);
+    NoteAsked();
+    // Without a poller thread the thread that asks polls when a poll is due.
+    if (!s_events.poller.joinable())
+        PollIfDue();
+    return Generation(queue);
+}
+
+qint64 WaitCupsQueueGeneration(const QString &queue, qint64 seen, int ms)
+{
+    std::unique_lock<std::mutex> lock(s_events.mutex);
+    if (!s_events.poller.joinable())
+        s_events.poller = std::thread(RunPoller);
+    const qint64 wakes = s_events.iWakes;
+    ++s_events.iWaiters;
+    NoteAsked();
+    s_events.cvChanged.wait_for(lock, std::chrono::milliseconds(ms),
+                                [&] { return s_events.iWakes != wakes || Generation(queue) != seen; });
+    --s_events.iWaiters;
+    NoteAsked();
+    return Generation(queue);
+}
+
+void WakeCupsEventWaiters()
+{
+    {
+        std::lock_guard<std::mutex> lock(s_events.mutex);
+        ++s_events.iWakes;
+    }
+    s_events.cvChanged.notify_all();
+}
+
 qint64 CupsEventPolls()
 {
-    QMutexLocker lock(&s_events.mutex);
+    std::lock_guard<std::mutex> lock(s_events.mutex);
     return s_events.iPolls;
 }
 

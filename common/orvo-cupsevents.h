@@ -1,7 +1,8 @@
 // Changes announced by the scheduler, so that the job monitor and the CUPS check ask it
 // again only when something changed: one subscription of the process to job and printer
 // state events ("ippget" pull method), fetched for all queues at once with one
-// Get-Notifications at most every c_iCupsEventPollMs, whichever thread asks first.
+// Get-Notifications at most every c_iCupsEventPollMs: by the poller thread once a thread
+// waits for events, else by whichever thread asks first.
 #pragma once
 #include "orvo-cupsquery.h"
 
@@ -15,6 +16,15 @@ constexpr int c_iCupsEventPollMs = 250;
 // subscription serves the process (the scheduler refused one, or is not answering): the
 // caller then asks every time, as without events.
 qint64 CupsQueueGeneration(const QString &queue);
+
+// Blocks until the queue's generation is no longer `seen`, WakeCupsEventWaiters is called,
+// or ms milliseconds passed; returns the generation then (-1: no subscription serves). The
+// first call starts a poller thread that fetches the events for the whole process, so that
+// waiting threads sleep until something they watch changed.
+qint64 WaitCupsQueueGeneration(const QString &queue, qint64 seen, int ms);
+
+// Ends every WaitCupsQueueGeneration now (the printer list changed, or a thread is to quit).
+void WakeCupsEventWaiters();
 
 // Get-Notifications the scheduler has answered so far in this process.
 qint64 CupsEventPolls();

@@ -4,13 +4,18 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QMutex>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 QString s_strLogDir;
@@ -22,6 +27,17 @@ QString s_strLogName;
 QMutex s_mutexLog;
 
 constexpr qint64 c_iLogRotateSize = 0x100000;
+
+// Text as the line carries it: decoded from and encoded back to the local 8-bit encoding,
+// which leaves plain ASCII as it is.
+QByteArray InLocal8Bit(const char *text)
+{
+    for (const char *c = text; *c; ++c) {
+        if (static_cast<unsigned char>(*c) >= 0x80)
+            return QString::fromLocal8Bit(text).toLocal8Bit();
+    }
+    return QByteArray(text);
+}
 
 // Keeps the newest files of this program's prefix so that, with the file about to be
 // started, at most c_iLogFilesKept remain. Names are prefix_yyyyMMdd_hhmmss_N.log:
@@ -92,19 +108,37 @@ void WriteStringLog(const char *file, int line, const char *function, const char
     vsnprintf(buf, sizeof buf, format, args);
     va_end(args);
 
-    const QString text = QDateTime::currentDateTime().toString("[yyyy-MM-dd hh:mm:ss.zzz] (")
-        + QString::fromLocal8Bit(file) + "@" + QString::number(line) + " "
-        + QString::fromLocal8Bit(function) + ") " + QString::fromLocal8Bit(buf) + "\n";
+    // The time stamp from the C library: the service writes a line per status query, and
+    // Qt's local time re-reads the zone file for every line. (Qt re-reads it elsewhere in
+    // each program often enough for a changed zone to reach the log.)
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    tm local{};
+    localtime_r(&now.tv_sec, &local);
+    char stamp[64];
+    snprintf(stamp, sizeof stamp, "[%04d-%02d-%02d %02d:%02d:%02d.%03ld] (", local.tm_year + 1900, local.tm_mon + 1,
+             local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec, now.tv_nsec / 1000000);
+    const QByteArray text = QByteArray(stamp) + InLocal8Bit(file) + "@" + QByteArray::number(line) + " "
+        + InLocal8Bit(function) + ") " + InLocal8Bit(buf) + "\n";
 
-    if (QFileInfo(s_strLogName).size() > c_iLogRotateSize) {
+    const QByteArray name = QFile::encodeName(s_strLogName);
+    struct stat current{};
+    if (stat(name.constData(), &current) == 0 && current.st_size > c_iLogRotateSize) {
         // A program that runs for months rotates without ever switching its log on again.
         PruneOldLogs();
         ++s_iLogIndex;
         s_strLogName = s_strLogNameTmp + QString::number(s_iLogIndex) + ".log";
     }
-    QFile out(s_strLogName);
-    if (out.open(QIODevice::Append | QIODevice::Text)) {
-        out.write(text.toLocal8Bit());
-        out.close();
+    const int fd = open(QFile::encodeName(s_strLogName).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return;
+    for (qsizetype done = 0; done < text.size();) {
+        const ssize_t n = write(fd, text.constData() + done, size_t(text.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        done += n;
     }
+    close(fd);
 }

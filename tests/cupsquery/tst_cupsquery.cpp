@@ -17,6 +17,10 @@
 
 #include <signal.h>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
+
 namespace {
 struct stReference {
     QList<stJobState> listPrinting;
@@ -393,6 +397,44 @@ private slots:
         QVERIFY2(secondMs < firstMs, qPrintable(QString("%1 ms, then %2 ms").arg(firstMs).arg(secondMs)));
         qInfo("a request to the hung scheduler gave up after %lld ms, the next after %lld ms", firstMs, secondMs);
         QTRY_VERIFY_WITH_TIMEOUT(GetCupsJobs("HUNG", jobs), 5000);
+    }
+
+    // A thread waiting for a queue's events sleeps until the queue changes: with nothing
+    // happening the wait lasts its time, a job submitted ends it, and so does a wake.
+    void waitEndsOnEventOrWake()
+    {
+        QVERIFY(AddQueue("WAIT", "usb://Orvo/K20NW?serial=W1"));
+        QTRY_VERIFY_WITH_TIMEOUT(CupsQueueGeneration("WAIT") >= 0, 5000);
+        const qint64 seen = CupsQueueGeneration("WAIT");
+        QElapsedTimer timer;
+        timer.start();
+        QCOMPARE(WaitCupsQueueGeneration("WAIT", seen, 600), seen);
+        QVERIFY2(timer.elapsed() >= 590, qPrintable(QString::number(timer.elapsed())));
+
+        const qint64 polls = CupsEventPolls();
+        QVERIFY(Submit("WAIT") > 0);
+        timer.restart();
+        const qint64 changed = WaitCupsQueueGeneration("WAIT", seen, 60000);
+        QVERIFY2(changed >= 0 && changed != seen, qPrintable(QString("%1 -> %2").arg(seen).arg(changed)));
+        QVERIFY2(timer.elapsed() < 30000, qPrintable(QString::number(timer.elapsed())));
+        QVERIFY(CupsEventPolls() > polls);   // fetched by the poller while this thread slept
+
+        // Woken again and again until the wait has ended, so that a wake before it began
+        // does not matter.
+        std::atomic<bool> ended{false};
+        std::thread waker([&] {
+            while (!ended) {
+                WakeCupsEventWaiters();
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            }
+        });
+        timer.restart();
+        const qint64 woken = WaitCupsQueueGeneration("WAIT", changed, 60000);
+        ended = true;
+        waker.join();
+        QCOMPARE(woken, changed);
+        QVERIFY2(timer.elapsed() < 30000, qPrintable(QString::number(timer.elapsed())));
+        Run({"cancel", "-a", "WAIT"});
     }
 };
 

@@ -23,9 +23,15 @@ check "second device of the same model told apart by serial" by_queries p2 2 dat
 
 # shellcheck disable=SC2317 # run through check
 twice_more() { wait_until 30 requests_at_least "$1" $(( $(requests "$1") + 2 )); }
+# Serial number reads (string descriptor 3) the device has answered so far.
+serial_reads() { sim_ctl get "$1" controls | grep -c '^80 06 0303 ' || true; }
 m1=$(mtime_ns "$CFG/USB_A.dat")
+s1=$(serial_reads p1)
 check "the USB printer answered twice more with the same reply" twice_more p1
 check_eq "unchanged USB reply leaves the file alone" "$m1" "$(mtime_ns "$CFG/USB_A.dat")"
+# The printer found stays open while the bus is unchanged: no search, no serial read again.
+check "serial number read when first found" test "$s1" -ge 1
+check_eq "no serial number read again while the bus is unchanged" "$s1" "$(serial_reads p1)"
 sim_ctl set ink p1 5 90 45 20 > /dev/null
 sim_ctl set errors p1 0x6151 > /dev/null
 check "changed USB reply rewritten within a cycle" by_queries p1 2 dat_is USB_A "$(usb_expected p1)"
@@ -40,6 +46,7 @@ check "unplugged: file gone within a cycle" by_queries p2 3 test ! -e "$CFG/USB_
 check "other device unaffected" test -e "$CFG/USB_B.dat"
 sim_ctl plug p1 > /dev/null
 check "replugged: file back with the first reply" by_queries p1 2 dat_is USB_A "$(usb_expected p1)"
+check "replugged: found by a fresh search" test "$(serial_reads p1)" -gt "$s1"
 
 check "network status file holds the whole datagram" wait_until 30 dat_is NET_N "$(net_expected n1)"
 wait_until 30 requests_at_least n1 2

@@ -155,6 +155,33 @@ private slots:
         QTEST(int(clock), "cycleMs");
     }
 
+    // Where the scheduler's events stop serving within a cycle, the timed checks go on from
+    // the next tenth of the interval, and the cycle still ends on the interval.
+    void jobChecksAfterEventsStop_data()
+    {
+        QTest::addColumn<int>("interval");
+        QTest::addColumn<int>("eventsMs");
+        QTest::addColumn<int>("timedChecks");
+        QTest::newRow("from the start") << 1500 << 0 << 10;
+        QTest::newRow("within the third tenth") << 1500 << 449 << 8;
+        QTest::newRow("on a tenth") << 1000 << 600 << 4;
+        QTest::newRow("in the last tenth") << 1500 << 1499 << 1;
+        QTest::newRow("at the end") << 1000 << 1000 << 0;
+        QTest::newRow("idle network") << 100 << 35 << 7;
+    }
+
+    void jobChecksAfterEventsStop()
+    {
+        QFETCH(int, interval);
+        QFETCH(int, eventsMs);
+        qint64 clock = eventsMs;
+        int checks = 0;
+        for (int i = JobCheckIndex(interval, clock); i < 10; ++i, ++checks)
+            clock += JobCheckPauseMs(interval, i, clock);
+        QTEST(checks, "timedChecks");
+        QCOMPARE(int(clock), qMax(interval, eventsMs));
+    }
+
     // One printer cancel per printing -> cancelled transition, however many checks see the
     // job cancelled afterwards.
     void jobMonitorOneCancelPerTransition()
