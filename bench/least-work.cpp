@@ -2,7 +2,11 @@
 // measured against: one USB class status request per USB printer every 1.5 s on a device kept
 // open, and one UDP status exchange per network printer every second. Nothing else: no
 // scheduler, no files, no threads.
-//   least-work [--usb VID:PID:SERIAL]... [--net IPV4]...      runs until killed
+// With --cups-poll it also does the least the job monitor needs from the scheduler: one
+// subscription to job and printer state events, fetched with one Get-Notifications every
+// 250 ms on one kept connection (the events are not looked at).
+//   least-work [--usb VID:PID:SERIAL]... [--net IPV4]... [--cups-poll]   runs until killed
+#include <cups/cups.h>
 #include <libusb.h>
 
 #include <arpa/inet.h>
@@ -33,6 +37,50 @@ struct NetPrinter {
 };
 
 const unsigned char c_request[15] = {0xA5, 0x00, 0x0C, 0x50, 0xE0, 0x74, 0x08, 0x03, 0, 0, 0, 0, 0, 0, 0};
+
+struct CupsPoll {
+    http_t *http = nullptr;
+    int subscription = 0;
+    int sequence = 1;
+    Clock::time_point next;
+};
+
+ipp_t *ServerRequest(ipp_op_t op)
+{
+    ipp_t *request = ippNewRequest(op);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, "ipp://localhost/");
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, cupsUser());
+    return request;
+}
+
+bool Subscribe(CupsPoll &poll)
+{
+    static const char *const events[] = {"job-state-changed", "job-completed", "printer-state-changed"};
+    poll.http = httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1, 30000, nullptr);
+    if (!poll.http)
+        return false;
+    ipp_t *request = ServerRequest(IPP_OP_CREATE_PRINTER_SUBSCRIPTIONS);
+    ippAddString(request, IPP_TAG_SUBSCRIPTION, IPP_TAG_KEYWORD, "notify-pull-method", nullptr, "ippget");
+    ippAddStrings(request, IPP_TAG_SUBSCRIPTION, IPP_TAG_KEYWORD, "notify-events", 3, nullptr, events);
+    ippAddInteger(request, IPP_TAG_SUBSCRIPTION, IPP_TAG_INTEGER, "notify-lease-duration", 300);
+    ipp_t *response = cupsDoRequest(poll.http, request, "/");
+    ipp_attribute_t *id = response ? ippFindAttribute(response, "notify-subscription-id", IPP_TAG_INTEGER) : nullptr;
+    poll.subscription = id ? ippGetInteger(id, 0) : 0;
+    ippDelete(response);
+    return poll.subscription != 0;
+}
+
+void Fetch(CupsPoll &poll)
+{
+    ipp_t *request = ServerRequest(IPP_OP_GET_NOTIFICATIONS);
+    ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_INTEGER, "notify-subscription-ids", poll.subscription);
+    ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_INTEGER, "notify-sequence-numbers", poll.sequence);
+    ipp_t *response = cupsDoRequest(poll.http, request, "/");
+    for (ipp_attribute_t *a = response ? ippFindAttribute(response, "notify-sequence-number", IPP_TAG_INTEGER) : nullptr;
+         a; a = ippFindNextAttribute(response, "notify-sequence-number", IPP_TAG_INTEGER))
+        poll.sequence = std::max(poll.sequence, ippGetInteger(a, 0) + 1);
+    ippDelete(response);
+}
 
 libusb_device_handle *OpenPrinter(libusb_context *ctx, unsigned vid, unsigned pid, const std::string &serial)
 {
@@ -76,9 +124,21 @@ int main(int argc, char **argv)
     }
     std::vector<UsbPrinter> usb;
     std::vector<NetPrinter> net;
+    CupsPoll cups;
+    bool cupsPoll = false;
     const Clock::time_point start = Clock::now();
-    for (int i = 1; i + 1 < argc; i += 2) {
-        const std::string opt = argv[i], value = argv[i + 1];
+    for (int i = 1; i < argc; i += 2) {
+        const std::string opt = argv[i];
+        if (opt == "--cups-poll") {
+            cupsPoll = true;
+            --i;
+            continue;
+        }
+        if (i + 1 >= argc) {
+            fprintf(stderr, "least-work: %s wants a value\n", opt.c_str());
+            return 2;
+        }
+        const std::string value = argv[i + 1];
         if (opt == "--usb") {
             unsigned vid = 0, pid = 0;
             char serial[64] = {};
@@ -112,6 +172,11 @@ int main(int argc, char **argv)
             return 2;
         }
     }
+    if (cupsPoll && !Subscribe(cups)) {
+        fprintf(stderr, "least-work: no event subscription from the scheduler\n");
+        return 1;
+    }
+    cups.next = start;
     printf("ready\n");
     fflush(stdout);
     unsigned char buf[2048];
@@ -131,6 +196,13 @@ int main(int argc, char **argv)
                 p.next += std::chrono::seconds(1);
             }
             due = std::min(due, p.next);
+        }
+        if (cupsPoll) {
+            if (Clock::now() >= cups.next) {
+                Fetch(cups);
+                cups.next += std::chrono::milliseconds(250);
+            }
+            due = std::min(due, cups.next);
         }
         std::this_thread::sleep_until(due);
     }

@@ -15,6 +15,8 @@
 #   reference  bench/least-work: only the device exchanges the service must make (one USB
 #              status request per USB printer every 1.5 s, one UDP exchange per busy network
 #              printer every second), the least work to compare the service with
+#   refcups    the same plus the least the job monitor asks of the scheduler (one event
+#              subscription fetched every 250 ms), shown beside it
 #   before     when ORVO_BENCH_SERVICE_BEFORE names another service binary (an earlier
 #              build), that one, for before/after figures from the same run
 #   service    the installed service alone
@@ -260,6 +262,14 @@ pause "$warmup"
 measure reference "reference=$ref"
 kill "$ref"
 wait "$ref" 2> /dev/null || true
+# The same with the least the job monitor needs from the scheduler on top: its event
+# subscription fetched four times a second.
+"$ORVO_BUILD_DIR/bench/least-work" "${reference_args[@]}" --cups-poll > "$WORK/reference-cups.out" 2>&1 &
+ref=$!
+pause "$warmup"
+measure refcups "reference=$ref"
+kill "$ref"
+wait "$ref" 2> /dev/null || true
 
 # Runs the installed service through one window named $1; its peak RSS (kB) goes to HWM.
 measure_service() {
@@ -308,6 +318,7 @@ echo "service benchmark: $( [ "$net_only" -eq 1 ] && echo "network only: NET1 (K
 echo "commit $(git -C "$ORVO_SOURCE_DIR" rev-parse --short HEAD 2> /dev/null || echo unknown)$(git -C "$ORVO_SOURCE_DIR" diff --quiet HEAD -- common OrvoPrintService OrvoPrintWatchdog 2> /dev/null || echo ' (with local changes)'), build $ORVO_BUILD_DIR"
 print_phase baseline "$baseline_window"
 print_phase reference "$window" reference
+print_phase refcups "$window" reference
 if [ -n "${ORVO_BENCH_SERVICE_BEFORE:-}" ]; then
   print_phase before "$window" service
   printf '  %-10s peak RSS (VmHWM) %d kB = %d.%d MB  (%s)\n' service "$bsvc_hwm" $(( bsvc_hwm / 1024 )) \
@@ -324,7 +335,7 @@ fi
 awk -v b="${R[baseline.cupsd.ns]}" -v bs="$baseline_window" -v s="${R[service.cupsd.ns]}" -v ss="$window" \
     -v bf="${R[before.cupsd.ns]:-}" -v r="${R[reference.reference.ns]}" -v sv="${R[service.service.ns]}" \
     -v bsv="${R[before.service.ns]:-}" -v rt="${R[reference.reference.own]}" -v svt="${R[service.service.own]}" \
-    -v bsvt="${R[before.service.own]:-}" 'BEGIN {
+    -v bsvt="${R[before.service.own]:-}" -v rc="${R[refcups.reference.ns]}" -v rcc="${R[refcups.cupsd.ns]}" 'BEGIN {
   base = 100 * b / (1e9 * bs); svc = 100 * s / (1e9 * ss)
   printf "cupsd share caused by the service: %.3f%% (service phase %.3f%% minus baseline %.3f%%)\n", svc - base, svc, base
   if (bf != "")
@@ -336,6 +347,8 @@ awk -v b="${R[baseline.cupsd.ns]}" -v bs="$baseline_window" -v s="${R[service.cu
       printf "earlier service CPU / reference CPU: %.1f (%.3f%% of one core)", bsv / r, 100 * bsv / (1e9 * ss)
       printf "%s\n", (rt > 0 ? sprintf("; from ticks %.1f", bsvt / rt) : "")
     }
+    if (rc > 0)
+      printf "service CPU / reference with the scheduler polling (refcups): %.1f (%.3f%% of one core; the polls cost cupsd %.3f%%)\n", sv / rc, 100 * rc / (1e9 * ss), 100 * rcc / (1e9 * ss) - base
   } else
     printf "reference CPU: none measured in the window (ratio not defined)\n" }'
 sim_stop
