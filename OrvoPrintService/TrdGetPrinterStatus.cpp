@@ -2,6 +2,7 @@
 #include "TrdGetPrinterStatusRules.h"
 
 #include "UtilPrinterStatus.h"
+#include "UtilUsbPrinter.h"
 #include "orvo-log.h"
 #include "orvo-paths.h"
 
@@ -109,6 +110,8 @@ void TrdGetPrinterStatus::SlotTaskStart()
             inRange = iIndex >= 0 && iIndex < pPrinterList->size();
         }
         if (!inRange) {
+            // No printer at this position: none is kept open for it either.
+            ForgetUsbPrinter();
             if (WaitForSleep(1000))
                 return;
             continue;
@@ -179,6 +182,8 @@ void TrdGetPrinterStatus::QueryPrinter()
 {
     const QByteArray name = stPrinter.stInfo.strPrinterName.toLocal8Bit();
     WriteStringLog(c_szSource, 716, "SlotTaskStart", "try to connect %s", name.constData());
+    if (stPrinter.stInfo.iConnectType != CONNECT_USB)
+        ForgetUsbPrinter();   // the position held a USB printer before the list was rebuilt
     const int ret = stPrinter.stInfo.iConnectType == CONNECT_USB ? GetPrinterStatusUSB(stPrinter.stInfo.strPort)
                                                                  : GetPrinterStatusUDP(stPrinter.stInfo.strPort);
     if (ret < 0)

@@ -216,6 +216,11 @@ int OpenUsbPrinter(const QString &port, const stUsbLogLines &lines, libusb_devic
     return 0;
 }
 
+void ForgetUsbPrinter()
+{
+    t_usb.Forget();
+}
+
 void ReleaseUsbPrinter(libusb_device_handle *handle, int result)
 {
     // Released after every exchange, so that the CUPS backend, the maintenance tool and the

@@ -26,5 +26,8 @@ int OpenUsbPrinter(const QString &port, const stUsbLogLines &lines, libusb_devic
 // thread keeps the device open for the next exchange unless the result was a failure).
 void ReleaseUsbPrinter(libusb_device_handle *handle, int result);
 
+// Closes the printer the thread keeps open, if any: its worker serves no USB printer now.
+void ForgetUsbPrinter();
+
 // Sends one class request (device to host, to interface 0) and returns libusb's result.
 int UsbClassRequest(libusb_device_handle *handle, int request, unsigned char *buf, int len);
