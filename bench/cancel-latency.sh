@@ -1,0 +1,101 @@
+#!/usr/bin/env bash
+# bench/cancel-latency.sh [JOBS]   (as root, from the source root; default 10 jobs)
+#
+# Time from a job cancelled in CUPS while a USB printer prints it to the cancel request the
+# print service sends that printer: the installed service in the test sandbox with a private
+# cupsd and the device simulator (USB printer p1, K20NW AB1234). Per job: submit, wait until
+# CUPS shows it printing and the service has asked the printer twice since (so its job
+# monitor saw it printing), run "cancel", then read the simulator's cancel counter every
+# 5 ms. Prints each latency, the median and the worst. ORVO_BENCH_SERVICE_BEFORE=<binary>
+# measures that service too, in the same run. Release build in build-bench (as
+# bench/service-bench.sh; ORVO_BENCH_BUILD to use another).
+set -euo pipefail
+
+if [ "${1:-}" != --inner ]; then
+  [ "$(id -u)" -eq 0 ] || { echo "cancel-latency: run as root" >&2; exit 2; }
+  { [ -x tests/harness/orvo-sandbox ] && [ -f CMakeLists.txt ]; } ||
+    { echo "cancel-latency: run from the source root" >&2; exit 2; }
+  src=$(pwd)
+  build=${ORVO_BENCH_BUILD:-$src/build-bench}
+  if [ ! -f "$build/CMakeCache.txt" ]; then
+    cmake -S "$src" -B "$build" -DCMAKE_BUILD_TYPE=Release -DORVO_SANITIZE=OFF > /dev/null
+  fi
+  cmake --build "$build" -j2 > /dev/null
+  export ORVO_BUILD_DIR=$build ORVO_SOURCE_DIR=$src
+  exec "$src/tests/harness/orvo-sandbox" --cups -- "$src/bench/cancel-latency.sh" --inner "$@"
+fi
+shift
+jobs=${1:-10}
+case "$jobs" in '' | *[!0-9]*) echo "usage: cancel-latency.sh [JOBS]" >&2; exit 2 ;; esac
+
+# shellcheck source=../tests/harness/cupsfx.sh
+. "$ORVO_HARNESS/cupsfx.sh"
+. "$ORVO_SOURCE_DIR/tests/sim/simfx.sh"
+ROOT=${ORVO_INSTALL_ROOT:?set by orvo-sandbox}
+SERVICE=$ROOT/bin/orvoK500Service
+
+sim_start "$TMPDIR/sim.sock" --usb p1:K20NW:AB1234
+# The private cupsd's usb backend finds no device: a job stays printing until cancelled.
+cupsfx_add_queue USB1 'usb://Orvo/K20NW?serial=AB1234' K20NW
+cupsfx_wait_conf USB1
+echo "bench job" > "$TMPDIR/doc.txt"
+
+now_ms() { local t=${EPOCHREALTIME/./}; echo $(( t / 1000 )); }
+requests() { sim_ctl get p1 requests; }
+cancels() { sim_ctl get p1 cancels; }
+until_true() { # SECONDS CMD...: polls CMD every 50 ms
+  local limit=$(( $1 * 20 )) i=0
+  shift
+  until "$@"; do
+    i=$(( i + 1 ))
+    [ "$i" -lt "$limit" ] || return 1
+    sleep 0.05
+  done
+}
+printing() { lpstat -l -o USB1 2> /dev/null | grep -q job-printing; }
+asked_since() { [ "$(requests)" -ge "$1" ]; }
+
+# measure NAME: the latencies of $jobs cancels with the installed service, one per line.
+measure() {
+  "$SERVICE" > "$TMPDIR/$1.out" 2>&1 &
+  local pid=$! i job before t0 t
+  for (( i = 0; i < jobs; i++ )); do
+    job=$(lp -d USB1 "$TMPDIR/doc.txt" | grep -oE 'USB1-[0-9]+')
+    until_true 30 printing || { echo "cancel-latency: job does not print" >&2; exit 1; }
+    until_true 30 asked_since $(( $(requests) + 2 )) || { echo "cancel-latency: printer not asked" >&2; exit 1; }
+    before=$(cancels)
+    t0=$(now_ms)
+    cancel "$job"
+    until [ "$(cancels)" -gt "$before" ]; do
+      t=$(now_ms)
+      [ $(( t - t0 )) -lt 30000 ] || { echo "cancel-latency: no cancel reached the printer" >&2; exit 1; }
+      sleep 0.005
+    done
+    echo $(( $(now_ms) - t0 ))
+  done
+  kill "$pid"
+  wait "$pid" 2> /dev/null || true
+}
+
+report() { # NAME LATENCIES...
+  local name=$1
+  shift
+  local sorted
+  mapfile -t sorted < <(printf '%s\n' "$@" | sort -n)
+  printf '%-8s cancel in CUPS -> cancel request at the printer, %d jobs (ms): %s\n' "$name" "$#" "$*"
+  printf '%-8s median %d ms, worst %d ms\n' "$name" "${sorted[$(( ($# - 1) / 2 ))]}" "${sorted[$(( $# - 1 ))]}"
+}
+
+if [ -n "${ORVO_BENCH_SERVICE_BEFORE:-}" ]; then
+  cp "$SERVICE" "$TMPDIR/service.now"
+  cp "$ORVO_BENCH_SERVICE_BEFORE" "$SERVICE"
+  mapfile -t before < <(measure before)
+  cp "$TMPDIR/service.now" "$SERVICE"
+fi
+mapfile -t after < <(measure service)
+for got in "${before[@]+"${#before[@]}"}" "${#after[@]}"; do
+  [ "$got" -eq "$jobs" ] || { echo "cancel-latency: $got of $jobs cancels measured" >&2; exit 1; }
+done
+[ -z "${ORVO_BENCH_SERVICE_BEFORE:-}" ] || report before "${before[@]}"
+report service "${after[@]}"
+sim_stop
