@@ -44,6 +44,10 @@ sim_ctl unplug p1 > /dev/null
 # The other device's worker is the clock here: three of its cycles outlast one of p1's.
 check "unplugged: file gone within a cycle" by_queries p2 3 test ! -e "$CFG/USB_A.dat"
 check "other device unaffected" test -e "$CFG/USB_B.dat"
+# The device kept open since the first query has gone: its first failed query searches
+# afresh and reports it missing, which takes it off-line at once.
+check_eq "unplugged: reported missing, not as a claim failure" 0 "$(log_count 'Cannot Claim Interface')"
+check "unplugged: \"Cannot open device\" logged" log_count_at_least "Cannot open device" 1
 sim_ctl plug p1 > /dev/null
 check "replugged: file back with the first reply" by_queries p1 2 dat_is USB_A "$(usb_expected p1)"
 check "replugged: found by a fresh search" test "$(serial_reads p1)" -gt "$s1"
