@@ -16,8 +16,8 @@ const int c_iUsbCancelRequest = 0x34;
 const char *c_szSource = "../OrvoPrintService/TrdGetPrinterStatus";
 } // namespace
 
-// The jobs come from the scheduler in-process (ten checks per cycle, the scheduler asked
-// again only after an event for the queue); the decision is the one the long job listing gave.
+// The jobs come from the scheduler in-process (the scheduler asked again only after an event
+// for the queue); the decision is the one the long job listing gave.
 int TrdGetPrinterStatus::CheckJobStatus()
 {
     QList<stCupsJob> jobs;

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# bench/cancel-latency.sh [JOBS]   (as root, from the source root; default 10 jobs)
+# bench/cancel-latency.sh [JOBS]   (as root; default 10 jobs)
 #
 # Time from a job cancelled in CUPS while a USB printer prints it to the cancel request the
 # print service sends that printer: the installed service in the test sandbox with a private
@@ -7,23 +7,13 @@
 # CUPS shows it printing and the service has asked the printer twice since (so its job
 # monitor saw it printing), run "cancel", then read the simulator's cancel counter every
 # 5 ms. Prints each latency, the median and the worst. ORVO_BENCH_SERVICE_BEFORE=<binary>
-# measures that service too, in the same run. Release build in build-bench (as
-# bench/service-bench.sh; ORVO_BENCH_BUILD to use another).
+# measures that service too, in the same run. Runs the unsanitized Release build
+# ($ORVO_BUILD_DIR, default build-bench; see lib/sandbox.sh).
 set -euo pipefail
 
-if [ "${1:-}" != --inner ]; then
-  [ "$(id -u)" -eq 0 ] || { echo "cancel-latency: run as root" >&2; exit 2; }
-  { [ -x tests/harness/orvo-sandbox ] && [ -f CMakeLists.txt ]; } ||
-    { echo "cancel-latency: run from the source root" >&2; exit 2; }
-  src=$(pwd)
-  build=${ORVO_BENCH_BUILD:-$src/build-bench}
-  if [ ! -f "$build/CMakeCache.txt" ]; then
-    cmake -S "$src" -B "$build" -DCMAKE_BUILD_TYPE=Release -DORVO_SANITIZE=OFF > /dev/null
-  fi
-  cmake --build "$build" -j2 > /dev/null
-  export ORVO_BUILD_DIR=$build ORVO_SOURCE_DIR=$src
-  exec "$src/tests/harness/orvo-sandbox" --cups -- "$src/bench/cancel-latency.sh" --inner "$@"
-fi
+# shellcheck source=bench/lib/sandbox.sh
+. "$(dirname "$0")/lib/sandbox.sh"
+[ "${1:-}" = --inner ] || bench_sandbox "$0" "$@"
 shift
 jobs=${1:-10}
 case "$jobs" in '' | *[!0-9]*) echo "usage: cancel-latency.sh [JOBS]" >&2; exit 2 ;; esac
@@ -43,15 +33,6 @@ echo "bench job" > "$TMPDIR/doc.txt"
 now_ms() { local t=${EPOCHREALTIME/./}; echo $(( t / 1000 )); }
 requests() { sim_ctl get p1 requests; }
 cancels() { sim_ctl get p1 cancels; }
-until_true() { # SECONDS CMD...: polls CMD every 50 ms
-  local limit=$(( $1 * 20 )) i=0
-  shift
-  until "$@"; do
-    i=$(( i + 1 ))
-    [ "$i" -lt "$limit" ] || return 1
-    sleep 0.05
-  done
-}
 printing() { lpstat -l -o USB1 2> /dev/null | grep -q job-printing; }
 asked_since() { [ "$(requests)" -ge "$1" ]; }
 
@@ -61,8 +42,8 @@ measure() {
   local pid=$! i job before t0 t
   for (( i = 0; i < jobs; i++ )); do
     job=$(lp -d USB1 "$TMPDIR/doc.txt" | grep -oE 'USB1-[0-9]+')
-    until_true 30 printing || { echo "cancel-latency: job does not print" >&2; exit 1; }
-    until_true 30 asked_since $(( $(requests) + 2 )) || { echo "cancel-latency: printer not asked" >&2; exit 1; }
+    wait_until 30 printing || { echo "cancel-latency: job does not print" >&2; exit 1; }
+    wait_until 30 asked_since $(( $(requests) + 2 )) || { echo "cancel-latency: printer not asked" >&2; exit 1; }
     before=$(cancels)
     t0=$(now_ms)
     cancel "$job"

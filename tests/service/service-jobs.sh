@@ -42,7 +42,7 @@ printing() { lpstat -l -o "$Q" 2>/dev/null | grep -q job-printing; }
 is_held() { lpstat -l -o OTHER 2>/dev/null | grep -q job-hold-until-specified; }
 check "job is printing in CUPS" wait_until 10 printing
 check "the other job is held in CUPS" wait_until 10 is_held
-# A worker's cycle is one status query, then its ten job checks: two more queries of the
+# A worker's cycle is one status query, then its job checks: two more queries of the
 # printer enclose a whole cycle of job checks that saw the jobs in their present state.
 # shellcheck disable=SC2317 # run through check
 whole_cycles() {
