@@ -77,8 +77,8 @@ libusb_context *ThreadUsbContext()
 {
     // Read before the context enumerates: a change in between makes the next call renew it.
     std::vector<std::string> nodes = UsbDeviceNodes();
+    // Only a search asks for the context, and the printer kept open is let go before one.
     if (t_usb.pCtx && nodes != t_usb.listNodes) {
-        t_usb.Forget();
         libusb_exit(t_usb.pCtx);
         t_usb.pCtx = nullptr;
     }
