@@ -121,15 +121,16 @@ void WriteStringLog(const char *file, int line, const char *function, const char
     const QByteArray text = QByteArray(stamp) + InLocal8Bit(file) + "@" + QByteArray::number(line) + " "
         + InLocal8Bit(function) + ") " + InLocal8Bit(buf) + "\n";
 
-    const QByteArray name = QFile::encodeName(s_strLogName);
+    QByteArray name = QFile::encodeName(s_strLogName);
     struct stat current{};
     if (stat(name.constData(), &current) == 0 && current.st_size > c_iLogRotateSize) {
         // A program that runs for months rotates without ever switching its log on again.
         PruneOldLogs();
         ++s_iLogIndex;
         s_strLogName = s_strLogNameTmp + QString::number(s_iLogIndex) + ".log";
+        name = QFile::encodeName(s_strLogName);
     }
-    const int fd = open(QFile::encodeName(s_strLogName).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    const int fd = open(name.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
     if (fd < 0)
         return;
     for (qsizetype done = 0; done < text.size();) {
