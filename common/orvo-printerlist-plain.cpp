@@ -1,5 +1,6 @@
 #include "orvo-printerlist-plain.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <map>
@@ -116,13 +117,23 @@ std::vector<stPlainPrinter> ParsePrinterListPlain(const std::string &text)
         groups[group][UnescapeKey(Trim(line.substr(0, eq)))] = UnescapeValue(Trim(line.substr(eq + 1)));
     }
 
-    std::vector<stPlainPrinter> list;
+    // The groups printer_0 ... printer_(Count - 1) the text holds, in index order; a
+    // missing one is skipped.
     const int count = ToInt(groups["Main"]["Count"]);
-    for (int i = 0; i < count && i < c_maxPrinters; ++i) {
-        const auto it = groups.find("printer_" + std::to_string(i));
-        if (it == groups.end())
-            break;
-        auto &keys = it->second;
+    std::vector<int> present;
+    for (const auto &g : groups) {
+        if (g.first.compare(0, 8, "printer_") != 0)
+            continue;
+        const int index = ToInt(g.first.substr(8));
+        if (index >= 0 && index < count && g.first == "printer_" + std::to_string(index))
+            present.push_back(index);
+    }
+    std::sort(present.begin(), present.end());
+    if (present.size() > size_t(c_maxPrinters))
+        present.resize(size_t(c_maxPrinters));
+    std::vector<stPlainPrinter> list;
+    for (const int i : present) {
+        auto &keys = groups["printer_" + std::to_string(i)];
         stPlainPrinter p;
         p.strName = keys["Name"];
         p.strModel = keys["Model"];

@@ -12,8 +12,8 @@ struct stPlainPrinter {
     std::string strPort;    // USB: URI without "usb://"; network: host
 };
 
-// Parses the file's text; like the Qt readers it trusts "Count" only as far as the
-// printer groups the text holds.
+// Parses the file's text; like the Qt readers it takes the printer groups below "Count"
+// that the text holds and skips a missing one.
 std::vector<stPlainPrinter> ParsePrinterListPlain(const std::string &text);
 
 // Reads root + "cfg/printerlist.ini"; a missing or unreadable file is an empty list.

@@ -3,8 +3,9 @@
 #include "orvo-paths.h"
 
 #include <QFile>
-#include <QSet>
 #include <QSettings>
+
+#include <algorithm>
 
 QString PrinterListFilePath()
 {
@@ -43,22 +44,21 @@ QList<stPrinterInfo> ReadPrinterInfoFrom(const QString &path)
     if (!QFile::exists(path))
         return list;
     QSettings settings(path, QSettings::IniFormat);
-    // A damaged count is not believed beyond the groups the file has: the records are the
-    // groups printer_0, printer_1, ... up to the count or the first one missing. (Taking the
-    // highest index instead let a few bytes such as a lone "[printer_999999]" stand for a
-    // million empty printers, and the tray tool start a thread for each.)
-    QSet<int> present;
+    // The records are the groups printer_0 ... printer_(Count - 1) that the file holds, in
+    // index order; a missing one is skipped, so a hole left by a damaged or hand-edited file
+    // hides no printer behind it. Only groups present are visited: a damaged count such as
+    // 2147483647 costs nothing, and a lone "[printer_999999]" stands for one printer, not a
+    // million empty ones.
+    const int wanted = settings.value("Main/Count").toInt();
+    QList<int> present;
     for (const QString &group : settings.childGroups()) {
         bool ok = false;
         const int index = group.startsWith("printer_") ? group.mid(8).toInt(&ok) : -1;
-        if (ok)
-            present.insert(index);
+        if (ok && index >= 0 && index < wanted && group == "printer_" + QString::number(index))
+            present.append(index);
     }
-    const int wanted = settings.value("Main/Count").toInt();
-    int count = 0;
-    while (count < wanted && present.contains(count))
-        ++count;
-    for (int i = 0; i < count; ++i) {
+    std::sort(present.begin(), present.end());
+    for (const int i : present) {
         stPrinterInfo info;
         settings.beginGroup("printer_" + QString::number(i));
         info.strPrinterName = settings.value("Name").toString();

@@ -60,9 +60,12 @@ private slots:
         QCOMPARE(names, QStringList({"K20NW_USB|Orvo/K20NW?serial=AB12", "K40N_NET|127.0.0.2", "OWN|127.0.0.3"}));
         const QByteArray two = [] { QFile f(QString(ORVO_FUZZ_CORPUS) + "/printerlist/two.ini"); return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray(); }();
         QCOMPARE(ReadPrinterInfoFrom(FuzzInputFile(two)).size(), 2);
-        // A damaged count or a lone high group gives no empty printers.
-        QCOMPARE(ReadPrinterInfoFrom(FuzzInputFile("[Main]\nCount=9\n[printer_0]\nName=A\n[printer_2]\nName=C\n")).size(), 1);
-        QCOMPARE(ReadPrinterInfoFrom(FuzzInputFile("[Main]\nCount=1000000\n[printer_999999]\nName=x\n")).size(), 0);
+        // A missing group is skipped, a damaged count or a lone high group gives no empty printers.
+        const QList<stPrinterInfo> holed =
+            ReadPrinterInfoFrom(FuzzInputFile("[Main]\nCount=9\n[printer_0]\nName=A\n[printer_2]\nName=C\n[printer_9]\nName=D\n"));
+        QCOMPARE(holed.size(), 2);
+        QCOMPARE(holed.at(1).strPrinterName, QString("C"));
+        QCOMPARE(ReadPrinterInfoFrom(FuzzInputFile("[Main]\nCount=1000000\n[printer_999999]\nName=x\n")).size(), 1);
         QString model;
         QFile ppd(QString(ORVO_FUZZ_CORPUS) + "/ppdmodel/k20nw.ppd");
         QVERIFY(ppd.open(QIODevice::ReadOnly));

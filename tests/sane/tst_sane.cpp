@@ -261,6 +261,9 @@ private slots:
         QCOMPARE(QString::fromStdString(plain[1].strPort), QString("127.0.0.2"));
         // A count beyond the groups present is not believed.
         QVERIFY(ParsePrinterListPlain("[Main]\nCount=99\n[printer_0]\nPort=1.2.3.4\nConnectType=2\n").size() == 1);
+        // A missing group is skipped, as the Qt readers do.
+        plain = ParsePrinterListPlain("[Main]\nCount=3\n[printer_0]\nPort=1.2.3.4\n[printer_2]\nPort=1.2.3.6\n");
+        QVERIFY(plain.size() == 2 && plain[1].strPort == "1.2.3.6");
     }
 
     void rawPages()
