@@ -5,6 +5,13 @@
 #include "orvo-maintcmd.h"
 #include "orvo-printerlist.h"
 #include "orvo-udp.h"
+#include "UtilLibusb.h"
+
+#include <QElapsedTimer>
+#include <QThread>
+
+#include <grp.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -20,17 +27,80 @@ int Fail(stMaintOutput &out, enMaintMessage message)
                                                                                                       : EXIT_DEVICE;
 }
 
-// The queue of that name in the printer list file.
+// The queue of that name in the printer list file. CUPS takes queue names without regard
+// to case, so a name that differs only in case finds its queue; an exact match goes first.
 bool FindPrinter(const QString &name, stPrinterInfo &info, stMaintOutput &out)
 {
-    for (const stPrinterInfo &p : ReadPrinterInfo()) {
-        if (p.strPrinterName == name) {
-            info = p;
-            return true;
+    const QList<stPrinterInfo> printers = ReadPrinterInfo();
+    for (const Qt::CaseSensitivity cs : {Qt::CaseSensitive, Qt::CaseInsensitive}) {
+        for (const stPrinterInfo &p : printers) {
+            if (p.strPrinterName.compare(name, cs) == 0) {
+                info = p;
+                return true;
+            }
         }
     }
     out.strErr += Text(out, "未找到打印机：", "No printer of this name in the printer list: ") + name + "\n";
     return false;
+}
+
+// How to get at a device node that could not be opened: who may open it now, and how to
+// become one of them.
+QString PermissionText(const stMaintOutput &out, const QString &node)
+{
+    QString group = "?";
+    struct stat st {};
+    if (stat(node.toLocal8Bit().constData(), &st) == 0) {
+        const struct group *gr = getgrgid(st.st_gid);
+        group = gr ? QString::fromLocal8Bit(gr->gr_name) : QString::number(st.st_gid);
+    }
+    return QString(Text(out,
+                        "没有权限打开打印机的USB设备 %1（属组 %2）。请安装软件包 orvo-printer-k500-desktop"
+                        "（其设备规则允许已登录的桌面用户使用打印机），或请管理员将您加入组 %2 后重新登录。",
+                        "No permission to open the printer's USB device %1 (group %2). Install the package "
+                        "orvo-printer-k500-desktop, whose device rule lets the logged-in desktop user use the "
+                        "printer, or ask the administrator to add you to the group %2 and log in again."))
+               .arg(node, group) +
+           "\n";
+}
+
+// Another program (CUPS's backend while it prints, the print service between its status
+// queries) may hold the printer's interface for a moment: a claim refused as busy is tried
+// again for up to this long.
+constexpr int c_iBusyWaitMs = 5000;
+constexpr int c_iBusyRetryMs = 200;
+
+// One exchange with the printer; a USB printer that cannot be opened for lack of permission
+// is reported with what to do, one held by another program is waited for.
+int Exchange(const stPrinterInfo &info, const unsigned char *send, int sendLen, unsigned char *recv, int recvCap,
+             int &recvSize, bool bReplyNeeded, stMaintOutput &out)
+{
+    QElapsedTimer waited;
+    waited.start();
+    for (;;) {
+        stUsbFailure failure;
+        const enMaintMessage message =
+            MaintExchange(info, send, sendLen, recv, recvCap, recvSize, bReplyNeeded, &failure);
+        if (message == MM_NONE)
+            return EXIT_DONE;
+        if (message == MM_CONNECT_FAILED && info.iConnectType == CONNECT_USB) {
+            if (failure.iUsbError == LIBUSB_ERROR_ACCESS) {
+                out.strErr += PermissionText(out, failure.strNode);
+                return EXIT_DEVICE;
+            }
+            if (failure.iUsbError == LIBUSB_ERROR_BUSY) {
+                if (waited.elapsed() < c_iBusyWaitMs) {
+                    QThread::msleep(c_iBusyRetryMs);
+                    continue;
+                }
+                out.strErr += Text(out, "打印机忙，它正被其他程序使用，请稍后重试！",
+                                   "Printer busy: another program is using it; please try again later.") +
+                              "\n";
+                return EXIT_DEVICE;
+            }
+        }
+        return Fail(out, message);
+    }
 }
 
 // A command that needs no answer; success reports `done`.
@@ -42,9 +112,9 @@ int SendCommand(const QString &printer, const unsigned char *command, int length
         return EXIT_PRINTER;
     unsigned char recv[1024] = {};
     int recvSize = 0;
-    const enMaintMessage message = MaintExchange(info, command, length, recv, int(sizeof recv), recvSize, false);
-    if (message != MM_NONE)
-        return Fail(out, message);
+    const int status = Exchange(info, command, length, recv, int(sizeof recv), recvSize, false, out);
+    if (status != EXIT_DONE)
+        return status;
     out.strOut += MaintText(done, out.bEnglish) + "\n";
     return EXIT_DONE;
 }
@@ -88,7 +158,7 @@ int RunAlignSet(const QString &printer, const QStringList &values, stMaintOutput
         v[i] = values[i].toInt(&ok, 10);
         const int row = i + 1;
         if (!ok || v[i] < AlignmentMin(row) || v[i] > AlignmentMax(row)) {
-            out.strErr += QString(Text(out, "#%1的值“%2”超出范围（%3 … %4）！", "Value \"%2\" of row #%1 is not in %3 … %4."))
+            out.strErr += QString(Text(out, "#%1的值“%2”超出范围（%3 … %4）！", "Value \"%2\" of row #%1 is not in %3 to %4."))
                               .arg(row)
                               .arg(values[i])
                               .arg(AlignmentMin(row))
@@ -110,10 +180,9 @@ int RunNetGet(const QString &printer, stMaintOutput &out)
         return status;
     unsigned char recv[c_iIPReplyMax] = {};
     int recvSize = 0;
-    const enMaintMessage message =
-        MaintExchange(info, c_ucIPReadRequest, c_iIPReadRequestLen, recv, int(sizeof recv), recvSize, true);
-    if (message != MM_NONE)
-        return Fail(out, message);
+    status = Exchange(info, c_ucIPReadRequest, c_iIPReadRequestLen, recv, int(sizeof recv), recvSize, true, out);
+    if (status != EXIT_DONE)
+        return status;
     stIPInfo ip;
     if (!ParseRecvData(recv, recvSize, ip))
         return Fail(out, MM_READ_FAILED);
@@ -157,9 +226,24 @@ int RunNetSet(const QString &printer, const QStringList &args, stMaintOutput &ou
     WriteSendData(ip, request, requestLen);
     unsigned char recv[c_iIPReplyMax] = {};
     int recvSize = 0;
-    const enMaintMessage message = MaintExchange(info, request, requestLen, recv, int(sizeof recv), recvSize, true);
-    if (message != MM_NONE)
-        return Fail(out, message);
+    status = Exchange(info, request, requestLen, recv, int(sizeof recv), recvSize, true, out);
+    if (status != EXIT_DONE)
+        return status;
     out.strOut += MaintText(MM_NET_SET_DONE, out.bEnglish) + "\n";
+    return EXIT_DONE;
+}
+
+int RunList(stMaintOutput &out)
+{
+    const QList<stPrinterInfo> printers = ReadPrinterInfo();
+    if (printers.isEmpty()) {
+        out.strOut += Text(out, "打印机列表中没有打印机。", "There are no printers in the printer list.") + "\n";
+        return EXIT_DONE;
+    }
+    // Tab-separated, so that scripts can cut the columns apart and names keep their blanks.
+    for (const stPrinterInfo &p : printers)
+        out.strOut += p.strPrinterName + "\t" + p.strModelName + "\t" +
+                      (p.iConnectType == CONNECT_USB ? QString("USB") : Text(out, "网络", "network")) + "\t" +
+                      p.strPort + "\n";
     return EXIT_DONE;
 }

@@ -17,3 +17,5 @@ int RunAlignPrint(const QString &printer, stMaintOutput &out);
 int RunAlignSet(const QString &printer, const QStringList &values, stMaintOutput &out);
 int RunNetGet(const QString &printer, stMaintOutput &out);
 int RunNetSet(const QString &printer, const QStringList &args, stMaintOutput &out);
+// One line per printer of the printer list: name, model, USB or network, port.
+int RunList(stMaintOutput &out);

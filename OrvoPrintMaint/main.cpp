@@ -1,7 +1,8 @@
 // orvoK500Maint: the maintenance tool's tasks from the command line, for machines without a
-// desktop and for scripts. Messages in Chinese, in English under an English locale.
+// desktop and for scripts. Messages in Chinese under a Chinese locale, in English otherwise.
 #include "MaintCommands.h"
 #include "UtilLibusb.h"
+#include "orvo-lang.h"
 
 #include <QCoreApplication>
 
@@ -12,24 +13,14 @@ const char *const c_szUtilLibusbSource = "OrvoPrintMaint/UtilLibusb";
 namespace {
 
 const char c_szUsage[] =
-    "usage: orvoK500Maint clean [--repeat] PRINTER\n"
+    "usage: orvoK500Maint list\n"
+    "       orvoK500Maint clean [--repeat] PRINTER\n"
     "       orvoK500Maint align-print PRINTER\n"
     "       orvoK500Maint align-set PRINTER V1 V2 V3 V4 V5 V6 V7 V8 V9   (V1 -12..12, V2..V9 -6..6)\n"
     "       orvoK500Maint net-get PRINTER\n"
     "       orvoK500Maint net-set PRINTER dhcp|static ADDRESS MASK GATEWAY DNS1 DNS2 WINS1 WINS2\n"
-    "PRINTER is a queue name of the printer list. Exit status: 0 done, 1 the printer failed,\n"
+    "PRINTER is a queue name of the printer list (any case). Exit status: 0 done, 1 the printer failed,\n"
     "2 wrong arguments, 3 no such printer or not usable for the task.\n";
-
-// Messages follow the locale's message category, as other command-line programs do.
-bool EnglishMessages()
-{
-    for (const char *name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
-        const QByteArray value = qgetenv(name);
-        if (!value.isEmpty())
-            return value.startsWith("en");
-    }
-    return false;
-}
 
 void Put(FILE *f, const QString &text)
 {
@@ -44,7 +35,7 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
     stMaintOutput out;
-    out.bEnglish = EnglishMessages();
+    out.bEnglish = !LocaleIsChinese();
 
     const QString task = args.value(0);
     if (task == "--help" || task == "-h") {
@@ -59,6 +50,8 @@ int main(int argc, char *argv[])
             status = RunClean(args.last(), repeat, out);
         else
             usage = true;
+    } else if (task == "list" && args.size() == 1) {
+        status = RunList(out);
     } else if (task == "align-print" && args.size() == 2) {
         status = RunAlignPrint(args[1], out);
     } else if (task == "align-set" && args.size() >= 2) {

@@ -37,7 +37,11 @@ int get_device_descriptor(libusb_device_descriptor *desc, userDevice *user, cons
         if (desc->idVendor != user->idVendor || desc->idProduct != user->idProduct)
             continue;
         libusb_device_handle *handle = nullptr;
-        if (libusb_open(list[i], &handle) != 0 || !handle)
+        const int opened = libusb_open(list[i], &handle);
+        if (opened == LIBUSB_ERROR_ACCESS)
+            user->strDeniedNode = QString::asprintf("/dev/bus/usb/%03u/%03u", unsigned(libusb_get_bus_number(list[i])),
+                                                    unsigned(libusb_get_device_address(list[i])));
+        if (opened != 0 || !handle)
             continue;
         QString serial;
         const int rc = ReadUsbSerial(handle, desc->iSerialNumber, serial);
@@ -51,7 +55,7 @@ int get_device_descriptor(libusb_device_descriptor *desc, userDevice *user, cons
         return 0;
     }
     libusb_free_device_list(list, 1);
-    return -2;
+    return user->strDeniedNode.isEmpty() ? -2 : LIBUSB_ERROR_ACCESS;
 }
 
 int match_with_endpoint(const libusb_interface_descriptor *setting, userDevice *user)
@@ -110,6 +114,7 @@ int OpenUsbExchange(int vid, int pid, const QString &uri, stUsbExchange &ex, con
     ex.stUser.bmAttributes = c_ucTransferBulk;
     ex.pHandle = nullptr;
     ex.iErrorCode = 0;
+    ex.bHeldElsewhere = false;
     if (init_libusb() < 0) {
         USBLOG(function, "*** init_libusb failed! \n");
         return -1;
@@ -132,17 +137,21 @@ int OpenUsbExchange(int vid, int pid, const QString &uri, stUsbExchange &ex, con
                          "installed correctly), quit!\n");
         return -4;
     }
-    if (libusb_claim_interface(ex.pHandle, ex.stUser.bInterfaceNumber) < 0) {
+    const int claimed = libusb_claim_interface(ex.pHandle, ex.stUser.bInterfaceNumber);
+    if (claimed < 0) {
         rv = libusb_detach_kernel_driver(ex.pHandle, ex.stUser.bInterfaceNumber);
         if (rv < 0) {
             USBLOG(function, "*** libusb_detach_kernel_driver failed! rv%d\n", rv);
             ex.iErrorCode = rv;
+            // Busy with no kernel driver to detach: another program's claim.
+            ex.bHeldElsewhere = claimed == LIBUSB_ERROR_BUSY && rv == LIBUSB_ERROR_NOT_FOUND;
             return -5;
         }
         rv = libusb_claim_interface(ex.pHandle, ex.stUser.bInterfaceNumber);
         if (rv < 0) {
             USBLOG(function, "*** libusb_claim_interface failed! rv%d\n", rv);
             ex.iErrorCode = rv;
+            ex.bHeldElsewhere = rv == LIBUSB_ERROR_BUSY;
             return -5;
         }
     }
@@ -168,7 +177,7 @@ void CloseUsbExchange(stUsbExchange &ex, const char *function)
 }
 
 int USBSendRecvData(int vid, int pid, const QString &uri, unsigned char *send, int sendLen,
-                    unsigned char *recv, int recvCap, int &recvSize)
+                    unsigned char *recv, int recvCap, int &recvSize, stUsbFailure *pFailure)
 {
     stUsbExchange ex;
     int result = OpenUsbExchange(vid, pid, uri, ex, "USBSendRecvData");
@@ -191,6 +200,10 @@ int USBSendRecvData(int vid, int pid, const QString &uri, unsigned char *send, i
                 USBLOG("USBSendRecvData", "*** iRecvSize = %d \n", recvSize);
             }
         }
+    }
+    if (pFailure) {
+        pFailure->iUsbError = ex.bHeldElsewhere ? int(LIBUSB_ERROR_BUSY) : ex.iErrorCode;
+        pFailure->strNode = ex.stUser.strDeniedNode;
     }
     CloseUsbExchange(ex, "USBSendRecvData");
     return result;

@@ -17,6 +17,9 @@ struct userDevice {
     uint8_t bInEndpointAddress = 0;
     uint8_t bOutEndpointAddress = 0;
     uint8_t bInterfaceNumber = 0;
+    // A device with the ids that could not be opened for lack of permission (its serial,
+    // and so whether it is the printer, unknown): its usbfs node, for the user's message.
+    QString strDeniedNode;
 };
 
 // Source tag of this module's log lines; each program linking it names itself here
@@ -25,18 +28,29 @@ extern const char *const c_szUtilLibusbSource;
 
 int init_libusb();
 // 0 found (dev, devList and desc set); -2 no device matches; -1 a device descriptor could
-// not be read; libusb's negative code when the bus cannot be listed.
+// not be read; libusb's negative code when the bus cannot be listed; LIBUSB_ERROR_ACCESS
+// when no device matches and one with the ids could not be opened (user->strDeniedNode).
 int get_device_descriptor(libusb_device_descriptor *desc, userDevice *user, const QString &uri);
 // 1 when the setting has a bulk IN and a bulk OUT endpoint (their addresses recorded), else 0.
 int match_with_endpoint(const libusb_interface_descriptor *setting, userDevice *user);
 // 0 usable interface found; -1 a configuration descriptor could not be read; -2 none qualifies.
 int get_device_endpoint(const libusb_device_descriptor *desc, userDevice *user);
 
+// What lies behind a failed exchange, for a message that says what the user can do.
+struct stUsbFailure {
+    // LIBUSB_ERROR_ACCESS: the printer's device could not be opened for lack of permission;
+    // LIBUSB_ERROR_BUSY: another program (CUPS's backend, the print service) holds its
+    // printer interface; otherwise libusb's code behind the failure, or 0.
+    int iUsbError = 0;
+    QString strNode;   // with LIBUSB_ERROR_ACCESS: the usbfs node that could not be opened
+};
+
 // One command: bulk write, then bulk read. Results:
 //  0 written and a reply read (any length), -1 libusb init, -2 no such printer,
 // -3 no printer interface, -4 open, -5 claim/detach, -6 write failed or short, -7 read failed.
+// pFailure, when given, gets the reason behind a failure.
 int USBSendRecvData(int vid, int pid, const QString &uri, unsigned char *send, int sendLen,
-                    unsigned char *recv, int recvCap, int &recvSize);
+                    unsigned char *recv, int recvCap, int &recvSize, stUsbFailure *pFailure = nullptr);
 
 // The opening and closing steps of an exchange, for exchanges of other shapes (the
 // firmware stream). Log lines carry `function` as the routine's name.
@@ -45,6 +59,7 @@ struct stUsbExchange {
     libusb_device_descriptor stDesc{};
     libusb_device_handle *pHandle = nullptr;
     int iErrorCode = 0;   // libusb code behind a failure, for "*** error=%s"; 0 none
+    bool bHeldElsewhere = false;   // -5 because another program has claimed the interface
 };
 // libusb initialised, printer found, its interface claimed: 0, or -1 … -5 as above.
 // After -1 nothing is held; after any other result CloseUsbExchange must follow.

@@ -62,7 +62,7 @@ enMaintMessage UsbResultMessage(int result, bool bReplyNeeded)
 }
 
 enMaintMessage MaintExchange(const stPrinterInfo &info, const unsigned char *send, int sendLen, unsigned char *recv,
-                             int recvCap, int &recvSize, bool bReplyNeeded)
+                             int recvCap, int &recvSize, bool bReplyNeeded, stUsbFailure *pFailure)
 {
     recvSize = 0;
     // The transports take writable buffers; the command stays the caller's.
@@ -72,7 +72,8 @@ enMaintMessage MaintExchange(const stPrinterInfo &info, const unsigned char *sen
         if (!GetPrinterVidPid(info.strPort, vid, pid))
             return MM_UNSUPPORTED_MODEL;
         return UsbResultMessage(
-            USBSendRecvData(vid, pid, info.strPort, command.data(), sendLen, recv, recvCap, recvSize), bReplyNeeded);
+            USBSendRecvData(vid, pid, info.strPort, command.data(), sendLen, recv, recvCap, recvSize, pFailure),
+            bReplyNeeded);
     }
     return UDPSendRecvData(info.strPort, command.data(), sendLen, recv, recvCap, recvSize) == 0 ? MM_NONE
                                                                                                 : MM_CONNECT_FAILED;

@@ -3,6 +3,8 @@
 #pragma once
 #include "orvo-records.h"
 
+struct stUsbFailure;
+
 #include <QString>
 
 enum enMaintMessage {
@@ -33,6 +35,7 @@ enMaintMessage UsbResultMessage(int result, bool bReplyNeeded);
 
 // One command to the printer: USB (iConnectType 1) through USBSendRecvData with the
 // model's ids, any other connection as a datagram to strPort. A network printer's
-// command succeeds once sent. Returns MM_NONE on success; recvSize gets the reply's length.
+// command succeeds once sent. Returns MM_NONE on success; recvSize gets the reply's length;
+// pFailure, when given, the reason behind a failed USB exchange.
 enMaintMessage MaintExchange(const stPrinterInfo &info, const unsigned char *send, int sendLen, unsigned char *recv,
-                             int recvCap, int &recvSize, bool bReplyNeeded);
+                             int recvCap, int &recvSize, bool bReplyNeeded, stUsbFailure *pFailure = nullptr);

@@ -8,6 +8,7 @@
 # Fake printer:       cupsfx_sink_start PORT, cupsfx_sink_release [PORT], cupsfx_sink_stop [PORT]
 #                     (received data: "$(cupsfx_sink_dir PORT)"/job-N.bin)
 # Waiting:            wait_until SECONDS CMD...
+# Bare environment:   run_in_locale LOCALE|none CMD...
 # Checks:             check DESC CMD..., check_fails DESC CMD..., check_eq DESC EXPECTED ACTUAL,
 #                     check_match DESC REGEX ACTUAL, finish
 # The scheduler only works inside the sandbox: it needs the private /etc/cups, /run and spool dirs.
@@ -36,6 +37,18 @@ wait_until() {
     [ "$(date +%s%3N)" -lt "$end" ] || return 1
     sleep 0.05
   done
+}
+
+# run_in_locale LOCALE CMD...: CMD with an empty environment, as cron or a fresh ssh session
+# starts it: only the sanitizer options and, unless LOCALE is "none", LANG=LOCALE.
+run_in_locale() {
+  local loc=$1 v vars=()
+  shift
+  for v in ASAN_OPTIONS UBSAN_OPTIONS LSAN_OPTIONS; do
+    [ -z "${!v:-}" ] || vars+=("$v=${!v}")
+  done
+  [ "$loc" = none ] || vars+=("LANG=$loc")
+  env -i "${vars[@]}" "$@"
 }
 
 _cupsfx_answers() { lpstat -r 2>/dev/null | grep -q 'scheduler is running'; }

@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # The command-line twin against the simulated printers (run by with-sim.sh in the sandbox):
-# every task, its frames, its messages and exit status.
+# every task, its frames, its messages and exit status; the printer list; the language by
+# locale; a printer held by another program.
 set -uo pipefail
+# shellcheck source=../harness/cupsfx.sh
+. "$ORVO_HARNESS/cupsfx.sh"
 root=${ORVO_INSTALL_ROOT:?set by orvo-sandbox}
 maint=$root/bin/orvoK500Maint
 sim=(env -u LD_PRELOAD "$ORVO_MFPSIM" ctl "$ORVO_SIM_SOCK")
@@ -10,7 +13,7 @@ failures=0
 mkdir -p "$root/cfg"
 cat > "$root/cfg/printerlist.ini" <<'INI'
 [Main]
-Count=5
+Count=6
 
 [printer_0]
 Name=Orvo-USB1
@@ -40,7 +43,7 @@ ConnectType=2
 Port=127.0.0.21
 URI=socket://127.0.0.21
 
-[printer_4]
+[printer_5]
 Name=Orvo-Other
 Model=Orvo K99
 ConnectType=1
@@ -51,6 +54,13 @@ INI
 fail() {
   echo "FAIL: $*" >&2
   failures=$((failures + 1))
+}
+
+# expect_out DESCRIPTION EXPECTED-STATUS EXPECTED-OUTPUT STATUS OUTPUT
+expect_out() {
+  if [ "$4" -ne "$2" ] || [ "$5" != "$3" ]; then
+    fail "$1: status $4 (expected $2), output: $5"
+  fi
 }
 
 # run [NAME=VALUE] EXPECTED-STATUS EXPECTED-TEXT (in stdout or stderr) ARGS...
@@ -91,11 +101,48 @@ expect_datagrams() {
 }
 
 unset LC_ALL LC_MESSAGES
-export LANG=C.UTF-8
+export LANG=zh_CN.UTF-8
 
-# Cleaning, first and repeated, on the second printer of its model.
-run 0 "清洁任务已发送，请查看打印机，在清洁完成前，请勿执行其他动作。" clean Orvo-USB2
-run 0 "清洁任务已发送" clean --repeat Orvo-USB2
+# The printers it can work on; group printer_4 is missing and skipped.
+run 0 "" list
+out=$("$maint" list)
+tab=$'\t'
+expected="Orvo-USB1${tab}Orvo K20NW${tab}USB${tab}Orvo/K20NW?serial=AB1234
+Orvo-USB2${tab}Orvo K20NW${tab}USB${tab}Orvo/K20NW?serial=CD5678
+Orvo-K40N${tab}Orvo K40N${tab}USB${tab}Orvo/K40N?serial=SN40N0001
+Orvo-Net${tab}Orvo K40N${tab}网络${tab}127.0.0.21
+Orvo-Other${tab}Orvo K99${tab}USB${tab}Orvo/K99?serial=1"
+[ "$out" = "$expected" ] || fail "list printed: $out"
+
+# A user who may not open the device is told which one and how to get access; a member of
+# the device's group gets through. (The emulated bus is opened up to other users for this;
+# the device nodes get the group and mode the scanning package's device rule gives them.)
+chmod -R o+rX "$UMOCKDEV_DIR"
+d=$(dirname "$UMOCKDEV_DIR")
+until [ "$d" = / ]; do
+  chmod o+x "$d"
+  d=$(dirname "$d")
+done
+chmod o+w "$UMOCKDEV_DIR"
+find "$UMOCKDEV_DIR" -type s -exec chmod o+rw {} +
+find "$UMOCKDEV_DIR/dev/bus/usb" -type f -exec chgrp lp {} + -exec chmod 0664 {} +
+user=(setpriv --reuid=nobody --regid=nogroup --clear-groups env LANG=C.UTF-8)
+out=$("${user[@]}" "$maint" clean Orvo-USB1 2>&1)
+rc=$?
+if [ "$rc" -ne 1 ] ||
+  ! grep -Eq "^No permission to open the printer's USB device /dev/bus/usb/[0-9]{3}/[0-9]{3} \(group lp\)\. Install the package orvo-printer-k500-desktop.* add you to the group lp " <<< "$out"; then
+  fail "clean as a user without access: status $rc: $out"
+fi
+user=(setpriv --reuid=nobody --regid=nogroup --groups=lp env LANG=C.UTF-8)
+out=$("${user[@]}" "$maint" clean Orvo-USB1 2>&1)
+rc=$?
+expect_out "clean as a member of the device's group" 0 "Cleaning sent" "$rc" "${out%%;*}"
+expect_frames p1 A5000750E02E02010101
+
+# Cleaning, first and repeated, on the second printer of its model; the queue name in any
+# case, as CUPS takes it.
+run 0 "清洁任务已发送，请查看打印机，在清洁完成前，请勿执行其他动作。" clean orvo-usb2
+run 0 "清洁任务已发送" clean --repeat ORVO-USB2
 expect_frames p2 A5000750E02E02010101 A5000850E02E0201011202
 expect_frames p1
 
@@ -153,10 +200,54 @@ run 1 "连接打印机失败，请检查连接状态！" clean Orvo-USB1
 run 0 "清洁任务已发送" clean Orvo-Net
 expect_datagrams n1 A5000750E02E02010101
 
+# Another program holds the printer's interface for a moment: the claim is retried and the
+# task done once it is free.
+"${sim[@]}" maint p1 frames clear > /dev/null
+"${sim[@]}" stream p1 busy on > /dev/null
+"$maint" clean Orvo-USB1 > "$TMPDIR/busy.out" 2>&1 &
+pid=$!
+refused() { [ "$("${sim[@]}" stream p1 refused)" -ge 2 ]; }
+wait_until 20 refused || fail "the busy printer's claim was not tried again"
+"${sim[@]}" stream p1 busy off > /dev/null
+wait "$pid"
+rc=$?
+expect_out "clean once no longer busy" 0 "清洁任务已发送" "$rc" "$(head -c 21 "$TMPDIR/busy.out")"
+expect_frames p1 A5000750E02E02010101
+# Held for good: "printer busy" after 5 s of retries, nothing sent.
+"${sim[@]}" stream p1 busy on > /dev/null
+start=$(date +%s%3N)
+run LANG=en_US.UTF-8 1 "Printer busy: another program is using it; please try again later." clean Orvo-USB1
+[ $(( $(date +%s%3N) - start )) -ge 5000 ] || fail "busy reported before 5 s of retries"
+"${sim[@]}" stream p1 busy off > /dev/null
+expect_frames p1
+
+# English unless the locale is Chinese, also with no environment at all (cron, ssh).
+for loc in none C POSIX C.UTF-8 en_US.UTF-8; do
+  out=$(run_in_locale "$loc" "$maint" clean Orvo-Missing 2>&1)
+  rc=$?
+  expect_out "locale $loc: unknown printer" 3 "No printer of this name in the printer list: Orvo-Missing" "$rc" "$out"
+  out=$(run_in_locale "$loc" "$maint" net-get orvo-net 2>&1)
+  rc=$?
+  expect_out "locale $loc: network printer for net-get" 3 "Please choose a printer connected over USB." "$rc" "$out"
+  out=$(run_in_locale "$loc" "$maint" list)
+  rc=$?
+  expect_out "locale $loc: list" 0 "Orvo-Net${tab}Orvo K40N${tab}network${tab}127.0.0.21" "$rc" "$(grep Orvo-Net <<< "$out")"
+  out=$(run_in_locale "$loc" "$maint" align-set Orvo-K40N 13 0 0 0 0 0 0 0 0 2>&1)
+  rc=$?
+  expect_out "locale $loc: value out of range" 2 'Value "13" of row #1 is not in -12 to 12.' "$rc" "$(head -1 <<< "$out")"
+done
+out=$(run_in_locale zh_CN.UTF-8 "$maint" clean Orvo-Missing 2>&1)
+[ "$out" = "未找到打印机：Orvo-Missing" ] || fail "locale zh_CN.UTF-8: $out"
+
 # English under an English locale.
 run LANG=en_GB.UTF-8 0 "Cleaning sent;" clean Orvo-USB1
 run LC_MESSAGES=en_US.UTF-8 3 "Please choose a printer connected over USB." net-get Orvo-Net
 run LC_ALL=en_US.UTF-8 0 "IP source: DHCP" net-get Orvo-USB1
+
+# An empty list says so.
+printf '[Main]\nCount=0\n' > "$root/cfg/printerlist.ini"
+run LANG=C 0 "There are no printers in the printer list." list
+run 0 "打印机列表中没有打印机。" list
 
 [ "$failures" -eq 0 ] || { echo "$failures failure(s)" >&2; exit 1; }
 echo "orvoK500Maint: all checks passed"

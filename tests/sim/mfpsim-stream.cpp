@@ -36,6 +36,7 @@ struct stStream {
     long long llPartial = -1;  // next attempt only: takes this many bytes, then completes short
     long long llUnplug = -1;   // next attempt only: unplugged after this many bytes
     bool bBusy = false;
+    unsigned uRefused = 0;   // claims refused as busy
     bool bUnplugPending = false;
 };
 
@@ -113,7 +114,10 @@ void StreamOnClaim(const stSimDevice &dev, int ifno)
 
 bool StreamClaimRefused(const stSimDevice &dev)
 {
-    return StreamOf(dev).bBusy;
+    stStream &s = StreamOf(dev);
+    if (s.bBusy)
+        ++s.uRefused;
+    return s.bBusy;
 }
 
 uint8_t StreamOutEndpoint(const stSimDevice &dev)
@@ -162,7 +166,7 @@ stStreamVerdict StreamOnBulkOut(stSimDevice &dev, int ep, const uint8_t *data, i
 void StreamCommand(const std::vector<std::string> &a, stSimDevice &dev, std::string &out, std::string &err)
 {
     const char *usage = "usage: stream ID hold|partial|unplug N|off, stream ID busy on|off, stream ID endpoint OUTEP, "
-                        "stream ID attempts|clear";
+                        "stream ID attempts|clear|refused";
     if (!dev.bUsb || a.size() < 3 || a.size() > 4) {
         err = usage;
         return;
@@ -183,6 +187,8 @@ void StreamCommand(const std::vector<std::string> &a, stSimDevice &dev, std::str
     if (a.size() == 3 && what == "attempts") {
         for (const stAttempt &at : s.listAttempts)
             out += Report(at) + "\n";
+    } else if (a.size() == 3 && what == "refused") {
+        out += std::to_string(s.uRefused) + "\n";
     } else if (a.size() == 3 && what == "clear") {
         s.listAttempts.clear();
         s.bNewAttempt = true;
