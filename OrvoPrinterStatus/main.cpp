@@ -1,6 +1,10 @@
 // Command-line status view: the printers the service publishes, with their connection,
-// ink levels and status, once or refreshed every N seconds. Useful without a desktop.
+// ink levels and status, once or refreshed every N seconds, as a table or as JSON for
+// monitoring scripts. Useful without a desktop. Chinese under a Chinese locale, English
+// otherwise.
+#include "StatusJson.h"
 #include "UtilPrinterStatus.h"
+#include "orvo-lang.h"
 #include "orvo-paths.h"
 #include "orvo-printerlist.h"
 #include "orvo-statustext.h"
@@ -8,9 +12,9 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
-#include <QTextStream>
 #include <QThread>
 
+#include <cerrno>
 #include <cstdio>
 #include <unistd.h>
 
@@ -24,30 +28,59 @@ QString Pad(const QString &text, int width)
     return text + QString(qMax(1, width - used), ' ');
 }
 
-QString Render(int language)
+QString Word(int language, const char *zh, const char *en)
 {
-    QString out;
-    QTextStream s(&out);
-    const QList<stPrinterInfo> printers = ReadPrinterInfo();
-    s << Pad(QString::fromUtf8("打印机名称"), 22) << Pad(QString::fromUtf8("连接方式"), 24)
-      << Pad(QString::fromUtf8("剩余墨水量"), 56) << QString::fromUtf8("状态") << "\n";
-    for (const stPrinterInfo &info : printers) {
-        stPrinterState state;
+    return QString::fromUtf8(language == c_iLanguageChinese ? zh : en);
+}
+
+QList<stStatusRow> ReadRows()
+{
+    QList<stStatusRow> rows;
+    for (const stPrinterInfo &info : ReadPrinterInfo()) {
+        stStatusRow row;
+        row.stInfo = info;
         // No status file, or one that does not parse: the printer is off-line.
-        ParseStatusFile(StatusFilePath(info.strPrinterName), state);
-        s << Pad(info.strPrinterName, 22) << Pad(GetConnectText(info), 24) << Pad(GetInkLineText(state), 56)
-          << GetStatusCellText(state, language) << "\n";
+        row.bOnline = ParseStatusFile(StatusFilePath(info.strPrinterName), row.stState);
+        rows.append(row);
     }
-    if (printers.isEmpty())
-        s << QString::fromUtf8("(没有打印机)") << "\n";
+    return rows;
+}
+
+QString Render(const QList<stStatusRow> &rows, int language)
+{
+    QString out = Pad(Word(language, "打印机名称", "Printer"), 22) + Pad(Word(language, "连接方式", "Connection"), 24) +
+                  Pad(Word(language, "剩余墨水量", "Ink"), 56) + Word(language, "状态", "Status") + "\n";
+    for (const stStatusRow &row : rows)
+        out += Pad(row.stInfo.strPrinterName, 22) + Pad(GetConnectText(row.stInfo, language), 24) +
+               Pad(GetInkLineText(row.stState, language), 56) + GetStatusCellText(row.stState, language) + "\n";
+    if (rows.isEmpty())
+        out += Word(language, "(没有打印机)", "(no printers)") + "\n";
     return out;
+}
+
+// The whole text in one write where the system allows, so that a reader of a pipe never
+// sees half a document.
+bool WriteAll(const QByteArray &bytes)
+{
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = write(STDOUT_FILENO, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += n;
+    }
+    return true;
 }
 
 int Usage()
 {
-    fprintf(stderr, "usage: orvoK500Status [-w SECONDS] [-e]\n"
-                    "  prints the printers of %s once,\n"
-                    "  or every SECONDS seconds with -w; -e shows English status texts\n",
+    fprintf(stderr,
+            "usage: orvoK500Status [-w SECONDS] [-e] [--json]\n"
+            "  prints the printers of %s once,\n"
+            "  or every SECONDS seconds with -w; -e shows English texts under any locale;\n"
+            "  --json prints a JSON array instead of the table (one line per refresh)\n",
             qPrintable(PrinterListFilePath()));
     return 2;
 }
@@ -57,7 +90,8 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     int every = 0;
-    int language = c_iLanguageChinese;
+    int language = LocaleIsChinese() ? c_iLanguageChinese : c_iLanguageEnglish;
+    bool json = false;
     const QStringList args = app.arguments().mid(1);
     for (int i = 0; i < args.size(); ++i) {
         if (args[i] == "-w" && i + 1 < args.size()) {
@@ -65,23 +99,30 @@ int main(int argc, char *argv[])
             every = args[++i].toInt(&ok);
             if (!ok || every < 1)
                 return Usage();
-        } else if (args[i] == "-e") {
+        } else if (args[i] == "-e" || args[i] == "--english") {
             language = c_iLanguageEnglish;
+        } else if (args[i] == "--json") {
+            json = true;
         } else {
             return Usage();
         }
     }
-    QTextStream out(stdout);
-    if (every == 0) {
-        out << Render(language);
-        return 0;
-    }
-    const bool tty = isatty(STDOUT_FILENO);
+    const bool clear = !json && isatty(STDOUT_FILENO);
     for (;;) {
-        if (tty)
-            out << "\x1b[H\x1b[2J";
-        out << QDateTime::currentDateTime().toString("yyyy-MM-dd hh:mm:ss") << "\n" << Render(language) << "\n";
-        out.flush();
+        const QList<stStatusRow> rows = ReadRows();
+        QByteArray text;
+        if (json)
+            text = StatusJson(rows, language);
+        else if (every == 0)
+            text = Render(rows, language).toUtf8();
+        else
+            text = QByteArray(clear ? "\x1b[H\x1b[2J" : "") +
+                   QDateTime::currentDateTime().toString("yyyy-MM-dd hh:mm:ss").toUtf8() + "\n" +
+                   Render(rows, language).toUtf8() + "\n";
+        if (!WriteAll(text))
+            return 1;
+        if (every == 0)
+            return 0;
         QThread::sleep(every);
     }
 }

@@ -1,31 +1,39 @@
 #include "orvo-statusview.h"
-#include "orvo-statustext.h"
 
-QString GetRemainInkStr(uint32_t value)
+namespace {
+QString Word(int language, const char *zh, const char *en)
+{
+    return QString::fromUtf8(language == c_iLanguageChinese ? zh : en);
+}
+} // namespace
+
+QString GetRemainInkStr(uint32_t value, int language)
 {
     if (value >= 70 && value <= 100)
-        return QString::fromUtf8("高");
+        return Word(language, "高", "High");
     if (value >= 40 && value <= 69)
-        return QString::fromUtf8("中");
+        return Word(language, "中", "Medium");
     if (value >= 16 && value <= 39)
-        return QString::fromUtf8("较低");
+        return Word(language, "较低", "Fairly low");
     if (value >= 1 && value <= 15)
-        return QString::fromUtf8("低");
-    return QString::fromUtf8("无");
+        return Word(language, "低", "Low");
+    return Word(language, "无", "None");
 }
 
-QString GetInkLineText(const stPrinterState &state)
+QString GetInkLineText(const stPrinterState &state, int language)
 {
-    return QString::fromUtf8("青色：%1   红色：%2   黄色：%3   黑色：%4")
-        .arg(GetRemainInkStr(uint32_t(state.dwBlueInkRemainer)), GetRemainInkStr(uint32_t(state.dwRedInkRemainer)),
-             GetRemainInkStr(uint32_t(state.dwYellowInkRemainer)), GetRemainInkStr(uint32_t(state.dwBlackInkRemainer)));
+    return Word(language, "青色：%1   红色：%2   黄色：%3   黑色：%4", "Cyan: %1   Red: %2   Yellow: %3   Black: %4")
+        .arg(GetRemainInkStr(uint32_t(state.dwBlueInkRemainer), language),
+             GetRemainInkStr(uint32_t(state.dwRedInkRemainer), language),
+             GetRemainInkStr(uint32_t(state.dwYellowInkRemainer), language),
+             GetRemainInkStr(uint32_t(state.dwBlackInkRemainer), language));
 }
 
-QString GetConnectText(const stPrinterInfo &info)
+QString GetConnectText(const stPrinterInfo &info, int language)
 {
     if (info.iConnectType == CONNECT_USB)
         return "USB";
-    return QString::fromUtf8("网络") + "(" + info.strPort + ")";
+    return Word(language, "网络", "Network") + "(" + info.strPort + ")";
 }
 
 QString GetStatusCellText(const stPrinterState &state, int language)

@@ -2,16 +2,21 @@
 // tray tool's table and the command-line status view both show.
 #pragma once
 #include "orvo-records.h"
+#include "orvo-statustext.h"
 #include <QString>
 
-// Level word of one ink value taken as a percentage: 高 中 较低 低, or 无 for 0 and above 100.
-QString GetRemainInkStr(uint32_t value);
+// The language argument is c_iLanguageChinese (the tray tool's words) or c_iLanguageEnglish.
 
-// "青色：%s   红色：%s   黄色：%s   黑色：%s" with the cyan, red, yellow and black words.
-QString GetInkLineText(const stPrinterState &state);
+// Level word of one ink value taken as a percentage: 高 中 较低 低, or 无 for 0 and above 100
+// (High, Medium, Fairly low, Low, None).
+QString GetRemainInkStr(uint32_t value, int language = c_iLanguageChinese);
 
-// "USB", or "网络(" + port + ")".
-QString GetConnectText(const stPrinterInfo &info);
+// "青色：%s   红色：%s   黄色：%s   黑色：%s" with the cyan, red, yellow and black words
+// ("Cyan: %s   Red: %s   Yellow: %s   Black: %s").
+QString GetInkLineText(const stPrinterState &state, int language = c_iLanguageChinese);
+
+// "USB", or "网络(" + port + ")" ("Network(" + port + ")").
+QString GetConnectText(const stPrinterInfo &info, int language = c_iLanguageChinese);
 
 // The first error's text; otherwise the status text, followed by "(" + first warning + ")"
 // while printing.
