@@ -18,6 +18,7 @@
 #include <QHeaderView>
 #include <QMessageBox>
 #include <QThread>
+#include <QUrl>
 
 #include <climits>
 #include <cstdio>
@@ -164,9 +165,11 @@ void Widget::on_buttonOK_clicked()
         ShowMessageBoxOk(QStringLiteral("请选择一个打印机进行操作！"));
         return;
     }
+    // A path pasted from a file manager comes as a file URL, percent-encoded: it is decoded
+    // as one. Anything else is a path as typed.
     QString path = ui->lineFilePath->text();
     if (path.startsWith("file://")) {
-        path = path.mid(7);
+        path = QUrl(path).toLocalFile();
         ui->lineFilePath->setText(path);
     }
     if (!QFileInfo(path).isFile()) {
@@ -182,9 +185,14 @@ void Widget::on_buttonOK_clicked()
     if (ShowMessageBoxOkCancel(QStringLiteral("是否升级打印机 ") + printer.strPrinterName + QStringLiteral(" ？"))
         != QMessageBox::Ok)
         return;
+    if (QFileInfo(path).size() > c_lFWFileMaxSize) {
+        ShowMessageBoxOk(QStringLiteral("升级文件超过64 MiB，不是打印机的固件，请检查文件！"));
+        return;
+    }
     unsigned char *pImage = nullptr;
     int iLength = 0;
-    if (!CheckFWFile(path, pImage, iLength)) {
+    // An empty file is no firmware: the printer is not touched.
+    if (!CheckFWFile(path, pImage, iLength) || iLength == 0) {
         free(pImage);
         ShowMessageBoxOk(QStringLiteral("读取升级文件失败，请检查文件状态！"));
         return;

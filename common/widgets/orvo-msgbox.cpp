@@ -8,6 +8,8 @@ int ShowOrvoMessageBox(const QString &title, const QString &text, bool bWithCanc
     QMessageBox box(QMessageBox::Information, title, text,
                     bWithCancel ? QMessageBox::Ok | QMessageBox::Cancel : QMessageBox::Ok, nullptr,
                     Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
+    // Texts carry queue and file names, which are the user's own words, never markup.
+    box.setTextFormat(Qt::PlainText);
     box.button(QMessageBox::Ok)->setText(QStringLiteral("确  定"));
     if (bWithCancel) {
         box.button(QMessageBox::Cancel)->setText(QStringLiteral("取  消"));

@@ -123,6 +123,7 @@ class ModalHand : public QObject
 {
 public:
     QStringList listMessages;
+    QList<Qt::TextFormat> listFormats;   // of each message box, in the same order
     QStringList listProgress;
     bool bConfirm = true;
     std::function<void()> fnDuringTransfer;
@@ -168,6 +169,7 @@ private:
         if (!box->property("fwRecorded").toBool()) {
             box->setProperty("fwRecorded", true);
             listMessages.append(box->text());
+            listFormats.append(box->textFormat());
         }
         const bool bAsk = box->button(QMessageBox::Cancel) != nullptr;
         box->button(bAsk && !bConfirm ? QMessageBox::Cancel : QMessageBox::Ok)->click();

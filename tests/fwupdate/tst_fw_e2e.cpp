@@ -10,6 +10,7 @@
 
 #include <QLineEdit>
 #include <QTableWidget>
+#include <QUrl>
 #include <QtTest>
 
 class TestWidget : public Widget
@@ -73,18 +74,23 @@ void TstFWEndToEnd::sizes()
     const struct {
         qint64 size;
         const char *prefix;
-    } cases[] = {{0, ""}, {1048576, "file://"}, {1048577, ""}, {5 * 1048576, "file://"}};
+    } cases[] = {{0, ""}, {1048576, "file://"}, {1048577, ""}, {5 * 1048576, "url"}};
     for (const auto &c : cases) {
-        const QString path = tmp.filePath(QString("fw_%1.fls").arg(c.size));
+        // The URL case as a file manager pastes it: percent-encoded, blanks and Chinese included.
+        const QString path = tmp.filePath(QString("固件 v2 %1.fls").arg(c.size));
         const QByteArray image = MakeImageFile(path, c.size, quint32(c.size) + 11);
         QVERIFY(SimCtl({"stream", c_strSimId, "clear"}));
         ModalHand hand;
-        Upload(w, c.prefix + path);
-        QCOMPARE(hand.listMessages, (QStringList{c_strConfirm, c_strSuccess}));
+        const QString url = QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded);
+        QVERIFY(url.contains("%E5%9B%BA%E4%BB%B6%20v2%20"));
+        Upload(w, QString(c.prefix) == "url" ? url : c.prefix + path);
+        // An empty file is no firmware: refused after the confirmation, nothing written.
+        QCOMPARE(hand.listMessages,
+                 (QStringList{c_strConfirm, c.size == 0 ? "读取升级文件失败，请检查文件状态！" : c_strSuccess}));
         QCOMPARE(w.findChild<QLineEdit *>("lineFilePath")->text(), path);
         const QList<stSimAttempt> attempts = SimAttempts();
         if (c.size == 0) {
-            QCOMPARE(attempts.size(), 0);   // nothing is written
+            QCOMPARE(attempts.size(), 0);
             continue;
         }
         QCOMPARE(attempts.size(), 1);

@@ -31,6 +31,7 @@ private slots:
     void checksBeforeTransfer_data();
     void checksBeforeTransfer();
     void confirmationCancelled();
+    void refusedAfterConfirmation();
     void browse();
     void checkFWFile();
     void checkFWFileBound();
@@ -235,6 +236,42 @@ void TstFWWindow::confirmationCancelled()
     w.findChild<QPushButton *>("buttonOK")->click();
     QCOMPARE(hand.listMessages.size(), 3);
     QCOMPARE(hand.listMessages.at(2), QString("打印机正在升级中，请等待当前升级完成后再试！"));
+}
+
+// An empty file and one beyond the size bound are refused once the user has confirmed, each
+// with its message, before the printer is looked for. A queue name that looks like markup is
+// shown as written, in the table, the boxes and the progress dialog.
+void TstFWWindow::refusedAfterConfirmation()
+{
+    const QString name = "<b>Office</b> & <i>K40N</i>";
+    WriteFWPrinterList({MakeFWInfo(name, "Orvo K40N", CONNECT_USB, "Orvo/K40N?serial=A1")});
+    MakeImageFile(tmp.filePath("empty.fls"), 0, 0);
+    QFile big(tmp.filePath("big.fls"));
+    QVERIFY(big.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QVERIFY(big.resize(64LL * 1024 * 1024 + 1));   // sparse
+    big.close();
+    Widget w;
+    auto *table = w.findChild<QTableWidget *>("tablePrinterList");
+    QCOMPARE(Cell(table, 0, 0), name);
+    table->setCurrentCell(0, 0);
+    const QString confirm = "是否升级打印机 " + name + " ？";
+    const struct {
+        const char *file;
+        const char *message;
+    } cases[] = {{"empty.fls", "读取升级文件失败，请检查文件状态！"},
+                 {"big.fls", "升级文件超过64 MiB，不是打印机的固件，请检查文件！"}};
+    for (const auto &c : cases) {
+        w.findChild<QLineEdit *>("lineFilePath")->setText(tmp.filePath(c.file));
+        ModalHand hand;
+        w.findChild<QPushButton *>("buttonOK")->click();
+        QCOMPARE(hand.listMessages, (QStringList{confirm, QString::fromUtf8(c.message)}));
+        QCOMPARE(hand.listFormats, (QList<Qt::TextFormat>{Qt::PlainText, Qt::PlainText}));
+    }
+    QFile::remove(tmp.filePath("big.fls"));
+    FWProgressDialog dialog(name, 100, &w);
+    auto *label = dialog.findChild<QLabel *>("labelProgress");
+    QCOMPARE(label->textFormat(), Qt::PlainText);
+    QVERIFY(label->text().contains(name));
 }
 
 // The file dialog starts at the home directory, or at the path already there, shows the
