@@ -35,6 +35,13 @@ int PollOne(int fd, short events, int64_t deadline, const volatile sig_atomic_t 
     }
 }
 
+// The exchange failed half way: the connection is out of step and is not used again.
+int Broken(stOrvoConn &conn, int io)
+{
+    OrvoDisconnect(conn);
+    return io;
+}
+
 }   // namespace
 
 int64_t OrvoNowMs()
@@ -118,12 +125,12 @@ int OrvoSendRequest(stOrvoConn &conn, int32_t code, const void *rec, size_t len,
     while (sent < len + 4) {
         const int w = PollOne(conn.fd, POLLOUT, deadline, nullptr);
         if (w != IO_OK)
-            return w;
+            return Broken(conn, w);
         const ssize_t n = send(conn.fd, buf + sent, len + 4 - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
         if (n < 0) {
             if (errno == EAGAIN || errno == EINTR)
                 continue;
-            return errno == EPIPE || errno == ECONNRESET ? IO_CLOSED : IO_ERROR;
+            return Broken(conn, errno == EPIPE || errno == ECONNRESET ? IO_CLOSED : IO_ERROR);
         }
         sent += size_t(n);
     }
@@ -138,18 +145,21 @@ int OrvoRecvAll(stOrvoConn &conn, void *buf, size_t len, int64_t deadline, const
     size_t got = 0;
     while (got < len) {
         const int w = PollOne(conn.fd, POLLIN, deadline, got == 0 ? pCancel : nullptr);
-        if (w != IO_OK)
+        if (w == IO_CANCELLED)   // nothing of the reply has been taken: still in step
             return w;
+        if (w != IO_OK)
+            return Broken(conn, w);
         const ssize_t n = recv(conn.fd, p + got, len - got, MSG_DONTWAIT);
         if (n == 0)
-            return IO_CLOSED;
+            return Broken(conn, IO_CLOSED);
         if (n < 0) {
             if (errno == EAGAIN || errno == EINTR)
                 continue;
-            return errno == ECONNRESET ? IO_CLOSED : IO_ERROR;
+            return Broken(conn, errno == ECONNRESET ? IO_CLOSED : IO_ERROR);
         }
         got += size_t(n);
     }
+    conn.iLastReplyMs = OrvoNowMs();
     return IO_OK;
 }
 
@@ -227,5 +237,18 @@ bool OrvoLooksLikeStartReply(const uint8_t first16[16], bool bNet)
     // for the usual root) tell it from a record reply.
     constexpr size_t c_mark = sizeof ORVO_INSTALL_ROOT - 1 < 4 ? sizeof ORVO_INSTALL_ROOT - 1 : 4;
     const size_t nameAt = bNet ? offsetof(TCPScanStartRes, fileName) : offsetof(USBScanStartRes, fileName);
-    return memcmp(first16 + nameAt, ORVO_INSTALL_ROOT, c_mark) == 0;
+    if (memcmp(first16 + nameAt, ORVO_INSTALL_ROOT, c_mark) == 0)
+        return true;
+    // A start refused before a page was named (the device busy with another client's scan)
+    // carries no name, and no data process sends records before it. A USB record of a new
+    // scan's first page looks the same when its status is the begin of the scan or page:
+    // those results are taken for records.
+    int32_t result;
+    memcpy(&result, first16, sizeof result);
+    if (result == 0 || (!bNet && (result == SCAN_STATUS_BEGIN_OF_SCAN || result == SCAN_STATUS_BEGIN_OF_PAGE)))
+        return false;
+    for (size_t i = nameAt; i < 16; ++i)
+        if (first16[i] != 0)
+            return false;
+    return true;
 }

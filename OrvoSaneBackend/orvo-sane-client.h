@@ -1,5 +1,7 @@
 // The backend's side of the scan daemon's local protocol (TCP 127.0.0.1:7003). Every wait
 // for the daemon ends at a deadline; a waiting call also ends early when *pCancel is set.
+// A request or reply that fails half way (no answer in time, a record cut short) closes
+// the connection: bytes arriving later would be taken for the answer to something else.
 #pragma once
 #include "orvo-scanproto.h"
 
@@ -11,6 +13,7 @@
 
 struct stOrvoConn {
     int fd = -1;
+    int64_t iLastReplyMs = 0;   // when the last whole reply arrived (OrvoNowMs)
 };
 
 enum enOrvoIo { IO_OK = 0, IO_TIMEOUT, IO_CLOSED, IO_ERROR, IO_CANCELLED };
@@ -49,5 +52,6 @@ stOrvoRecord OrvoDecodeRecord(const uint8_t raw[16], bool bNet);
 
 // The scan start's reply may be preceded by record replies of the data process that the
 // start created (both write to this connection). Its file name, an absolute path, sits
-// where a record has its small file index: that tells them apart.
+// where a record has its small file index: that tells them apart. A refusal that carries
+// no name (a busy device) is told by its result and the empty name.
 bool OrvoLooksLikeStartReply(const uint8_t first16[16], bool bNet);

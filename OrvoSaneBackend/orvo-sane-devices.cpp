@@ -12,7 +12,6 @@ namespace {
 
 const uint16_t c_vendorOrvo = 0x300E;
 const int c_connectTimeoutMs = 5000;
-const int c_searchTimeoutMs = 30000;
 const size_t c_maxNetProbes = 32;
 const int32_t c_maxFamilyReply = 8192;   // the daemon's reply buffer
 
@@ -45,7 +44,7 @@ void ProbeNet(const std::vector<std::string> &addresses, const stOrvoSaneConf &c
 {
     const std::vector<stPlainPrinter> printers = conf.bPrinterList ? ReadPrinterListPlain() : std::vector<stPlainPrinter>();
     std::vector<stOrvoConn> conns(addresses.size());
-    const int64_t deadline = OrvoNowMs() + c_searchTimeoutMs;
+    const int64_t deadline = OrvoNowMs() + int64_t(conf.iTimeoutSec) * 1000;
     for (size_t i = 0; i < addresses.size(); ++i) {
         std::string err;
         if (!OrvoConnect(conns[i], c_connectTimeoutMs, err))
@@ -112,7 +111,7 @@ bool OrvoFindDevices(const stOrvoSaneConf &conf, std::vector<stOrvoDevice> &list
     if (!OrvoConnect(conn, c_connectTimeoutMs, strError))
         return false;
     std::vector<USBFindDevRes> usb;
-    const int io = OrvoFindUsb(conn, c_vendorOrvo, usb, OrvoNowMs() + c_searchTimeoutMs);
+    const int io = OrvoFindUsb(conn, c_vendorOrvo, usb, OrvoNowMs() + int64_t(conf.iTimeoutSec) * 1000);
     // Closing the connection ends its process in the daemon, which closes the handles.
     OrvoDisconnect(conn);
     if (io != IO_OK)

@@ -18,20 +18,48 @@ const uint8_t c_usbSourceAdf = 0x02;
 
 const uint16_t c_vendorOrvo = 0x300E;
 const int c_connectTimeoutMs = 5000;
-const int c_commandTimeoutMs = 30000;
+// What the clean-up after a wait that ran out (the abort, the unlock) may take on top of
+// the configured timeout: a daemon that answers nothing costs a call the timeout and this.
+const int c_cleanupGraceMs = 600;
 // After the last page of a flatbed scan the scanner only has to report the end of data.
 const int c_finalRecordWaitMs = 10000;
+// After an abort's 4-byte result nothing more comes; a record would follow at once.
+const int c_abortResultSettleMs = 50;
 const int c_sliceMs = 100;
 const size_t c_readChunk = 256 * 1024;
 
-int64_t CommandDeadline()
+int64_t TimeoutMs(const stOrvoHandle &h)
 {
-    return OrvoNowMs() + c_commandTimeoutMs;
+    return int64_t(h.iTimeoutSec) * 1000;
 }
 
-int64_t ProgressDeadline(const stOrvoHandle &h)
+// An entry point begins: its waits are measured from now.
+void BeginCall(stOrvoHandle &h)
 {
-    return OrvoNowMs() + int64_t(h.iTimeoutSec) * 1000;
+    h.iLastLifeMs = OrvoNowMs();
+}
+
+// A wait of at most ms, ending no later than the timeout and the clean-up grace after the
+// call began or the daemon last answered: the calls that follow a wait that ran out have
+// only the grace left.
+int64_t Deadline(const stOrvoHandle &h, int64_t ms)
+{
+    const int64_t life = h.iLastLifeMs > h.conn.iLastReplyMs ? h.iLastLifeMs : h.conn.iLastReplyMs;
+    const int64_t end = life + TimeoutMs(h) + c_cleanupGraceMs;
+    const int64_t want = OrvoNowMs() + ms;
+    return want < end ? want : end;
+}
+
+int64_t CommandDeadline(const stOrvoHandle &h)
+{
+    return Deadline(h, TimeoutMs(h));
+}
+
+// The scan moved on (a record, page bytes): the wait for the next step starts again.
+int64_t ProgressDeadline(stOrvoHandle &h)
+{
+    h.iLastLifeMs = OrvoNowMs();
+    return CommandDeadline(h);
 }
 
 // Page file name into a caller's buffer (no allocation: used while cancelling).
@@ -47,7 +75,7 @@ void DeletePageFile(stOrvoHandle &h, int index)
     CmdDeleteFileReq req{};
     if (!PagePath(h.job, index, req.fileName))
         return;
-    const int io = OrvoSendRequest(h.conn, CMD_DELETE_FILE, &req, sizeof req, CommandDeadline());
+    const int io = OrvoSendRequest(h.conn, CMD_DELETE_FILE, &req, sizeof req, CommandDeadline(h));
     if (io != IO_OK)
         OrvoLog(LOG_ERROR, "cannot ask the scan daemon to delete %s: %s", req.fileName, OrvoIoText(io));
 }
@@ -60,6 +88,15 @@ void ClosePageFile(stOrvoJob &job)
     if (job.iPageFd >= 0)
         close(job.iPageFd);
     job.iPageFd = -1;
+}
+
+// The job's descriptors: the page file and the watch on it.
+void ReleaseJobFds(stOrvoJob &job)
+{
+    ClosePageFile(job);
+    if (job.iInotify >= 0)
+        close(job.iInotify);
+    job.iInotify = -1;
 }
 
 void ApplyRecord(stOrvoJob &job, const stOrvoRecord &rec)
@@ -96,12 +133,15 @@ void ApplyRecord(stOrvoJob &job, const stOrvoRecord &rec)
 int PumpRecords(stOrvoHandle &h, int *pCount = nullptr)
 {
     while (h.job.bActive && !h.job.bFinished) {
-        pollfd p{ h.conn.fd, POLLIN, 0 };
-        if (poll(&p, 1, 0) <= 0)
-            return IO_OK;
+        int io = IO_CLOSED;   // a connection that broke sends no more records
         uint8_t raw[16];
-        // The rest of a record that has begun to arrive follows at once.
-        const int io = OrvoRecvAll(h.conn, raw, sizeof raw, OrvoNowMs() + c_commandTimeoutMs);
+        if (h.conn.fd >= 0) {
+            pollfd p{ h.conn.fd, POLLIN, 0 };
+            if (poll(&p, 1, 0) <= 0)
+                return IO_OK;
+            // The rest of a record that has begun to arrive follows at once.
+            io = OrvoRecvAll(h.conn, raw, sizeof raw, CommandDeadline(h));
+        }
         if (io != IO_OK) {
             OrvoLog(LOG_ERROR, "scan of %s: %s", h.dev.strName.c_str(), OrvoIoText(io));
             stOrvoRecord lost;
@@ -122,6 +162,10 @@ int WaitProgress(stOrvoHandle &h, int64_t &deadline)
     for (;;) {
         if (h.bCancel)
             return IO_CANCELLED;
+        if (h.job.bActive && !h.job.bFinished && h.conn.fd < 0) {
+            PumpRecords(h);
+            return IO_OK;
+        }
         const int64_t left = deadline - OrvoNowMs();
         if (left <= 0)
             return IO_TIMEOUT;
@@ -160,38 +204,36 @@ int WaitProgress(stOrvoHandle &h, int64_t &deadline)
 
 // After an abort the stream holds the record replies the data process sent before it was
 // killed, then the abort's 4-byte result, then nothing: a record is 16 bytes and arrives
-// whole, so 16 or more pending bytes begin with a record and exactly 4 that stay 4 are
-// the result.
+// whole, so 4 bytes after which nothing follows are the result.
 int DrainAbortReply(stOrvoHandle &h, int32_t &result)
 {
-    const int64_t deadline = CommandDeadline();
+    const int64_t deadline = CommandDeadline(h);
+    uint8_t got[16];
+    size_t have = 0;
     for (;;) {
-        int io = OrvoWaitReadable(h.conn, deadline, nullptr);
+        const int io = OrvoWaitReadable(h.conn, deadline, nullptr);
         if (io != IO_OK)
             return io;
-        const int pending = OrvoPending(h.conn);
-        if (pending < 0)
+        const ssize_t n = recv(h.conn.fd, got + have, sizeof got - have, MSG_DONTWAIT);
+        if (n == 0)
+            return IO_CLOSED;
+        if (n < 0) {
+            if (errno == EAGAIN || errno == EINTR)
+                continue;
             return IO_ERROR;
-        if (pending == 0) {   // readable with nothing pending: the daemon closed
-            uint8_t b;
-            return recv(h.conn.fd, &b, 1, MSG_DONTWAIT | MSG_PEEK) == 0 ? IO_CLOSED : IO_ERROR;
         }
-        if (pending >= 16) {
-            uint8_t raw[16];
-            io = OrvoRecvAll(h.conn, raw, sizeof raw, deadline);
-            if (io != IO_OK)
-                return io;
+        have += size_t(n);
+        if (have == sizeof got) {   // a record of the ended data process
+            have = 0;
             continue;
         }
-        if (pending == 4) {
+        if (have == sizeof result) {
             pollfd p{ h.conn.fd, POLLIN, 0 };
-            poll(&p, 1, 50);
-            if (OrvoPending(h.conn) == 4)
-                return OrvoRecvAll(h.conn, &result, sizeof result, deadline);
-            continue;
+            if (poll(&p, 1, c_abortResultSettleMs) == 0) {
+                memcpy(&result, got, sizeof result);
+                return IO_OK;
+            }
         }
-        pollfd p{ h.conn.fd, POLLIN, 0 };
-        poll(&p, 1, 10);   // part of a record: the rest is on its way
     }
 }
 
@@ -201,7 +243,7 @@ void UnlockUsb(stOrvoHandle &h)
         return;
     USBCommonReq req{ h.iDevFd };
     int32_t result = 0;
-    const int io = OrvoCall(h.conn, USB_SCAN_UNLOCK, &req, sizeof req, &result, sizeof result, CommandDeadline());
+    const int io = OrvoCall(h.conn, USB_SCAN_UNLOCK, &req, sizeof req, &result, sizeof result, CommandDeadline(h));
     if (io != IO_OK || result != 0)
         OrvoLog(LOG_INFO, "unlock of %s: %s, result %d", h.dev.strName.c_str(), OrvoIoText(io), result);
 }
@@ -209,7 +251,7 @@ void UnlockUsb(stOrvoHandle &h)
 // The job is over on the daemon's side: delete what was not read, release the scanner.
 void EndJob(stOrvoHandle &h)
 {
-    ClosePageFile(h.job);
+    ReleaseJobFds(h.job);
     const int pages = int(h.job.listPage.size());
     for (int i = h.job.iPagesDeleted; i < pages; ++i)
         if (h.job.listPage[size_t(i)].bBegun)
@@ -229,28 +271,31 @@ void AbortJob(stOrvoHandle &h)
         req.socket.tcpFromScanner = h.iDataFd;
         snprintf(req.socket.szScannerIP, sizeof req.socket.szScannerIP, "%s", h.dev.strAddress.c_str());
         snprintf(req.fileName, sizeof req.fileName, "%s", h.job.strBase.c_str());
-        io = OrvoSendRequest(h.conn, TCP_SCAN_ABORT, &req, sizeof req, CommandDeadline());
+        io = OrvoSendRequest(h.conn, TCP_SCAN_ABORT, &req, sizeof req, CommandDeadline(h));
         h.iDataFd = -1;   // the daemon closes its copy of the data connection
     } else {
         USBScanAbortReq req{};
         req.devfd = h.iDevFd;
         snprintf(req.fileName, sizeof req.fileName, "%s", h.job.strBase.c_str());
-        io = OrvoSendRequest(h.conn, USB_SCAN_ABORT, &req, sizeof req, CommandDeadline());
+        io = OrvoSendRequest(h.conn, USB_SCAN_ABORT, &req, sizeof req, CommandDeadline(h));
     }
     int32_t result = 0;
     if (io == IO_OK)
         io = DrainAbortReply(h, result);
-    if (io != IO_OK)
+    if (io != IO_OK) {
+        // Its result may still come: the connection is out of step.
+        OrvoDisconnect(h.conn);
         OrvoLog(LOG_ERROR, "abort of the scan on %s: %s", h.dev.strName.c_str(), OrvoIoText(io));
-    else
+    } else
         OrvoLog(LOG_INFO, "scan on %s aborted, result %d", h.dev.strName.c_str(), result);
     h.job.bFinished = true;
     EndJob(h);
 }
 
 // Record replies until the last one, read without keeping them (no allocation).
-bool WaitFinalRecord(stOrvoHandle &h, int64_t deadline)
+bool WaitFinalRecord(stOrvoHandle &h)
 {
+    const int64_t deadline = Deadline(h, c_finalRecordWaitMs);
     while (!h.job.bFinished) {
         if (OrvoWaitReadable(h.conn, deadline, nullptr) != IO_OK)
             return false;
@@ -295,13 +340,13 @@ SANE_Status CheckFeeder(stOrvoHandle &h)
         req.socket.tcpFromScanner = -1;
         snprintf(req.socket.szScannerIP, sizeof req.socket.szScannerIP, "%s", h.dev.strAddress.c_str());
         TCPADFStatusRes res{};
-        io = OrvoCall(h.conn, TCP_SCAN_ADFST, &req, sizeof req, &res, sizeof res, CommandDeadline());
+        io = OrvoCall(h.conn, TCP_SCAN_ADFST, &req, sizeof req, &res, sizeof res, CommandDeadline(h));
         result = res.result;
         st = res.st;
     } else {
         USBCommonReq req{ h.iDevFd };
         USBScanAdfStatusRes res{};
-        io = OrvoCall(h.conn, USB_SCAN_ADFSTATUS, &req, sizeof req, &res, sizeof res, CommandDeadline());
+        io = OrvoCall(h.conn, USB_SCAN_ADFSTATUS, &req, sizeof req, &res, sizeof res, CommandDeadline(h));
         result = res.result;
         st = res.st;
     }
@@ -336,7 +381,7 @@ SANE_Status StartJob(stOrvoHandle &h)
         lock.devfd = h.iDevFd;
         lock.info = info;
         int32_t result = 0;
-        io = OrvoCall(h.conn, USB_SCAN_LOCK, &lock, sizeof lock, &result, sizeof result, CommandDeadline());
+        io = OrvoCall(h.conn, USB_SCAN_LOCK, &lock, sizeof lock, &result, sizeof result, CommandDeadline(h));
         if (io != IO_OK) {
             OrvoLog(LOG_ERROR, "lock of %s: %s", h.dev.strName.c_str(), OrvoIoText(io));
             return SANE_STATUS_IO_ERROR;
@@ -346,13 +391,13 @@ SANE_Status StartJob(stOrvoHandle &h)
             return OrvoStatusOf(result);
         }
         USBCommonReq start{ h.iDevFd };
-        io = OrvoSendRequest(h.conn, USB_SCAN_START, &start, sizeof start, CommandDeadline());
+        io = OrvoSendRequest(h.conn, USB_SCAN_START, &start, sizeof start, CommandDeadline(h));
     } else {
         TCPScanStartReq start{};
         start.socket.tcpFromScanner = h.iDataFd;   // the daemon closes the last scan's copy
         snprintf(start.socket.szScannerIP, sizeof start.socket.szScannerIP, "%s", h.dev.strAddress.c_str());
         start.info = info;
-        io = OrvoSendRequest(h.conn, TCP_SCAN_START, &start, sizeof start, CommandDeadline());
+        io = OrvoSendRequest(h.conn, TCP_SCAN_START, &start, sizeof start, CommandDeadline(h));
         h.iDataFd = -1;
     }
 
@@ -360,7 +405,7 @@ SANE_Status StartJob(stOrvoHandle &h)
     std::vector<stOrvoRecord> early;
     uint8_t reply[sizeof(TCPScanStartRes)] = {};
     const size_t replyLen = h.dev.bNet ? sizeof(TCPScanStartRes) : sizeof(USBScanStartRes);
-    const int64_t deadline = ProgressDeadline(h);
+    const int64_t deadline = CommandDeadline(h);
     while (io == IO_OK) {
         io = OrvoRecvAll(h.conn, reply, 16, deadline);
         if (io != IO_OK)
@@ -486,7 +531,11 @@ void EndPage(stOrvoHandle &h)
 
 struct stCallGuard {
     stOrvoHandle &h;
-    explicit stCallGuard(stOrvoHandle &handle) : h(handle) { h.bInCall = 1; }
+    explicit stCallGuard(stOrvoHandle &handle) : h(handle)
+    {
+        h.bInCall = 1;
+        BeginCall(h);
+    }
     ~stCallGuard() { h.bInCall = 0; }
 };
 
@@ -512,16 +561,30 @@ SANE_Status OrvoStatusOf(int result)
     }
 }
 
-SANE_Status OrvoOpenDevice(stOrvoHandle &h)
+namespace {
+
+// Connects to the daemon and opens the device over the new connection (again after a
+// connection that broke: the daemon's handles lived in the process that served it).
+SANE_Status AttachDevice(stOrvoHandle &h)
 {
     std::string err;
-    if (!OrvoConnect(h.conn, c_connectTimeoutMs, err)) {
+    const int64_t left = CommandDeadline(h) - OrvoNowMs();
+    if (!OrvoConnect(h.conn, int(left < c_connectTimeoutMs ? left : c_connectTimeoutMs), err)) {
         OrvoLog(LOG_ERROR, "cannot reach the Orvo scan daemon at 127.0.0.1:%d: %s", ORVO_SCAN_PORT, err.c_str());
         return SANE_STATUS_IO_ERROR;
     }
+    h.iDevFd = -1;
+    h.iDataFd = -1;
+    return OrvoIdentifyDevice(h);
+}
+
+}   // namespace
+
+SANE_Status OrvoIdentifyDevice(stOrvoHandle &h)
+{
     if (!h.dev.bNet) {
         std::vector<USBFindDevRes> list;
-        int io = OrvoFindUsb(h.conn, c_vendorOrvo, list, CommandDeadline());
+        int io = OrvoFindUsb(h.conn, c_vendorOrvo, list, CommandDeadline(h));
         if (io != IO_OK) {
             OrvoLog(LOG_ERROR, "USB search through the scan daemon: %s", OrvoIoText(io));
             return SANE_STATUS_IO_ERROR;
@@ -533,10 +596,11 @@ SANE_Status OrvoOpenDevice(stOrvoHandle &h)
             return SANE_STATUS_INVAL;
         USBCommonReq req{ h.iDevFd };
         int32_t result = 0;
-        io = OrvoCall(h.conn, USB_OPEN_DEV, &req, sizeof req, &result, sizeof result, CommandDeadline());
+        io = OrvoCall(h.conn, USB_OPEN_DEV, &req, sizeof req, &result, sizeof result, CommandDeadline(h));
         USBScanDevicePropertiesRes props{};
         if (io == IO_OK)
-            io = OrvoCall(h.conn, USB_SCAN_DEVPROPERTIES, &req, sizeof req, &props, sizeof props, CommandDeadline());
+            io = OrvoCall(h.conn, USB_SCAN_DEVPROPERTIES, &req, sizeof req, &props, sizeof props,
+                          CommandDeadline(h));
         if (io != IO_OK) {
             OrvoLog(LOG_ERROR, "opening %s: %s", h.dev.strName.c_str(), OrvoIoText(io));
             return SANE_STATUS_IO_ERROR;
@@ -550,7 +614,7 @@ SANE_Status OrvoOpenDevice(stOrvoHandle &h)
         snprintf(req.socket.szScannerIP, sizeof req.socket.szScannerIP, "%s", h.dev.strAddress.c_str());
         TCPDevPropertiesRes props{};
         const int io = OrvoCall(h.conn, TCP_SCAN_DEVPROPERTIES, &req, sizeof req, &props, sizeof props,
-                                CommandDeadline());
+                                CommandDeadline(h));
         if (io != IO_OK || props.result != 0) {
             OrvoLog(LOG_ERROR, "opening %s: %s, result %d", h.dev.strName.c_str(), OrvoIoText(io), props.result);
             return SANE_STATUS_IO_ERROR;
@@ -558,24 +622,31 @@ SANE_Status OrvoOpenDevice(stOrvoHandle &h)
         h.caps.iMinRes = int(props.devPro.minres <= 1200 ? props.devPro.minres : 0);
         h.caps.iMaxRes = int(props.devPro.maxres <= 9600 ? props.devPro.maxres : 0);
         TCPADFStatusRes adf{};
-        h.caps.bAdf = OrvoCall(h.conn, TCP_SCAN_ADFST, &req, sizeof req, &adf, sizeof adf, CommandDeadline()) == IO_OK
+        h.caps.bAdf = OrvoCall(h.conn, TCP_SCAN_ADFST, &req, sizeof req, &adf, sizeof adf, CommandDeadline(h)) == IO_OK
                       && adf.result == 0 && adf.st >= ADF_STATUS_EMPTY && adf.st <= ADF_STATUS_PAPER_JAM;
     }
-    InitOrvoOptions(h.opts, h.caps);
     return SANE_STATUS_GOOD;
+}
+
+SANE_Status OrvoOpenDevice(stOrvoHandle &h)
+{
+    BeginCall(h);
+    const SANE_Status st = AttachDevice(h);
+    if (st == SANE_STATUS_GOOD)
+        InitOrvoOptions(h.opts, h.caps);
+    return st;
 }
 
 void OrvoCloseDevice(stOrvoHandle &h)
 {
+    BeginCall(h);
     OrvoCancel(h);
     if (!h.dev.bNet && h.iDevFd > 0 && h.conn.fd >= 0) {
         USBCommonReq req{ h.iDevFd };
         int32_t result = 0;
-        OrvoCall(h.conn, USB_CLOSE_DEV, &req, sizeof req, &result, sizeof result, CommandDeadline());
+        OrvoCall(h.conn, USB_CLOSE_DEV, &req, sizeof req, &result, sizeof result, CommandDeadline(h));
     }
-    if (h.job.iInotify >= 0)
-        close(h.job.iInotify);
-    h.job.iInotify = -1;
+    ReleaseJobFds(h.job);
     OrvoDisconnect(h.conn);
 }
 
@@ -587,7 +658,7 @@ SANE_Status OrvoStartFrame(stOrvoHandle &h)
         return SANE_STATUS_DEVICE_BUSY;
     // A flatbed scan is one page: a new start is a new scan.
     if (h.job.bActive && !h.geo.bAdf) {
-        if (!h.job.bFinished && !WaitFinalRecord(h, OrvoNowMs() + c_finalRecordWaitMs))
+        if (!h.job.bFinished && !WaitFinalRecord(h))
             AbortJob(h);
         else
             EndJob(h);
@@ -595,6 +666,11 @@ SANE_Status OrvoStartFrame(stOrvoHandle &h)
     if (!h.job.bActive && h.bFeederDone) {
         h.bFeederDone = false;
         return SANE_STATUS_NO_DOCS;
+    }
+    if (!h.job.bActive && h.conn.fd < 0) {
+        const SANE_Status st = AttachDevice(h);
+        if (st != SANE_STATUS_GOOD)
+            return st;
     }
     if (!h.job.bActive) {
         const SANE_Status st = StartJob(h);
@@ -665,6 +741,7 @@ void OrvoCancel(stOrvoHandle &h)
         h.bCancel = 1;
         return;
     }
+    BeginCall(h);
     if (!h.job.bActive) {
         h.bFeederDone = false;
         return;
@@ -675,7 +752,7 @@ void OrvoCancel(stOrvoHandle &h)
         h.bCancel = 1;
     // The last page of a flatbed scan has been read: its end is on its way.
     if (!h.job.bFinished && !h.geo.bAdf && !h.job.bFrame && h.job.iPage >= 0)
-        WaitFinalRecord(h, OrvoNowMs() + c_finalRecordWaitMs);
+        WaitFinalRecord(h);
     if (h.job.bFinished)
         EndJob(h);
     else

@@ -46,6 +46,9 @@ struct stOrvoHandle {
     int iDevFd = -1;         // USB: the daemon's handle
     int iDataFd = -1;        // network: the daemon's descriptor of the last data connection
     int iTimeoutSec = 60;
+    // The running entry point began, or the backend last saw the scan move on (OrvoNowMs):
+    // with the daemon's last reply, what its waits are measured from.
+    int64_t iLastLifeMs = 0;
     stOrvoDeviceCaps caps;
     stOrvoOptions opts;
     stOrvoGeometry geo;      // of the running scan
@@ -59,6 +62,8 @@ struct stOrvoHandle {
 
 // Connects and opens the device through the daemon; fills the capabilities.
 SANE_Status OrvoOpenDevice(stOrvoHandle &h);
+// The device search, open and properties over the connection that h.conn holds.
+SANE_Status OrvoIdentifyDevice(stOrvoHandle &h);
 void OrvoCloseDevice(stOrvoHandle &h);
 
 SANE_Status OrvoStartFrame(stOrvoHandle &h);

@@ -1,9 +1,11 @@
 #!/bin/bash
 # Interrupting scanimage mid-page aborts the scan in the scanner, leaves no page file and
-# the next scan works; a scanner that stops sending ends the scan after the time-out.
-# usage: sane_cancel.sh SANE_PNMCHECK
+# the next scan works; a scanner that stops sending ends the scan after the time-out;
+# many open/scan/close cycles in one front end leave no descriptor behind.
+# usage: sane_cancel.sh SANE_PNMCHECK SANE_DRIVE
 set -u
 check=$1
+drive=$2
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/sanecancel.XXXXXX")
 export TMPDIR=$WORK
 . "$ORVO_SOURCE_DIR/tests/sim/simfx.sh"
@@ -62,6 +64,10 @@ fi
 sim_ctl scan s1 release > /dev/null
 sim_ctl scan s1 chunk 32768 > /dev/null
 cp "$WORK/orvo.conf" /etc/sane.d/orvo.conf
+
+env -u LD_PRELOAD ${SANE_PRELOAD:+LD_PRELOAD=$SANE_PRELOAD} "$drive" "$SANE_BACKEND" cycles 100 usb:SC0001 ||
+    sane_fail "descriptors over 100 open/scan/close cycles"
+sane_expect_clean || sane_fail "the cycles left page files"
 
 [ "$SANE_FAILS" -eq 0 ] || exit 1
 echo "sane_cancel: all checks passed"
