@@ -7,7 +7,6 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
-#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <time.h>
 #include <unistd.h>
@@ -179,14 +178,6 @@ int OrvoWaitReadable(stOrvoConn &conn, int64_t deadline, const volatile sig_atom
     return PollOne(conn.fd, POLLIN, deadline, pCancel);
 }
 
-int OrvoPending(const stOrvoConn &conn)
-{
-    int n = 0;
-    if (conn.fd < 0 || ioctl(conn.fd, FIONREAD, &n) < 0)
-        return -1;
-    return n;
-}
-
 int OrvoFindUsb(stOrvoConn &conn, uint16_t vid, std::vector<USBFindDevRes> &list, int64_t deadline)
 {
     list.clear();
@@ -197,8 +188,10 @@ int OrvoFindUsb(stOrvoConn &conn, uint16_t vid, std::vector<USBFindDevRes> &list
     int io = OrvoCall(conn, USB_FIND_DEV, &req, sizeof req, &count, sizeof count, deadline);
     if (io != IO_OK)
         return io;
-    if (count < 0 || count > c_maxUsbDevices)
-        return count < 0 ? IO_OK : IO_ERROR;   // -1: the daemon could not search; no devices
+    if (count < 0)
+        return IO_OK;   // -1: the daemon could not search; no devices
+    if (count > c_maxUsbDevices)
+        return Broken(conn, IO_ERROR);   // records this count would take are not read
     list.resize(size_t(count));
     if (count > 0)
         io = OrvoRecvAll(conn, list.data(), sizeof(USBFindDevRes) * size_t(count), deadline);

@@ -35,8 +35,6 @@ int OrvoCall(stOrvoConn &conn, int32_t code, const void *req, size_t reqLen, voi
              int64_t deadline);
 // Waits until the connection has bytes to read; IO_TIMEOUT when none came by the deadline.
 int OrvoWaitReadable(stOrvoConn &conn, int64_t deadline, const volatile sig_atomic_t *pCancel);
-// Bytes that can be read at once.
-int OrvoPending(const stOrvoConn &conn);
 
 // The daemon's USB devices of one vendor; the handles stay valid while the connection lives.
 int OrvoFindUsb(stOrvoConn &conn, uint16_t vid, std::vector<USBFindDevRes> &list, int64_t deadline);

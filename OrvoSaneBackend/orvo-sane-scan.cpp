@@ -575,7 +575,10 @@ SANE_Status AttachDevice(stOrvoHandle &h)
     }
     h.iDevFd = -1;
     h.iDataFd = -1;
-    return OrvoIdentifyDevice(h);
+    const SANE_Status st = OrvoIdentifyDevice(h);
+    if (st != SANE_STATUS_GOOD)
+        OrvoDisconnect(h.conn);   // the next scan start tries again
+    return st;
 }
 
 }   // namespace
