@@ -13,6 +13,7 @@
 #include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size);
+extern int g_iFuzzStartsAnswered;
 
 namespace {
 
@@ -88,6 +89,12 @@ int main(int argc, char **argv)
     }
     for (const Bytes &s : seeds)
         LLVMFuzzerTestOneInput(s.data(), s.size());
+    // The seeds are well-formed conversations: their scan starts are answered (the busy
+    // one as busy) rather than given up, else the pass would only see the first reply.
+    if (g_iFuzzStartsAnswered == 0) {
+        fprintf(stderr, "no seed got an answer to its scan start\n");
+        return 1;
+    }
     std::mt19937 rng(seed);
     for (long it = 0; it < iterations; ++it) {
         const Bytes in = Mutate(rng, seeds[rng() % seeds.size()]);
