@@ -50,7 +50,7 @@ int orvo_SetScanCapabilities(ScannerCapabilities *caps, const char *key, const c
 int orvo_ParseScanCapabilities(ScannerCapabilities *caps, const char *reply)
 {
     const char *body = orvo_http_body(reply);
-    OrvoLogInfo("[OrvoScanSDK] orvo_ParseScanCapabilities \n%s\n", body);
+    OrvoLogInfo("[OrvoScanSDK] orvo_ParseScanCapabilities %zu bytes\n", strlen(body));
     const size_t size = strlen(body) + 1;
     char *copy = static_cast<char *>(malloc(size));
     if (!copy) {
@@ -64,7 +64,6 @@ int orvo_ParseScanCapabilities(ScannerCapabilities *caps, const char *reply)
         if (!eq)
             continue;
         *eq = '\0';
-        OrvoLogInfo("[OrvoScanSDK] %s:%s\n", line, eq + 1);
         orvo_SetScanCapabilities(caps, line, eq + 1);
     }
     free(copy);

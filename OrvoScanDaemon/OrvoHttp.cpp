@@ -51,6 +51,14 @@ int orvo_http_exchange(const OrvoSocket *sock, const char *request, size_t len, 
     return 0;
 }
 
+void orvo_log_reply(const char *what, const char *reply)
+{
+    int status = 0;
+    if (sscanf(reply, "HTTP/%*d.%*d %d", &status) != 1)
+        status = 0;
+    OrvoLogInfo("[OrvoScanSDK] %s reply: %zu bytes, status %d\n", what, strlen(reply), status);
+}
+
 int orvo_http_form_request(char *out, size_t size, const char *path, const char *hostLine, const char *body)
 {
     char lengthLine[64];

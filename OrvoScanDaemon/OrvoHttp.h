@@ -17,3 +17,6 @@ char *orvo_next_line(char **cursor);
 int orvo_http_exchange(const OrvoSocket *sock, const char *request, size_t len, char *reply, size_t replySize);
 // Fills "POST <path> ..." with the fixed form headers, a Content-Length, the Host line and body.
 int orvo_http_form_request(char *out, size_t size, const char *path, const char *hostLine, const char *body);
+// Logs a device's reply by its length and HTTP status: its text is the device's (or
+// whatever host a client named), and stays out of the logs.
+void orvo_log_reply(const char *what, const char *reply);

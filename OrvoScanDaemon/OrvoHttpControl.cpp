@@ -25,7 +25,7 @@ int orvo_http_ScanAbort(OrvoSocket *sock)
     static char reply[c_iHttpReplySize];
     if (orvo_http_exchange(sock, request, size_t(len), reply, sizeof reply) != 0)
         return SANE_STATUS_IO_ERROR;
-    OrvoLogInfo("[OrvoScanSDK] orvo_http_ScanAbort Received : %s \n", reply);
+    orvo_log_reply("orvo_http_ScanAbort", reply);
     return 0;
 }
 
@@ -43,7 +43,7 @@ int orvo_http_adfstatus(OrvoSocket *sock, int32_t *pStatus)
     static char reply[c_iHttpReplySize];
     if (orvo_http_exchange(sock, request, size_t(len), reply, sizeof reply) != 0)
         return SANE_STATUS_IO_ERROR;
-    OrvoLogInfo("[OrvoScanSDK] orvo_http_adfstatus Received : \n%s \n", reply);
+    orvo_log_reply("orvo_http_adfstatus", reply);
     const size_t n = strlen(reply);
     const char last = n ? reply[n - 1] : '\0';
     if (last == '1') {

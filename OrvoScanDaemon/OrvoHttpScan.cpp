@@ -193,16 +193,17 @@ int orvo_http_ScanStart(OrvoSocket *sock, const tagSettingInfo *info)
         if (n > 0) {
             got += size_t(n);
             reply[got] = '\0';
-            OrvoLogErr("[OrvoScanSDK] %s\n", reply);
         } else {
             usleep(1);
         }
     }
     if (!strstr(reply, "RESULT=")) {
+        orvo_log_reply("orvo_http_ScanStart", reply);
         orvo_close_tcp(http);
         OrvoLogErr("[OrvoScanSDK] recv orvo_http_ScanStart error\n");
         return SANE_STATUS_DEVICE_BUSY;
     }
+    orvo_log_reply("orvo_http_ScanStart", reply);
     const int result = orvo_http_ScanStartResult(reply);
     if (result != 0) {
         OrvoLogErr("[OrvoScanSDK] parse orvo_http_ScanStartResult error\n");

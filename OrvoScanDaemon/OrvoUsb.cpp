@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -14,14 +15,56 @@
 
 namespace {
 
-constexpr const char *c_szUsbRoots[] = {"/dev/bus/usb", "/proc/bus/usb"};
-constexpr int c_iStringTimeout = 1000;
-constexpr int c_iStringWorkLen = 255;
-
 bool StartsWithDigit(const char *name)
 {
     return name[0] >= '0' && name[0] <= '9';
 }
+
+constexpr const char *c_szUsbRoots[] = {"/dev/bus/usb", "/proc/bus/usb"};
+constexpr const char *c_szSysUsbDevices = "/sys/bus/usb/devices";
+constexpr uint16_t c_wMakerVendor = 0x300E;
+// The product ids of the maker's devices that have a scanner.
+constexpr uint16_t c_wScannerProducts[] = {0x2005, 0x2006, 0x2007, 0x2008, 0x2009, 0x200A};
+
+// One sysfs attribute of a USB device as a number (hexadecimal for ids), -1 when absent.
+long SysAttr(const char *dev, const char *attr, int base)
+{
+    char path[512];
+    snprintf(path, sizeof path, "%s/%s/%s", c_szSysUsbDevices, dev, attr);
+    FILE *f = fopen(path, "re");
+    if (!f)
+        return -1;
+    char text[32] = {};
+    const bool ok = fgets(text, sizeof text, f) != nullptr;
+    fclose(f);
+    char *end = nullptr;
+    const long v = ok ? strtol(text, &end, base) : -1;
+    return ok && end != text ? v : -1;
+}
+
+// What the system's device list says of a node, before it is opened: -1 when the list
+// cannot be read (the node is then judged by its descriptor alone), 0 when the node is no
+// device of the maker with a scanner, 1 when it is one.
+int SysfsSaysScanner(const char *bus, const char *dev)
+{
+    DIR *d = opendir(c_szSysUsbDevices);
+    if (!d)
+        return -1;
+    const long busnum = strtol(bus, nullptr, 10), devnum = strtol(dev, nullptr, 10);
+    int verdict = 0;
+    for (dirent *e; verdict == 0 && (e = readdir(d));) {
+        if (!StartsWithDigit(e->d_name) || strchr(e->d_name, ':') ||
+            SysAttr(e->d_name, "busnum", 10) != busnum || SysAttr(e->d_name, "devnum", 10) != devnum)
+            continue;
+        verdict = orvo_is_maker_scanner(uint16_t(SysAttr(e->d_name, "idVendor", 16)),
+                                        uint16_t(SysAttr(e->d_name, "idProduct", 16))) ? 1 : 2;
+    }
+    closedir(d);
+    return verdict == 1 ? 1 : 0;
+}
+constexpr int c_iStringTimeout = 1000;
+constexpr int c_iStringWorkLen = 255;
+
 
 // The descriptor's 16-bit fields are little-endian on the wire.
 void DecodeDescriptor(const unsigned char *raw, usb_device_descriptor *des)
@@ -56,6 +99,10 @@ int ScanBus(const char *busPath, uint16_t vid, uint16_t pid, ORVO_USB_DEV *devs,
         char path[4096];
         if (snprintf(path, sizeof path, "%s/%s", busPath, e->d_name) >= int(sizeof path))
             continue;
+        // Another vendor's device (a keyboard, a disk) is never opened.
+        const char *busName = strrchr(busPath, '/');
+        if (SysfsSaysScanner(busName ? busName + 1 : busPath, e->d_name) == 0)
+            continue;
         const int fd = open(path, O_RDWR | O_CLOEXEC);
         if (fd < 0) {
             OrvoLogErr("[OrvoScanSDK] open usb err:%s\n", path);
@@ -65,7 +112,8 @@ int ScanBus(const char *busPath, uint16_t vid, uint16_t pid, ORVO_USB_DEV *devs,
         const ssize_t n = read(fd, raw, 18);
         ORVO_USB_DEV &d = devs[count];
         DecodeDescriptor(raw, &d.dev_des);
-        if (n > 0 && d.dev_des.idVendor == vid && (!compareWithPID || d.dev_des.idProduct == pid)) {
+        if (n > 0 && orvo_is_maker_scanner(d.dev_des.idVendor, d.dev_des.idProduct) && d.dev_des.idVendor == vid &&
+            (!compareWithPID || d.dev_des.idProduct == pid)) {
             d.fd = fd;
             ++count;
         } else {
@@ -78,6 +126,16 @@ int ScanBus(const char *busPath, uint16_t vid, uint16_t pid, ORVO_USB_DEV *devs,
 }
 
 }  // namespace
+
+bool orvo_is_maker_scanner(uint16_t vid, uint16_t pid)
+{
+    if (vid != c_wMakerVendor)
+        return false;
+    for (uint16_t p : c_wScannerProducts)
+        if (p == pid)
+            return true;
+    return false;
+}
 
 int orvo_control_msg(int fd, int requesttype, int request, int value, int index, char *bytes, int size,
                      int timeout)

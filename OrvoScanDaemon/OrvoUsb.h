@@ -46,5 +46,8 @@ int orvo_bulk_read(int fd, void *bytes, int size, int timeout);
 void orvo_close_device(int fd);
 int orvo_init(int fd);
 int usb_bulk(int fd, unsigned char ep, void *bytes, int size, int timeout);
+// The maker's vendor id and the product id of one of its devices with a scanner.
+bool orvo_is_maker_scanner(uint16_t vid, uint16_t pid);
+// Finds only the maker's scanners, whatever other vendor or product the caller names.
 int orvo_find_device(uint16_t vid, uint16_t pid, ORVO_USB_DEV *devs, bool compareWithPID);
 USBFindDevRes converToDevRes(int fd, const usb_device_descriptor *des);

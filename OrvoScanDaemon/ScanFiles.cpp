@@ -2,9 +2,11 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,6 +15,9 @@
 #include "ScanState.h"
 
 namespace {
+
+constexpr int c_iKeyBytes = 8;
+char s_szKey[2 * c_iKeyBytes + 1];
 
 // Reads one or more decimal digits; returns the position after them, or null.
 const char *Digits(const char *p)
@@ -23,13 +28,22 @@ const char *Digits(const char *p)
     return p > start ? p : nullptr;
 }
 
-// "orvoscandata_<pid>_<scan>_<page>.tmp", nothing more.
+const char *HexKey(const char *p)
+{
+    for (int i = 0; i < 2 * c_iKeyBytes; ++i, ++p)
+        if (!((*p >= '0' && *p <= '9') || (*p >= 'a' && *p <= 'f')))
+            return nullptr;
+    return p;
+}
+
+// "orvoscandata_<pid>_<key>_<scan>_<page>.tmp", nothing more.
 bool IsPageFileName(const char *name)
 {
     const size_t prefixLen = strlen(c_szScanDataPrefix);
     if (strncmp(name, c_szScanDataPrefix, prefixLen) != 0)
         return false;
     const char *p = Digits(name + prefixLen);
+    p = p && *p == '_' ? HexKey(p + 1) : nullptr;
     for (int i = 0; p && i < 2; ++i)
         p = *p == '_' ? Digits(p + 1) : nullptr;
     return p && strcmp(p, ".tmp") == 0;
@@ -44,6 +58,20 @@ const char *NameInScanDir(const char *path)
     return strchr(path, '/') ? nullptr : path;
 }
 
+// A page file of one of this connection's scans: its base name is one this process gave out.
+bool IsOwnPageFile(const char *name)
+{
+    if (!IsPageFileName(name))
+        return false;
+    char base[ORVO_SCAN_NAME_LEN];
+    ScanBaseName(base, sizeof base, getpid(), 0);
+    const char *file = NameInScanDir(base);
+    const size_t stemLen = strlen(file) - 1;  // up to the scan counter
+    if (strncmp(name, file, stemLen) != 0)
+        return false;
+    return atoi(name + stemLen) < filename_index;
+}
+
 // Removes a regular file of the directory; a link or anything else stays.
 bool RemoveRegular(int dirFd, const char *name)
 {
@@ -53,11 +81,41 @@ bool RemoveRegular(int dirFd, const char *name)
     return unlinkat(dirFd, name, 0) == 0;
 }
 
+int OpenScanDir()
+{
+    const int dirFd = open(c_szScanDir, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (dirFd < 0)
+        OrvoLogErr("[OrvoScanSDK] open dir err:%s\n", c_szScanDir);
+    return dirFd;
+}
+
 }  // namespace
+
+bool ScanNewConnectionKey()
+{
+    unsigned char raw[c_iKeyBytes];
+    size_t got = 0;
+    while (got < sizeof raw) {
+        const ssize_t n = getrandom(raw + got, sizeof raw - got, 0);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            OrvoLogErr("[OrvoScanSDK] getrandom err:%s\n", strerror(errno));
+            s_szKey[0] = '\0';
+            return false;
+        }
+        got += size_t(n);
+    }
+    for (int i = 0; i < c_iKeyBytes; ++i)
+        snprintf(s_szKey + 2 * i, 3, "%02x", raw[i]);
+    return true;
+}
 
 void ScanBaseName(char *out, size_t size, pid_t pid, int index)
 {
-    snprintf(out, size, "%s/%s%d_%d", c_szScanDir, c_szScanDataPrefix, int(pid), index);
+    if (!s_szKey[0])
+        ScanNewConnectionKey();
+    snprintf(out, size, "%s/%s%d_%s_%d", c_szScanDir, c_szScanDataPrefix, int(pid), s_szKey, index);
 }
 
 bool ScanIsOwnBaseName(const char *text)
@@ -110,15 +168,13 @@ int deleteFileList(const char *dir, const char *text)
 void ScanDeletePageFile(const char *name)
 {
     const char *file = NameInScanDir(name);
-    if (!file || !IsPageFileName(file)) {
-        OrvoLogErr("[OrvoScanSDK] delete refused, not a page file:%s\n", name);
+    if (!file || !IsOwnPageFile(file)) {
+        OrvoLogErr("[OrvoScanSDK] delete refused, not a page file of this connection:%s\n", name);
         return;
     }
-    const int dirFd = open(c_szScanDir, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (dirFd < 0) {
-        OrvoLogErr("[OrvoScanSDK] open dir err:%s\n", c_szScanDir);
+    const int dirFd = OpenScanDir();
+    if (dirFd < 0)
         return;
-    }
     struct stat st;
     if (fstatat(dirFd, file, &st, AT_SYMLINK_NOFOLLOW) == 0) {
         if (!S_ISREG(st.st_mode))
@@ -126,5 +182,52 @@ void ScanDeletePageFile(const char *name)
         else if (unlinkat(dirFd, file, 0) != 0)
             OrvoLogErr("[OrvoScanSDK] delete file err:%s\n", name);
     }
+    close(dirFd);
+}
+
+FILE *ScanCreatePage(const char *base, int page)
+{
+    char path[ORVO_SCAN_NAME_LEN + 32];
+    snprintf(path, sizeof path, "%s_%d.tmp", base, page);
+    // Pages stay readable by every user: the client may run as any user, and it learns
+    // the unguessable name only from its own start reply.
+    const int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        OrvoLogErr("[OrvoScanSDK] create page err:%s:%s\n", path, strerror(errno));
+        return nullptr;
+    }
+    FILE *f = fdopen(fd, "wb");
+    if (!f)
+        close(fd);
+    return f;
+}
+
+void ScanDeleteLastPage(const char *base)
+{
+    for (int page = 0;; ++page) {
+        char next[ORVO_SCAN_NAME_LEN + 32];
+        snprintf(next, sizeof next, "%s_%d.tmp", base, page + 1);
+        struct stat st;
+        if (lstat(next, &st) == 0)
+            continue;
+        char path[ORVO_SCAN_NAME_LEN + 32];
+        snprintf(path, sizeof path, "%s_%d.tmp", base, page);
+        if (lstat(path, &st) == 0 && S_ISREG(st.st_mode)) {
+            OrvoLogInfo("[OrvoScanSDK] delete file:%s\n", path);
+            unlink(path);
+        }
+        return;
+    }
+}
+
+void ScanPrivateDir()
+{
+    const int dirFd = OpenScanDir();
+    if (dirFd < 0)
+        return;
+    struct stat st;
+    if (fstat(dirFd, &st) == 0 && st.st_uid == geteuid() && (st.st_mode & 066) != 0 &&
+        fchmod(dirFd, (st.st_mode & 07777) & ~mode_t(066)) != 0)
+        OrvoLogErr("[OrvoScanSDK] chmod scan dir err:%s\n", strerror(errno));
     close(dirFd);
 }

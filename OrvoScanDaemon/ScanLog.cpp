@@ -1,13 +1,24 @@
 #include "ScanLog.h"
 
+#include <cerrno>
 #include <cstdarg>
+#include <cstring>
+#include <fcntl.h>
+#include <string>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include "ScanLogFormat.h"
 #include "ScanPaths.h"
 
 FILE *outFile = nullptr;
 FILE *errFile = nullptr;
 
 namespace {
+
+// Logs name page files, whose names are what keeps a page private: the daemon's user only.
+constexpr mode_t c_iLogMode = 0600;
 
 void CloseLogs()
 {
@@ -19,12 +30,65 @@ void CloseLogs()
     errFile = nullptr;
 }
 
-__attribute__((format(printf, 2, 0))) void WriteLog(FILE *f, const char *fmt, va_list ap)
+// Never through a link planted at the log's name; a log left wider by an older daemon
+// is narrowed.
+FILE *OpenLog(const char *path, int extraFlags)
+{
+    const int fd = open(path, O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_CLOEXEC | extraFlags, c_iLogMode);
+    if (fd < 0)
+        return nullptr;
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(fd);
+        return nullptr;
+    }
+    if ((st.st_mode & 0777) & ~c_iLogMode)
+        fchmod(fd, st.st_mode & c_iLogMode);
+    FILE *f = fdopen(fd, "ab");
+    if (!f)
+        close(fd);
+    return f;
+}
+
+const char *PathOf(FILE *f)
+{
+    return f == outFile ? c_szScanInfoLog : c_szScanErrLog;
+}
+
+// Moves a full log to "<log>.1" and starts it again. Every process of the daemon appends
+// through its own stream: the move is done under a lock on the full file, by the first
+// process that finds it full; the others find the name taken by a new file and reopen.
+void RotateIfFull(FILE *&f, size_t adding)
+{
+    struct stat own;
+    if (fstat(fileno(f), &own) != 0 || size_t(own.st_size) + adding <= c_iScanLogCap)
+        return;
+    const char *path = PathOf(f);
+    flock(fileno(f), LOCK_EX);
+    struct stat named;
+    if (stat(path, &named) == 0 && named.st_ino == own.st_ino && named.st_dev == own.st_dev) {
+        const std::string old = std::string(path) + ".1";
+        rename(path, old.c_str());
+    }
+    FILE *fresh = OpenLog(path, 0);
+    flock(fileno(f), LOCK_UN);
+    if (fresh) {
+        fclose(f);
+        f = fresh;
+    }
+}
+
+void WriteLog(FILE *&f, const char *fmt, va_list ap)
 {
     if (!f)
         return;
-    vfprintf(f, fmt, ap);
+    const int saved = errno;
+    std::string line;
+    ScanLogFormat(line, fmt, ap);
+    RotateIfFull(f, line.size());
+    fwrite(line.data(), 1, line.size(), f);
     fflush(f);
+    errno = saved;
 }
 
 }  // namespace
@@ -36,7 +100,7 @@ bool OrvoInitDbg()
     CloseLogs();
     const char *paths[] = {c_szScanInfoLog, c_szScanErrLog};
     for (const char *path : paths) {
-        FILE *f = fopen(path, "wb+");
+        FILE *f = OpenLog(path, O_TRUNC);
         if (f)
             fclose(f);
     }
@@ -46,8 +110,8 @@ bool OrvoInitDbg()
 bool OrvoReopenDbg()
 {
     CloseLogs();
-    outFile = fopen(c_szScanInfoLog, "ab+");
-    errFile = fopen(c_szScanErrLog, "ab+");
+    outFile = OpenLog(c_szScanInfoLog, 0);
+    errFile = OpenLog(c_szScanErrLog, 0);
     return outFile && errFile;
 }
 

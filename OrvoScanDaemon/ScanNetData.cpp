@@ -30,53 +30,53 @@ bool SendRecord(int sock, const TCPRecordRes &rec)
 }
 
 // The data process of a network scan: one record reply per block of the data stream
-// until a block ends the scan. The stream's first block always begins a page.
-void RunNetDataProcess(int sock, OrvoSocket data, const char *base)
+// until a block ends the scan or the quit signal comes. The stream's first block always
+// begins a page.
+void RunNetDataProcess(int sock, OrvoSocket data, const char *base, stDataGate &gate)
 {
     OrvoReopenDbg();
-    FILE *page = nullptr;
-    int pages = 0;
+    stPageWriter w;
+    w.szBase = base;
     unsigned char *buf = nullptr;
     uint32_t bufSize = 0;
-    int32_t result;
+    int32_t result = SANE_STATUS_GOOD;
     bool first = true;
-    do {
+    while (result == SANE_STATUS_GOOD && flag) {
         TCPRecordRes rec;
         memset(&rec, 0, sizeof rec);
-        rec.fileIndex = pages;
+        rec.fileIndex = w.iPages;
         int32_t st = SCAN_STATUS_OPERATION_CONTINUOUS;
         uint32_t got = 0;
         result = orvo_tcp_ScanRecord(&data, &st, &buf, &bufSize, &got);
+        if (!flag)
+            break;
         if (first)
             st = SCAN_STATUS_BEGIN_OF_PAGE;
         first = false;
-        if (st == SCAN_STATUS_BEGIN_OF_PAGE) {
-            if (page)
-                fclose(page);
-            page = ScanOpenPage(base, pages);
-            if (!page) {
-                const TCPRecordRes denied = {SANE_STATUS_ACCESS_DENIED, 0, pages, SCAN_STATUS_OPERATION_CONTINUOUS};
-                SendRecord(sock, denied);
-                result = SANE_STATUS_ACCESS_DENIED;
-                break;
-            }
-            ++pages;
+        if (st == SCAN_STATUS_BEGIN_OF_PAGE && !ScanPageBegin(w)) {
+            const TCPRecordRes denied = {SANE_STATUS_ACCESS_DENIED, 0, w.iPages, SCAN_STATUS_OPERATION_CONTINUOUS};
+            result = SANE_STATUS_ACCESS_DENIED;
+            ScanDataFinishing(gate);
+            SendRecord(sock, denied);
+            break;
         }
-        if (result == SANE_STATUS_GOOD && got > 0 && !ScanAppendPage(page, buf, got)) {
-            OrvoLogErr("[OrvoScanSDK] send scan data err\n");
-            result = SANE_STATUS_IO_ERROR;
-        }
+        if (st == SCAN_STATUS_END_OF_DATA)
+            w.bComplete = true;
+        if (result == SANE_STATUS_GOOD && got > 0)
+            result = ScanPageAppend(w, buf, got, "[OrvoScanSDK] send scan data err\n");
         rec.result = result;
         rec.bufferLen = int32_t(got);
         rec.st = st;
+        if (result != SANE_STATUS_GOOD)
+            ScanDataFinishing(gate);
         if (!SendRecord(sock, rec))
             break;
-    } while (result == SANE_STATUS_GOOD);
-    if (page)
-        fclose(page);
+    }
+    ScanPageEnd(w, flag);
     free(buf);
     if (data.tcpFromScanner >= 0)
         orvo_close_tcp(data.tcpFromScanner);
+    ScanDataFinishing(gate);
     OrvoLogInfo("[OrvoScanSDK] tcp scan record process exit:%d pid:%d\n", int(result), int(getpid()));
 }
 
@@ -94,9 +94,17 @@ void CmdTcpScanStart(int sock, const unsigned char *req, int)
 {
     TCPScanStartReq r;
     memcpy(&r, req, sizeof r);
-    ScanNetTakeDataFd(&r.socket);
     TCPScanStartRes res;
     memset(&res, 0, sizeof res);
+    // A second start while a scan runs leaves that scan, and its data connection, alone.
+    if (ScanRunning()) {
+        OrvoLogErr("[OrvoScanSDK] tcp scan start refused: a scan is running\n");
+        res.result = SANE_STATUS_DEVICE_BUSY;
+        res.socketDataFd = -1;
+        ScanReply(sock, &res, sizeof res, "send ScanStartReq result err");
+        return;
+    }
+    ScanNetTakeDataFd(&r.socket);
     res.result = orvo_http_ScanStart(&r.socket, &r.info);
     if (res.result != SANE_STATUS_GOOD)
         r.socket.tcpFromScanner = -1;
@@ -105,11 +113,11 @@ void CmdTcpScanStart(int sock, const unsigned char *req, int)
     ScanBaseName(res.fileName, sizeof res.fileName, getpid(), filename_index);
     ++filename_index;
     stDataGate gate;
-    const pid_t pid = ScanForkDataProcess(gate);
+    const pid_t pid = ScanForkDataProcess(gate, res.fileName);
     if (pid == 0) {
         if (res.result == SANE_STATUS_GOOD) {
             ScanDataWaitForStart(gate);
-            RunNetDataProcess(sock, r.socket, res.fileName);
+            RunNetDataProcess(sock, r.socket, res.fileName, gate);
         }
         _exit(0);
     }

@@ -5,11 +5,15 @@
 #include <cstring>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <poll.h>
+#include <ctime>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include "ScanCommands.h"
+#include "ScanData.h"
+#include "ScanFiles.h"
 #include "ScanLog.h"
 #include "ScanPaths.h"
 #include "ScanState.h"
@@ -18,16 +22,34 @@ namespace {
 
 constexpr int c_iBacklog = 20;
 constexpr int c_iSendCalls = 10;
+constexpr int c_iMaxConnections = 64;
+constexpr int c_iRecordGapMs = 200;
 
-// Reaps this connection's finished data process, so that its id is never signalled
-// after the system could have given it to another process.
+// Connection processes of the listening process, alive or not yet reaped.
+int s_iConnections = 0;
+volatile sig_atomic_t s_iReaped = 0;
+
+// Reaps finished children: in a connection process its data process, so that its id is
+// never signalled after the system could have given it to another process; in the
+// listening process its connection processes, which it counts.
 void OnChildExit(int)
 {
     const int saved = errno;
-    for (pid_t pid; (pid = waitpid(-1, nullptr, WNOHANG)) > 0;)
+    for (pid_t pid; (pid = waitpid(-1, nullptr, WNOHANG)) > 0;) {
         if (pid == dataProcPid)
             dataProcPid = 0;
+        s_iReaped = s_iReaped + 1;
+    }
     errno = saved;
+}
+
+void ReapConnections()
+{
+    sigset_t saved;
+    ScanBlockWakeups(&saved);
+    s_iConnections -= int(s_iReaped);
+    s_iReaped = 0;
+    ScanRestoreWakeups(&saved);
 }
 
 bool InstallReaper()
@@ -39,29 +61,91 @@ bool InstallReaper()
     return sigaction(SIGCHLD, &sa, nullptr) == 0;
 }
 
-// Receives exactly the wanted bytes; fewer only when the peer is gone or an error ends it.
-ssize_t RecvAll(int sock, void *buf, size_t len)
+long NowMs()
 {
-    size_t got = 0;
-    while (got < len) {
-        const ssize_t n = recv(sock, static_cast<char *>(buf) + got, len - got, MSG_WAITALL);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        got += size_t(n);
-    }
-    return ssize_t(got);
+    timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return long(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
 }
 
-// One receive call for the request record, as clients send each record whole.
-ssize_t RecvRecord(int sock, void *buf, size_t len)
+// Waits until the socket has bytes (or its end) to read: true then. False when the quit
+// signal came, or when the deadline (-1: none) passed. The run flag is tested with the
+// quit signal held back, and the wait lets it in, so that a signal is never lost between.
+bool WaitReadable(int sock, long deadlineMs)
 {
-    ssize_t n;
-    do
-        n = recv(sock, buf, len, 0);
-    while (n < 0 && errno == EINTR);
-    return n;
+    sigset_t saved;
+    ScanBlockWakeups(&saved);
+    bool ready = false;
+    while (flag) {
+        timespec ts{};
+        timespec *limit = nullptr;
+        if (deadlineMs >= 0) {
+            const long left = deadlineMs - NowMs();
+            if (left <= 0)
+                break;
+            ts = {left / 1000, (left % 1000) * 1000000L};
+            limit = &ts;
+        }
+        pollfd p{sock, POLLIN, 0};
+        const int r = ppoll(&p, 1, limit, &saved);
+        if (r > 0) {
+            ready = true;
+            break;
+        }
+        if (r < 0 && errno != EINTR)
+            break;
+    }
+    ScanRestoreWakeups(&saved);
+    return ready;
+}
+
+// Receives the 4-byte command code. Waiting for a request has no bound (clients keep
+// their connection between scans); once its first byte came, the rest must follow within
+// c_iRequestTimeoutMs.
+bool RecvCode(int sock, int32_t &code)
+{
+    unsigned char *buf = reinterpret_cast<unsigned char *>(&code);
+    size_t got = 0;
+    long deadline = -1;
+    while (got < sizeof code) {
+        if (!WaitReadable(sock, deadline)) {
+            if (flag && deadline >= 0)
+                OrvoLogErr("[OrvoScanSDK] pid:%d request incomplete after %d ms, connection closed\n", int(getpid()),
+                           c_iRequestTimeoutMs);
+            return false;
+        }
+        const ssize_t n = recv(sock, buf + got, sizeof code - got, MSG_DONTWAIT);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN))
+            continue;
+        if (n <= 0)
+            return false;
+        got += size_t(n);
+        if (deadline < 0)
+            deadline = NowMs() + c_iRequestTimeoutMs;
+    }
+    return true;
+}
+
+// The request record, as clients send each record whole: what one receive brings, and
+// the rest of a record that the network split, when it follows within c_iRecordGapMs (a
+// record that stays short is reported as short, and the stream goes on after it). -2 when
+// nothing came within the request's time.
+ssize_t RecvRecord(int sock, unsigned char *buf, size_t len)
+{
+    size_t got = 0;
+    long deadline = NowMs() + c_iRequestTimeoutMs;
+    while (got < len) {
+        if (!WaitReadable(sock, deadline))
+            return got > 0 ? ssize_t(got) : -2;
+        const ssize_t n = recv(sock, buf + got, len - got, MSG_DONTWAIT);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN))
+            continue;
+        if (n <= 0)
+            return got > 0 ? ssize_t(got) : n;
+        got += size_t(n);
+        deadline = NowMs() + c_iRecordGapMs;
+    }
+    return ssize_t(got);
 }
 
 void RunConnectionProcess(int sock)
@@ -69,6 +153,7 @@ void RunConnectionProcess(int sock)
     if (!InstallReaper())
         OrvoLogErr("[OrvoScanSDK] sigaction error.\n");
     OrvoReopenDbg();
+    ScanNewConnectionKey();
     ServeConnection(sock);
     close(sock);
     _exit(0);
@@ -100,19 +185,26 @@ void ServeConnection(int sock)
 {
     while (flag) {
         int32_t code = 0;
-        if (RecvAll(sock, &code, sizeof code) != ssize_t(sizeof code)) {
+        if (!RecvCode(sock, code)) {
             OrvoLogInfo("[OrvoScanSDK] pid:%d DISCONNECT FROM SERVER\n", int(getpid()));
             break;
         }
         OrvoLogInfo("[OrvoScanSDK] pid:%d recv scanCommandType %d\n", int(getpid()), int(code));
         const stScanCommand *cmd = FindScanCommand(code);
+        // Not this protocol (a browser's HTTP request, a stray client): nothing of it runs.
         if (!cmd) {
-            OrvoLogErr("[OrvoScanSDK] undefined scanCommandType %d\n", int(code));
-            continue;
+            OrvoLogErr("[OrvoScanSDK] undefined scanCommandType %d, connection closed\n", int(code));
+            break;
         }
         unsigned char req[c_iMaxRequestSize];
         memset(req, 0, sizeof req);
         const ssize_t got = RecvRecord(sock, req, size_t(cmd->iReqSize));
+        if (got == -2) {
+            if (flag)
+                OrvoLogErr("[OrvoScanSDK] pid:%d request incomplete after %d ms, connection closed\n", int(getpid()),
+                           c_iRequestTimeoutMs);
+            break;
+        }
         if (got < cmd->iReqSize) {
             if (cmd->bRecvErrLen)
                 OrvoLogErr("%s len:%d\n", cmd->szRecvErr, int(got < 0 ? 0 : got));
@@ -123,12 +215,16 @@ void ServeConnection(int sock)
         }
         cmd->pfnRun(sock, req, int(got < 0 ? 0 : got));
     }
+    if (!flag)
+        OrvoLogInfo("[OrvoScanSDK] pid:%d quit\n", int(getpid()));
+    ScanEndDataProcess(!flag);
 }
 
 void mainProc()
 {
     OrvoInitDbg();
-    const int sock = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    ScanPrivateDir();
+    const int sock = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     const int on = 1;
     if (sock >= 0)
         setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
@@ -147,26 +243,50 @@ void mainProc()
         OrvoLogErr("[OrvoScanSDK] listen err\n");
         exit(1);
     }
+    // The listening process reaps its connection processes itself, to count them.
+    if (!InstallReaper())
+        OrvoLogErr("[OrvoScanSDK] sigaction error.\n");
+    bool refusing = false;
     while (flag) {
-        const int conn = accept(sock, nullptr, nullptr);
+        ReapConnections();
+        if (!WaitReadable(sock, -1))
+            continue;
+        const int conn = accept4(sock, nullptr, nullptr, SOCK_CLOEXEC);
         if (conn < 0) {
-            OrvoLogErr("[OrvoScanSDK] accept err\n");
+            if (errno != EAGAIN && errno != EINTR)
+                OrvoLogErr("[OrvoScanSDK] accept err\n");
             continue;
         }
-        fcntl(conn, F_SETFL, fcntl(conn, F_GETFL) & ~O_NONBLOCK);
-        const pid_t pid = fork();
-        if (pid < 0) {
-            OrvoLogErr("[OrvoScanSDK] fork pro err\n");
+        ReapConnections();
+        if (s_iConnections >= c_iMaxConnections) {
+            // Logged once per burst: a flood of connections does not flood the log.
+            if (!refusing)
+                OrvoLogErr("[OrvoScanSDK] %d connections at once, further ones closed\n", c_iMaxConnections);
+            refusing = true;
             close(conn);
             continue;
         }
+        refusing = false;
+        fcntl(conn, F_SETFL, fcntl(conn, F_GETFL) & ~O_NONBLOCK);
+        sigset_t saved;
+        ScanBlockWakeups(&saved);
+        const pid_t pid = fork();
         if (pid == 0) {
+            ScanRestoreWakeups(&saved);
             close(sock);
             RunConnectionProcess(conn);
         }
-        OrvoLogInfo("[OrvoScanSDK] new conn pid:%d\n", int(pid));
+        if (pid > 0)
+            ++s_iConnections;
+        ScanRestoreWakeups(&saved);
         close(conn);
+        if (pid < 0)
+            OrvoLogErr("[OrvoScanSDK] fork pro err\n");
+        else
+            OrvoLogInfo("[OrvoScanSDK] new conn pid:%d\n", int(pid));
     }
+    if (quitSignal)
+        OrvoLogInfo("[OrvoScanSDK] I got a signal %d\nI'm quitting.\n", int(quitSignal));
     OrvoLogInfo("[OrvoScanSDK] parent pro exit\n");
     close(sock);
 }

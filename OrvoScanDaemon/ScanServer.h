@@ -3,6 +3,9 @@
 
 #include <sys/types.h>
 
+// A request whose first byte came must be whole within this time, or the connection ends.
+constexpr int c_iRequestTimeoutMs = 10000;
+
 void mainProc();
 // Serves one client connection until it disconnects or the quit signal; the connection
 // process's whole life.

@@ -35,10 +35,19 @@ void ReplyResult(int sock, int32_t result, const char *sendErr)
     ScanReply(sock, &result, sizeof result, sendErr);
 }
 
-// A handle the client did not get from this process is never touched.
+// A handle the client did not get from this process is never touched (4), nor a device
+// whose scan another connection runs (3): its records would be taken for answers.
+int32_t HandleRefused(int32_t fd)
+{
+    if (!ScanHandleOwned(fd))
+        return SANE_STATUS_INVAL;
+    return ScanDeviceBusyElsewhere(fd) ? SANE_STATUS_DEVICE_BUSY : SANE_STATUS_GOOD;
+}
+
 int32_t RunOnHandle(int32_t fd, int (*fn)(int))
 {
-    return ScanHandleOwned(fd) ? fn(fd) : SANE_STATUS_INVAL;
+    const int32_t refused = HandleRefused(fd);
+    return refused ? refused : fn(fd);
 }
 
 void ReleaseOthers(ORVO_USB_DEV *devs, int count, int keep)
@@ -90,7 +99,8 @@ void CmdUsbCloseDev(int sock, const unsigned char *req, int)
 void CmdUsbClearDev(int sock, const unsigned char *req, int)
 {
     const USBClearDevEpReq r = Request<USBClearDevEpReq>(req);
-    const int32_t result = ScanHandleOwned(r.devfd) ? orvo_clear_halt(r.devfd, r.ep) : SANE_STATUS_INVAL;
+    const int32_t refused = HandleRefused(r.devfd);
+    const int32_t result = refused ? refused : orvo_clear_halt(r.devfd, r.ep);
     OrvoLogInfo("[OrvoScanSDK] USB_CLEAR_DEV result %d\n", result);
     ReplyResult(sock, result, "send ClearDevEpReq result err");
 }
@@ -98,7 +108,8 @@ void CmdUsbClearDev(int sock, const unsigned char *req, int)
 void CmdUsbResetDevEp(int sock, const unsigned char *req, int)
 {
     const USBResetDevEpReq r = Request<USBResetDevEpReq>(req);
-    const int32_t result = ScanHandleOwned(r.devfd) ? orvo_resetep(r.devfd, r.ep) : SANE_STATUS_INVAL;
+    const int32_t refused = HandleRefused(r.devfd);
+    const int32_t result = refused ? refused : orvo_resetep(r.devfd, r.ep);
     OrvoLogInfo("[OrvoScanSDK] USB_RESET_DEVEP result %d\n", result);
     ReplyResult(sock, result, "send ResetDevEpReq result err");
 }
@@ -106,7 +117,8 @@ void CmdUsbResetDevEp(int sock, const unsigned char *req, int)
 void CmdUsbScanLock(int sock, const unsigned char *req, int)
 {
     const USBScanLockReq r = Request<USBScanLockReq>(req);
-    const int32_t result = ScanHandleOwned(r.devfd) ? ScanLock(r.devfd, &r.info) : SANE_STATUS_INVAL;
+    const int32_t refused = HandleRefused(r.devfd);
+    const int32_t result = refused ? refused : ScanLock(r.devfd, &r.info);
     OrvoLogInfo("[OrvoScanSDK] USB_SCAN_LOCK result %d\n", result);
     ReplyResult(sock, result, "send ScanLockReq result err");
 }
@@ -131,7 +143,8 @@ void CmdUsbScanAdfStatus(int sock, const unsigned char *req, int)
     const int32_t fd = Handle(req);
     USBScanAdfStatusRes res = {};
     int st = 0;
-    res.result = ScanHandleOwned(fd) ? ScanADFStatus(fd, &st) : SANE_STATUS_INVAL;
+    const int32_t refused = HandleRefused(fd);
+    res.result = refused ? refused : ScanADFStatus(fd, &st);
     res.st = st;
     ScanReply(sock, &res, sizeof res, "send ScanAdfStatusRes err");
 }
@@ -141,7 +154,8 @@ void CmdUsbScanDevProperties(int sock, const unsigned char *req, int)
     const int32_t fd = Handle(req);
     USBScanDevicePropertiesRes res;
     memset(&res, 0, sizeof res);
-    res.result = ScanHandleOwned(fd) ? ScanDeviceProperties(fd, &res.st) : SANE_STATUS_INVAL;
+    const int32_t refused = HandleRefused(fd);
+    res.result = refused ? refused : ScanDeviceProperties(fd, &res.st);
     ScanReply(sock, &res, sizeof res, "send ScanDevicePropertiesRes err");
 }
 
@@ -151,7 +165,8 @@ void CmdUsbScanAbort(int sock, const unsigned char *req, int)
     r.fileName[sizeof r.fileName - 1] = '\0';
     sigset_t saved;
     ScanStopDataProcess(&saved);
-    const int32_t result = ScanHandleOwned(r.devfd) ? ScanAbort(r.devfd) : SANE_STATUS_INVAL;
+    const int32_t refused = HandleRefused(r.devfd);
+    const int32_t result = refused ? refused : ScanAbort(r.devfd);
     ScanReapDataProcess(&saved);
     ScanDeleteAbortedFiles(r.fileName);
     ReplyResult(sock, result, "send ScanAbortReq result err");

@@ -134,7 +134,7 @@ if has orvo-printer-k500-scan; then
   check_match "scan user exists, without login" '^orvo-scan:x:[0-9]+:[0-9]+:.*:/nonexistent:/usr/sbin/nologin$' \
     "$(getent passwd orvo-scan)"
   check_match "scan user is in the scanner group" '(^| )scanner( |$)' "$(id -nG orvo-scan 2>&1)"
-  check_eq "scan/ belongs to the scan user" "orvo-scan scanner 755" "$(stat -c '%U %G %a' "$ROOT/scan" 2>&1)"
+  check_eq "scan/ belongs to the scan user, not listable by others" "orvo-scan scanner 711" "$(stat -c '%U %G %a' "$ROOT/scan" 2>&1)"
   check_eq "SANE's dll.d entry names the backend" "orvo" "$(grep -v '^#' /etc/sane.d/dll.d/orvo 2>&1)"
   multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH 2>/dev/null || gcc -print-multiarch)
   check "backend in SANE's backend folder" test -f "/usr/lib/$multiarch/sane/libsane-orvo.so.1"
@@ -144,7 +144,7 @@ if has orvo-printer-k500-scan; then
   confined "$ROOT/scan" "--reuid=orvo-scan --regid=scanner --clear-groups" "$ROOT/bin/orvoK500ScanDaemon"
   check "scan daemon runs as the scan user (its logs written in scan/)" \
     wait_until 10 grep -qs 'bind port:7003' "$ROOT/scan/orvo_scan_err.log"
-  check_eq "the logs belong to the scan user" "orvo-scan" "$(stat -c %U "$ROOT/scan/orvo_scan_info.log" 2>&1)"
+  check_eq "the logs belong to the scan user, readable by it alone" "orvo-scan 600" "$(stat -c "%U %a" "$ROOT/scan/orvo_scan_info.log" 2>&1)"
   : > /etc/sane.d/dll.conf # only the dll.d entries: no other backend probes anything
   scanimage -L > /dev/null 2>&1
   check "scanimage -L reaches the daemon through the backend" \

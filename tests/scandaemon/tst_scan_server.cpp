@@ -28,8 +28,10 @@ void TestStartedDaemon()
     const pid_t listener = ScanListenerPid();
     SCAN_CHECK(listener > 1);
     struct stat st;
-    SCAN_CHECK(stat(c_strInfoLog.c_str(), &st) == 0 && (st.st_mode & 0777) == 0644);
-    SCAN_CHECK(stat(c_strErrLog.c_str(), &st) == 0 && (st.st_mode & 0777) == 0644);
+    SCAN_CHECK(stat(c_strInfoLog.c_str(), &st) == 0 && (st.st_mode & 0777) == 0600);
+    SCAN_CHECK(stat(c_strErrLog.c_str(), &st) == 0 && (st.st_mode & 0777) == 0600);
+    // Not listable by other users; they reach a page only by its name.
+    SCAN_CHECK(stat(ORVO_SCAN_DIR, &st) == 0 && (st.st_mode & 0777) == 0711);
     SCAN_CHECK_EQ(CountLines(c_strErrLog, "[OrvoScanSDK] bind port:7003"), 1);
 
     const int sock = ScanConnect();
@@ -76,11 +78,14 @@ void TestMalformedRequests()
     const int32_t fd = ScanFindDev(sock, 0x300E, 0x2009, true, devs) == 1 ? devs[0].fd : -1;
     SCAN_CHECK(fd > 0);
 
-    // An unknown code is logged and answered with nothing: the next reply is the next request's.
-    const int32_t unknown = 77;
-    SCAN_CHECK(send(sock, &unknown, sizeof unknown, 0) == 4);
-    SCAN_CHECK_EQ(ScanHandleCommand(sock, USB_OPEN_DEV, fd), 0);
+    // An unknown code is logged once and ends the connection: nothing after it runs.
+    const int unknownSock = ScanConnect();
+    const int32_t unknown[2] = {77, USB_FIND_DEV};
+    SCAN_CHECK(send(unknownSock, unknown, sizeof unknown, 0) == 8);
+    char c;
+    SCAN_CHECK(ScanRecvExact(unknownSock, &c, 1) == false);
     SCAN_CHECK_EQ(CountLines(c_strErrLog, "[OrvoScanSDK] undefined scanCommandType 77"), 1);
+    close(unknownSock);
 
     // A short record: no reply, a receive-error line, and the stream goes on after it.
     const unsigned char shortUnlock[6] = {8, 0, 0, 0, 1, 0};

@@ -221,8 +221,10 @@ void TestSinglePageScan()
     const stScanResult r = Scan(c, ScanSettings(24, 50, 40, 300, false));
     const std::string base = r.start.fileName;
     int pid = 0, index = -1;
-    SCAN_CHECK(sscanf(base.c_str(), ORVO_SCAN_DIR "/orvoscandata_%d_%d", &pid, &index) == 2 && index == 0);
-    SCAN_CHECK(base == c_strScanDir + "/orvoscandata_" + std::to_string(pid) + "_0");
+    char key[17] = {};
+    SCAN_CHECK(sscanf(base.c_str(), ORVO_SCAN_DIR "/orvoscandata_%d_%16[0-9a-f]_%d", &pid, key, &index) == 3 &&
+               index == 0);
+    SCAN_CHECK(base == c_strScanDir + "/orvoscandata_" + std::to_string(pid) + "_" + key + "_0");
     bool connectionProcess = false;
     for (const stScanProc &p : ScanDaemonProcs())
         connectionProcess = connectionProcess || (p.pid == pid && p.ppid == ScanListenerPid());

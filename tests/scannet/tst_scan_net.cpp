@@ -1,8 +1,12 @@
 // The scan daemon's network side, end to end: the installed daemon, driven through the local
 // protocol, against the simulator's network MFP on a loopback address.
-// usage: tst_scan_net SIM_SOCKET SCANNER_ADDR main|hostaddr
+// usage: tst_scan_net SIM_SOCKET SCANNER_ADDR main|hostaddr|guard
 //   main      every command, scans, aborts, device faults and hostile client records
 //   hostaddr  this host has a non-loopback address: it is the Host line of the requests
+//   guard     a second start during a scan, a page larger than the scan folder's room, the
+//             quit signal mid-scan (the scan folder is a small file system of its own)
+#include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -521,12 +525,95 @@ void TestSilentDevice(int sock)
     SCAN_CHECK(ScanNothingPending(sock));
 }
 
+// --- guard mode: the scan folder is a 300 MiB file system of its own ---
+
+// Records until one ends the scan; false when the stream broke first.
+bool ReadNetToEnd(int sock, std::vector<TCPRecordRes> &recs)
+{
+    TCPRecordRes r;
+    while (recs.size() < 100000 && ScanTcpReadRecord(sock, r)) {
+        recs.push_back(r);
+        if (r.result != 0)
+            return true;
+    }
+    return false;
+}
+
+// A second start while a scan runs is busy and reaches neither the scanner nor the scan.
+void TestSecondNetStart(int sock)
+{
+    const OrvoSocket s = ScanNetSocket(g_strAddr);
+    NetSet("clear");
+    NetSet("block 1000");
+    NetSet("hold 2");
+    TCPScanStartRes res, second;
+    SCAN_CHECK(ScanTcpStart(sock, s, Settings(8, 100, 50, false, 1, COMPRESSION_NONE), res) && res.result == 0);
+    std::vector<TCPRecordRes> recs(3);
+    for (TCPRecordRes &r : recs)
+        SCAN_CHECK(ScanTcpReadRecord(sock, r) && r.result == 0);
+    SCAN_CHECK(WaitUntil([] { return NetCount("held") == 1; }));
+    const int posts = NetCount("posts");
+    SCAN_CHECK(ScanTcpStart(sock, ScanNetSocket(g_strAddr, res.socketDataFd), Settings(8, 10, 10, false, 1, 0),
+                            second) && second.result == 3 && second.socketDataFd == -1);
+    SCAN_CHECK_EQ(NetCount("posts"), posts);
+    NetSet("release");
+    SCAN_CHECK(ReadNetToEnd(sock, recs) && recs.back().result == 5);
+    std::vector<unsigned char> page;
+    SCAN_CHECK(ReadFile(ScanPageName(res.fileName, 0), page) && page.size() == 5000);
+    SCAN_CHECK(ScanDeleteFile(sock, ScanPageName(res.fileName, 0)));
+    NetSet("hold off");
+}
+
+// A page larger than the scan folder's room: stopped while 256 MiB are still free.
+void TestEndlessPage(int sock)
+{
+    const OrvoSocket s = ScanNetSocket(g_strAddr);
+    NetSet("clear");
+    NetSet("block 65536");
+    TCPScanStartRes res;
+    const auto t0 = std::chrono::steady_clock::now();
+    SCAN_CHECK(ScanTcpStart(sock, s, Settings(24, 6000, 6000, false, 1, COMPRESSION_NONE), res) && res.result == 0);
+    std::vector<TCPRecordRes> recs;
+    SCAN_CHECK(ReadNetToEnd(sock, recs) && recs.back().result == 9);
+    long long bytes = 0;
+    for (const TCPRecordRes &r : recs)
+        bytes += r.bufferLen;
+    printf("endless network page: stopped after %.1f MiB in %.1f s\n", double(bytes) / (1 << 20),
+           std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
+    SCAN_CHECK(bytes < 60ll << 20);
+    SCAN_CHECK(CountLines(c_strErrLog, "file system is nearly full") == 1);
+    SCAN_CHECK(WaitUntil([] { return DataProcesses() == 0; }));
+    SCAN_CHECK(!FileExists(ScanPageName(res.fileName, 0)));
+}
+
+// Last: the quit signal to the listening process in the middle of a network page.
+void TestNetQuitMidScan(int sock)
+{
+    const OrvoSocket s = ScanNetSocket(g_strAddr);
+    NetSet("clear");
+    NetSet("block 1000");
+    NetSet("hold 2");
+    TCPScanStartRes res;
+    SCAN_CHECK(ScanTcpStart(sock, s, Settings(8, 100, 50, false, 1, COMPRESSION_NONE), res) && res.result == 0);
+    SCAN_CHECK(WaitUntil([] { return NetCount("held") == 1; }));
+    SCAN_CHECK(WaitUntil([&] { return FileExists(ScanPageName(res.fileName, 0)); }));
+    const auto t0 = std::chrono::steady_clock::now();
+    SCAN_CHECK(kill(ScanListenerPid(), SIGQUIT) == 0);
+    SCAN_CHECK(WaitUntil([] { return ScanDaemonProcs().empty(); }, 20000));
+    const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    printf("quit signal mid-scan (network): all daemon processes gone after %.2f s\n", took);
+    SCAN_CHECK(took < 10);
+    SCAN_CHECK(!FileExists(ScanPageName(res.fileName, 0)));
+    NetSet("hold off");
+}
+
 }  // namespace
+
 
 int main(int argc, char **argv)
 {
     if (argc != 4) {
-        fprintf(stderr, "usage: tst_scan_net SIM_SOCKET SCANNER_ADDR main|hostaddr\n");
+        fprintf(stderr, "usage: tst_scan_net SIM_SOCKET SCANNER_ADDR main|hostaddr|guard\n");
         return 2;
     }
     SimSetSocket(argv[1]);
@@ -536,7 +623,11 @@ int main(int argc, char **argv)
     SCAN_CHECK(sock >= 0);
     if (sock < 0)
         return 1;
-    if (mode == "hostaddr") {
+    if (mode == "guard") {
+        TestSecondNetStart(sock);
+        TestEndlessPage(sock);
+        TestNetQuitMidScan(sock);
+    } else if (mode == "hostaddr") {
         TestCapabilities(sock, "10.77.0.5");
         TestAdfStatus(sock, "10.77.0.5");
     } else {

@@ -10,11 +10,14 @@ namespace {
 struct stModelId {
     const char *pszShort;
     int iProductId;
+    int iVendorId;
 };
 
+// FOREIGN is another vendor's device (a keyboard) that the suite must leave alone.
 const stModelId c_stModelIds[] = {
-    {"K20NW", 0x2005}, {"K20N", 0x2006}, {"K20W", 0x2007},
-    {"K40NW", 0x2008}, {"K40N", 0x2009}, {"K40W", 0x200A},
+    {"K20NW", 0x2005, c_iVendorId}, {"K20N", 0x2006, c_iVendorId}, {"K20W", 0x2007, c_iVendorId},
+    {"K40NW", 0x2008, c_iVendorId}, {"K40N", 0x2009, c_iVendorId}, {"K40W", 0x200A, c_iVendorId},
+    {"FOREIGN", c_iForeignProductId, c_iForeignVendorId},
 };
 
 struct stFieldInfo {
@@ -41,6 +44,14 @@ int LookupProductId(const std::string &model)
         if (model == m.pszShort)
             return m.iProductId;
     return -1;
+}
+
+int LookupVendorId(const std::string &model)
+{
+    for (const auto &m : c_stModelIds)
+        if (model == m.pszShort)
+            return m.iVendorId;
+    return c_iVendorId;
 }
 
 void InitSimDevice(stSimDevice &dev)

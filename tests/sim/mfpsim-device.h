@@ -15,10 +15,15 @@ using Bytes = StatusBytes;
 
 struct stUsbNode;
 
+constexpr int c_iVendorId = 0x300E;
+constexpr int c_iForeignVendorId = 0x046D;
+constexpr int c_iForeignProductId = 0xC31C;
+
 struct stSimDevice {
     std::string strId;
     std::string strModel;
     int iProductId = 0;
+    int iVendorId = c_iVendorId;
     bool bUsb = true;
     std::string strAddr;  // network devices: loopback address the UDP socket is bound to
     int iSlot = 0;        // USB devices: port number on the emulated bus
@@ -57,7 +62,7 @@ struct stSimDevice {
 extern std::mutex g_simLock;
 
 int LookupProductId(const std::string &model);  // -1 when unknown
-constexpr int c_iVendorId = 0x300E;
+int LookupVendorId(const std::string &model);
 
 void InitSimDevice(stSimDevice &dev);
 Bytes BuildStatusBody(const stSimDevice &dev);

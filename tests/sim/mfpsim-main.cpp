@@ -90,6 +90,7 @@ bool AddDevice(const std::string &devArg, bool usb, std::string &err)
     dev->strId = devArg.substr(0, c1);
     dev->strModel = devArg.substr(c1 + 1, c2 - c1 - 1);
     dev->iProductId = LookupProductId(dev->strModel);
+    dev->iVendorId = LookupVendorId(dev->strModel);
     dev->bUsb = usb;
     (usb ? dev->strSerial : dev->strAddr) = devArg.substr(c2 + 1);
     if (!usb)

@@ -78,7 +78,7 @@ void PutLe16(Bytes &b, unsigned v)
 Bytes DeviceDescriptor(const stSimDevice &dev)
 {
     Bytes b{18, 1, 0x00, 0x02, 0, 0, 0, 64};
-    PutLe16(b, c_iVendorId);
+    PutLe16(b, unsigned(dev.iVendorId));
     PutLe16(b, unsigned(dev.iProductId));
     b.insert(b.end(), {0x00, 0x01, 1, 2, 3, 1});
     return b;
@@ -575,8 +575,8 @@ std::string DeviceRecord(const stUsbNode &node)
              "E: PRODUCT=%x/%x/100\nE: MAJOR=189\nE: MINOR=%d\n"
              "A: busnum=1\\n\nA: devnum=%d\\n\nA: speed=480\\n\nA: bConfigurationValue=1\\n\nA: dev=189:%d\\n\n"
              "A: idVendor=%04x\\n\nA: idProduct=%04x\\n\n",
-             node.strDevNode.c_str(), node.iDevnum, c_iVendorId, dev.iProductId, node.iDevnum - 1,
-             node.iDevnum, node.iDevnum - 1, c_iVendorId, dev.iProductId);
+             node.strDevNode.c_str(), node.iDevnum, dev.iVendorId, dev.iProductId, node.iDevnum - 1,
+             node.iDevnum, node.iDevnum - 1, dev.iVendorId, dev.iProductId);
     return "P: " + node.strSysPath + "\n" + nums + "A: manufacturer=Orvo\\n\nA: product=" + dev.strModel +
            "\\n\nA: serial=" + dev.strSerial + "\\n\nH: descriptors=" + ToHex(desc) + "\nN: " +
            node.strDevNode.substr(5) + "=" + ToHex(desc) + "\n";
