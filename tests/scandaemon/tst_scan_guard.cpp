@@ -271,6 +271,8 @@ void TestOtherUsers()
 // and the daemon serves again once they are gone.
 void TestIdleConnections()
 {
+    // The earlier tests' connections have ended: only the listening process is left.
+    SCAN_CHECK(WaitUntil([] { return ScanDaemonProcs().size() == 1; }));
     const size_t before = ScanDaemonProcs().size();
     std::vector<int> socks;
     for (int i = 0; i < 200; ++i)
