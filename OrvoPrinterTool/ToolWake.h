@@ -1,4 +1,5 @@
-// A pause between a worker's periodic checks that a file change can end early.
+// A pause between a worker's periodic checks that a file change or a quit request can end
+// early. It does not poll: whoever sets the quit flag wakes it (the workers' RequestQuit).
 #pragma once
 #include <atomic>
 #include <condition_variable>
@@ -10,7 +11,7 @@ public:
     // From any thread: the next (or current) Wait returns true at once.
     void Wake();
     // Waits up to ms. True when woken (the wake is used up); false when the time ran out or
-    // quit was set (looked at every 500 ms at most).
+    // quit is set.
     bool Wait(int ms, const std::atomic_bool &quit);
 
 private:

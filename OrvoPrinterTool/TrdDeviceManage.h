@@ -23,6 +23,12 @@ public:
     bool CheckPrinterList();
     // From any thread: the list file may have changed, read it now.
     void Wake() { stWake.Wake(); }
+    // Sets the quit flag and ends the current pause.
+    void RequestQuit() override
+    {
+        UtilThreadBase::RequestQuit();
+        stWake.Wake();
+    }
     // Readings of the file the loop has finished, so far (read from any thread).
     int CycleCount() const { return iCycleCount; }
 

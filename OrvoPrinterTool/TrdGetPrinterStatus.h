@@ -36,6 +36,12 @@ public:
     int CycleCount() const { return iCycleCount; }
     // From any thread: the status file may have changed, check it now.
     void Wake() { stWake.Wake(); }
+    // Sets the quit flag and ends the current pause.
+    void RequestQuit() override
+    {
+        UtilThreadBase::RequestQuit();
+        stWake.Wake();
+    }
 
 signals:
     void SgnUpdatePrinterStatus(int index);

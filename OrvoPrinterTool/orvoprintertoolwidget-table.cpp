@@ -3,6 +3,7 @@
 #include "ToolBalloon.h"
 #include "TrdGetPrinterStatus.h"
 #include "orvo-log.h"
+#include "orvo-paths.h"
 #include "orvo-statustext.h"
 #include "orvo-statusview.h"
 
@@ -69,8 +70,10 @@ void OrvoPrinterToolWidget::SlotUpdatePrinterList()
     table->clearContents();
     table->setRowCount(n);
     const stPrinterState offline;
+    hashStatusFileRows.clear();
     for (int i = 0; i < n; ++i) {
         const stPrinterInfo &info = list.at(i).stInfo;
+        hashStatusFileRows[StatusFilePath(info.strPrinterName)] << i;
         table->setItem(i, 0, new QTableWidgetItem(info.strPrinterName));
         table->setItem(i, 1, new QTableWidgetItem(GetConnectText(info)));
         table->setItem(i, 2, new QTableWidgetItem(GetInkLineText(offline)));
@@ -81,7 +84,7 @@ void OrvoPrinterToolWidget::SlotUpdatePrinterList()
     for (int i = int(listStatusWorker.size()); i < n; ++i)
         AddStatusWorker(i);
     iStatusThreadCount = n;
-    WatchFiles();
+    SlotFolderChanged();
     DebugOutputPrinterInfo();
 }
 

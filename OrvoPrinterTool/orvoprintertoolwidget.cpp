@@ -19,6 +19,7 @@
 #include <QMenu>
 #include <QMutexLocker>
 #include <QTableWidget>
+#include <QSet>
 #include <QThread>
 
 #define TOOL_LOG(fn, ...) WriteStringLog("OrvoPrinterTool/orvoprintertoolwidget", __LINE__, fn, __VA_ARGS__)
@@ -143,26 +144,27 @@ void OrvoPrinterToolWidget::InitThread()
 void OrvoPrinterToolWidget::InitWatcher()
 {
     pWatcher = new QFileSystemWatcher(this);
-    connect(pWatcher, &QFileSystemWatcher::directoryChanged, this, &OrvoPrinterToolWidget::SlotFilesChanged);
-    connect(pWatcher, &QFileSystemWatcher::fileChanged, this, &OrvoPrinterToolWidget::SlotFilesChanged);
+    connect(pWatcher, &QFileSystemWatcher::directoryChanged, this, &OrvoPrinterToolWidget::SlotFolderChanged);
+    connect(pWatcher, &QFileSystemWatcher::fileChanged, this, &OrvoPrinterToolWidget::SlotFileChanged);
     // The folder may not exist before the service first runs.
     auto *retry = new QTimer(this);
-    connect(retry, &QTimer::timeout, this, &OrvoPrinterToolWidget::WatchFiles);
+    connect(retry, &QTimer::timeout, this, &OrvoPrinterToolWidget::SlotFolderChanged);
     retry->start(3000);
     WatchFiles();
 }
 
-void OrvoPrinterToolWidget::WatchFiles()
+// Linear in the rows: with hundreds of printers a change must not compare every wanted
+// path with every watched one.
+QStringList OrvoPrinterToolWidget::WatchFiles()
 {
     if (!pWatcher)
-        return;
+        return {};
     QStringList wanted{QDir::cleanPath(OrvoCfgPath()), PrinterListFilePath()};
-    {
-        QMutexLocker lock(&stPrinterList.mutexList);
-        for (const stPrinterManager &printer : stPrinterList.listPrinter)
-            wanted << StatusFilePath(printer.stInfo.strPrinterName);
-    }
-    const QStringList watched = pWatcher->files() + pWatcher->directories();
+    wanted += hashStatusFileRows.keys();
+    const QStringList files = pWatcher->files();
+    const QStringList folders = pWatcher->directories();
+    QSet<QString> watched(files.begin(), files.end());
+    watched.unite(QSet<QString>(folders.begin(), folders.end()));
     QStringList add;
     for (const QString &path : wanted) {
         if (!watched.contains(path) && QFileInfo::exists(path))
@@ -170,14 +172,33 @@ void OrvoPrinterToolWidget::WatchFiles()
     }
     if (!add.isEmpty())
         pWatcher->addPaths(add);
+    return add;
 }
 
-void OrvoPrinterToolWidget::SlotFilesChanged()
+void OrvoPrinterToolWidget::WakeReader(const QString &path)
 {
-    WatchFiles();
-    pDeviceManage->Wake();
-    for (TrdGetPrinterStatus *worker : listStatusWorker)
-        worker->Wake();
+    if (path == PrinterListFilePath()) {
+        pDeviceManage->Wake();
+        return;
+    }
+    for (int row : hashStatusFileRows.value(path)) {
+        if (row < listStatusWorker.size())
+            listStatusWorker.at(row)->Wake();
+    }
+}
+
+void OrvoPrinterToolWidget::SlotFileChanged(const QString &path)
+{
+    WakeReader(path);
+    // A file replaced by a rename is no longer watched: watch the new one.
+    if (!pWatcher->files().contains(path) && QFileInfo::exists(path))
+        pWatcher->addPath(path);
+}
+
+void OrvoPrinterToolWidget::SlotFolderChanged()
+{
+    for (const QString &path : WatchFiles())
+        WakeReader(path);
 }
 
 void OrvoPrinterToolWidget::SlotActivatedTrayIcon(QSystemTrayIcon::ActivationReason reason)

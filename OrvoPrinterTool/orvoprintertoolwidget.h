@@ -53,8 +53,10 @@ public slots:
     void SlotTrayActionExit();
     void SlotUpdatePrinterStatus(int row);
     void SlotUpdatePrinterList();
-    // A watched file or the status folder changed: the workers look at once.
-    void SlotFilesChanged();
+    // A watched file changed: its reader looks at once.
+    void SlotFileChanged(const QString &path);
+    // The status folder changed: files that appeared are watched and read at once.
+    void SlotFolderChanged();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -74,7 +76,9 @@ private:
     void InitThread();
     void AddStatusWorker(int index);
     void InitWatcher();
-    void WatchFiles();
+    // Watches every wanted file that exists and is not watched yet; returns those.
+    QStringList WatchFiles();
+    void WakeReader(const QString &path);
     void DebugOutputPrinterInfo();
     void DebugOutputPrinterStatus(int row);
 
@@ -93,6 +97,7 @@ private:
     QFileSystemWatcher *pWatcher = nullptr;
     stToolPrinterList stPrinterList;
     QHash<QString, stPrinterState> hashAnnounced;   // per queue: the state its last balloon saw
+    QHash<QString, QList<int>> hashStatusFileRows;  // status file path -> rows showing it
     int iStatusThreadCount = 0;
     int iLanguageIndex = 0;
 };

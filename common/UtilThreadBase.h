@@ -15,7 +15,8 @@ public:
     bool MakePathExist(const QString &path);
 
     // The quit flag may be set from another thread (the tray tool's exit does so directly).
-    void RequestQuit() { bThreadQuit = true; }
+    // A worker whose pauses do not poll the flag also ends its pause here.
+    virtual void RequestQuit() { bThreadQuit = true; }
     bool IsQuitRequested() const { return bThreadQuit; }
 
 protected:

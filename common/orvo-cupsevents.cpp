@@ -4,6 +4,7 @@
 
 #include <QElapsedTimer>
 #include <QHash>
+#include <QSet>
 #include <QUrl>
 
 #include <chrono>
@@ -33,6 +34,8 @@ struct stCupsEvents {
     int iNextSequence = 1;         // the first event not yet fetched
     qint64 iAllGeneration = 0;     // bumped when every queue may have changed
     QHash<QString, qint64> hashQueueGeneration;
+    QHash<QString, QSet<int>> hashActiveJobs;   // per queue: its jobs pending or printing
+    int iActiveJobs = 0;                         // all of them
     QElapsedTimer timerPolled;     // since the last Get-Notifications
     QElapsedTimer timerRenewed;    // since the subscription was created or renewed
     QElapsedTimer timerRefused;    // since the scheduler refused to subscribe
@@ -43,6 +46,8 @@ struct stCupsEvents {
     int iWaiters = 0;              // threads in WaitCupsQueueGeneration
     std::thread poller;            // started by the first wait
     bool bPollerQuit = false;
+    bool bPolling = false;         // a thread is fetching: the others do not
+
 
     ~stCupsEvents()
     {
@@ -66,16 +71,60 @@ ipp_t *NewServerRequest(ipp_op_t op)
     return request;
 }
 
-// Whatever happened while no subscription was watching is unknown: every queue asks again.
+bool IsActiveJobState(int state)
+{
+    return state == IPP_JSTATE_PENDING || state == IPP_JSTATE_PROCESSING || state == IPP_JSTATE_STOPPED;
+}
+
+// With the mutex held. A job becoming active shortens the poller's wait at once.
+void NoteJobState(int job, const QString &queue, int state)
+{
+    if (job <= 0)
+        return;
+    const bool wasIdle = s_events.iActiveJobs == 0;
+    QSet<int> &active = s_events.hashActiveJobs[queue];
+    s_events.iActiveJobs -= int(active.size());
+    if (IsActiveJobState(state))
+        active.insert(job);
+    else
+        active.remove(job);
+    s_events.iActiveJobs += int(active.size());
+    if (active.isEmpty())
+        s_events.hashActiveJobs.remove(queue);
+    if (wasIdle && s_events.iActiveJobs > 0)
+        s_events.cvPoller.notify_all();
+}
+
+int PollPeriodMs()
+{
+    return s_events.iActiveJobs == 0 ? c_iCupsIdlePollMs : c_iCupsEventPollMs;
+}
+
+// Whatever happened while no subscription was watching is unknown: every queue asks again
+// (and its listing tells again which of its jobs are active).
 void ForgetSubscription()
 {
+    s_events.hashActiveJobs.clear();
+    s_events.iActiveJobs = 0;
     s_events.iSubscriptionId = 0;
     s_events.iNextSequence = 1;
     ++s_events.iAllGeneration;
     ++s_events.iChanges;
 }
 
-bool Subscribe()
+using Lock = std::unique_lock<std::mutex>;
+
+// The request goes out with the mutex released: the threads that only read a generation
+// or wait for one are not held up by a round trip to the scheduler.
+ipp_t *SendUnlocked(Lock &lock, ipp_t *request, ipp_status_t *status)
+{
+    lock.unlock();
+    ipp_t *response = CupsSend(request, "/", status);
+    lock.lock();
+    return response;
+}
+
+bool Subscribe(Lock &lock)
 {
     static const char *const c_szEvents[] = {"job-state-changed", "job-completed", "printer-state-changed"};
     ipp_t *request = NewServerRequest(IPP_OP_CREATE_PRINTER_SUBSCRIPTIONS);
@@ -84,7 +133,7 @@ bool Subscribe()
                   int(sizeof c_szEvents / sizeof *c_szEvents), nullptr, c_szEvents);
     ippAddInteger(request, IPP_TAG_SUBSCRIPTION, IPP_TAG_INTEGER, "notify-lease-duration", c_iLeaseSeconds);
     ipp_status_t status;
-    ipp_t *response = CupsSend(request, "/", &status);
+    ipp_t *response = SendUnlocked(lock, request, &status);
     ipp_attribute_t *id = response ? ippFindAttribute(response, "notify-subscription-id", IPP_TAG_INTEGER) : nullptr;
     if (id) {
         s_events.iSubscriptionId = ippGetInteger(id, 0);
@@ -102,12 +151,12 @@ bool Subscribe()
     return id != nullptr;
 }
 
-void Renew()
+void Renew(Lock &lock)
 {
     ipp_t *request = NewServerRequest(IPP_OP_RENEW_SUBSCRIPTION);
     ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_INTEGER, "notify-subscription-id", s_events.iSubscriptionId);
     ippAddInteger(request, IPP_TAG_SUBSCRIPTION, IPP_TAG_INTEGER, "notify-lease-duration", c_iLeaseSeconds);
-    ipp_t *response = CupsSend(request, "/", nullptr);
+    ipp_t *response = SendUnlocked(lock, request, nullptr);
     if (response)
         s_events.timerRenewed.start();
     else
@@ -115,12 +164,12 @@ void Renew()
     ippDelete(response);
 }
 
-void Poll()
+void Poll(Lock &lock)
 {
     ipp_t *request = NewServerRequest(IPP_OP_GET_NOTIFICATIONS);
     ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_INTEGER, "notify-subscription-ids", s_events.iSubscriptionId);
     ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_INTEGER, "notify-sequence-numbers", s_events.iNextSequence);
-    ipp_t *response = CupsSend(request, "/", nullptr);
+    ipp_t *response = SendUnlocked(lock, request, nullptr);
     if (!response) {
         // Not found: the scheduler restarted or let the subscription go; subscribe again.
         ForgetSubscription();
@@ -132,6 +181,8 @@ void Poll()
         int iSequence = 0;
         QString strQueue;        // printer-name, else the last part of notify-printer-uri
         QString strPrinterUri;
+        int iJobId = 0;
+        int iJobState = 0;
     } event;
     bool first = true;
     const auto take = [&] {
@@ -151,6 +202,8 @@ void Poll()
             ++s_events.iAllGeneration;
         else
             ++s_events.hashQueueGeneration[queue];
+        if (event.iJobState > 0)
+            NoteJobState(event.iJobId, queue, event.iJobState);
     };
     for (ipp_attribute_t *a = ippFirstAttribute(response); a; a = ippNextAttribute(response)) {
         const char *name = ippGetName(a);
@@ -166,27 +219,34 @@ void Poll()
             event.strQueue = QString::fromUtf8(ippGetString(a, 0, nullptr));
         else if (n == "notify-printer-uri")
             event.strPrinterUri = QString::fromUtf8(ippGetString(a, 0, nullptr));
+        else if (n == "notify-job-id" && ippGetValueTag(a) == IPP_TAG_INTEGER)
+            event.iJobId = ippGetInteger(a, 0);
+        else if (n == "job-state" && ippGetValueTag(a) == IPP_TAG_ENUM)
+            event.iJobState = ippGetInteger(a, 0);
     }
     take();
     ippDelete(response);
 }
 
-// Subscribes, renews and fetches the events when a poll is due; called with the mutex held.
-void PollIfDue()
+// Subscribes, renews and fetches the events when a poll is due and no other thread does;
+// called with the mutex held, which it releases while it talks to the scheduler.
+void PollIfDue(Lock &lock)
 {
-    if (s_events.timerPolled.isValid() && !s_events.timerPolled.hasExpired(c_iCupsEventPollMs))
+    if (s_events.bPolling || (s_events.timerPolled.isValid() && !s_events.timerPolled.hasExpired(PollPeriodMs())))
         return;
+    s_events.bPolling = true;
     s_events.timerPolled.start();
     const qint64 changes = s_events.iChanges;
     if (s_events.iSubscriptionId == 0) {
         const bool refusedLately = s_events.timerRefused.isValid() && !s_events.timerRefused.hasExpired(c_iRetrySubscribeMs);
-        if (!refusedLately && Subscribe())
+        if (!refusedLately && Subscribe(lock))
             ++s_events.iChanges;   // waiters listing every time may wait for events now
     } else if (s_events.timerRenewed.hasExpired(c_iRenewMs)) {
-        Renew();
+        Renew(lock);
     }
     if (s_events.iSubscriptionId != 0)
-        Poll();
+        Poll(lock);
+    s_events.bPolling = false;
     if (s_events.iChanges != changes)
         s_events.cvChanged.notify_all();
 }
@@ -204,24 +264,26 @@ bool Interested()
     return s_events.iWaiters > 0 || (s_events.timerAsked.isValid() && !s_events.timerAsked.hasExpired(c_iInterestMs));
 }
 
-// The poller thread: one poll every c_iCupsEventPollMs while anyone is interested, so that
-// the waiting threads sleep until something they watch changed.
+// The poller thread: one poll every PollPeriodMs while anyone is interested, so that the
+// waiting threads sleep until something they watch changed.
 void RunPoller()
 {
     // Named for what it does, not after the thread that started it.
     pthread_setname_np(pthread_self(), "cupsevents");
-    std::unique_lock<std::mutex> lock(s_events.mutex);
+    Lock lock(s_events.mutex);
     while (!s_events.bPollerQuit) {
         if (!Interested()) {
             s_events.cvPoller.wait(lock, [] { return s_events.bPollerQuit || Interested(); });
             continue;
         }
-        PollIfDue();
-        // Until the poll is due by PollIfDue's measure, more than c_iCupsEventPollMs after
-        // the last: waking exactly on it would find the poll not due and spin.
-        const qint64 due = c_iCupsEventPollMs + 1 - s_events.timerPolled.elapsed();
+        PollIfDue(lock);
+        // Until the poll is due by PollIfDue's measure, more than the period after the
+        // last: waking exactly on it would find the poll not due and spin.
+        // A job that becomes active meanwhile shortens the period: the wait ends then too.
+        const int period = PollPeriodMs();
+        const qint64 due = period + 1 - s_events.timerPolled.elapsed();
         s_events.cvPoller.wait_for(lock, std::chrono::milliseconds(qMax<qint64>(1, due)),
-                                   [] { return s_events.bPollerQuit; });
+                                   [period] { return s_events.bPollerQuit || PollPeriodMs() != period; });
     }
 }
 
@@ -236,11 +298,11 @@ void NoteAsked()
 
 qint64 CupsQueueGeneration(const QString &queue)
 {
-    std::lock_guard<std::mutex> lock(s_events.mutex);
+    Lock lock(s_events.mutex);
     NoteAsked();
     // Without a poller thread the thread that asks polls when a poll is due.
     if (!s_events.poller.joinable())
-        PollIfDue();
+        PollIfDue(lock);
     return Generation(queue);
 }
 
@@ -274,7 +336,23 @@ qint64 CupsEventPolls()
     return s_events.iPolls;
 }
 
+int CupsEventPollPeriodMs()
+{
+    std::lock_guard<std::mutex> lock(s_events.mutex);
+    return PollPeriodMs();
+}
+
 namespace {
+// A listing tells which of the queue's jobs are active now, also those whose events came
+// before the subscription.
+void NoteQueueJobs(const QString &queue, const QList<stCupsJob> &jobs)
+{
+    std::lock_guard<std::mutex> lock(s_events.mutex);
+    s_events.iActiveJobs -= int(s_events.hashActiveJobs.take(queue).size());
+    for (const stCupsJob &job : jobs)
+        NoteJobState(job.iJobId, queue, job.iJobState);
+}
+
 void UseQueue(stCupsQueueCache &cache, const QString &queue)
 {
     if (cache.strQueue != queue) {
@@ -297,6 +375,7 @@ bool GetCupsJobsCached(stCupsQueueCache &cache, const QString &queue, QList<stCu
             return false;
         }
         cache.iJobsGeneration = generation;
+        NoteQueueJobs(queue, cache.listJobs);
     }
     jobs = cache.listJobs;
     return true;

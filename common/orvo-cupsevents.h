@@ -1,15 +1,19 @@
 // Changes announced by the scheduler, so that the job monitor and the CUPS check ask it
 // again only when something changed: one subscription of the process to job and printer
 // state events ("ippget" pull method), fetched for all queues at once with one
-// Get-Notifications at most every c_iCupsEventPollMs: by the poller thread once a thread
-// waits for events, else by whichever thread asks first.
+// Get-Notifications: by the poller thread once a thread waits for events, else by whichever
+// thread asks first. The scheduler keeps a subscription's events until they are fetched, so
+// fetching them less often while nothing prints loses none.
 #pragma once
 #include "orvo-cupsquery.h"
 
 #include <QList>
 #include <QString>
 
+// Period of the fetch while a job is pending or printing on any queue (a job cancelled in
+// CUPS reaches its printer within about this time), and while none is.
 constexpr int c_iCupsEventPollMs = 250;
+constexpr int c_iCupsIdlePollMs = 1000;
 
 // A number that changes whenever the scheduler reported an event that may change what it
 // says about the queue (its jobs or its state) since the number was last read. -1 when no
@@ -28,6 +32,10 @@ void WakeCupsEventWaiters();
 
 // Get-Notifications the scheduler has answered so far in this process.
 qint64 CupsEventPolls();
+
+// The period the events are fetched with now: c_iCupsEventPollMs while a job is pending or
+// printing on some queue (as the events and the latest job listings tell), else c_iCupsIdlePollMs.
+int CupsEventPollPeriodMs();
 
 // A caller's last answers about one queue, reused while the queue's generation stays.
 struct stCupsQueueCache {

@@ -7,9 +7,13 @@
 
 #include <cups/cups.h>
 
-#include <atomic>
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
+#include <mutex>
 
 namespace {
 QString PrinterUri(const QString &queue)
@@ -28,73 +32,149 @@ ipp_t *NewQueueRequest(ipp_op_t op, const QString &queue)
     return request;
 }
 
-// Each request is bounded so that a scheduler that is stopped or hung costs a status
-// worker a small part of its cycle: connecting and waiting for the reply take at most
-// these times, and after a failure the thread does not try again for a second.
+// Each request is bounded so that a scheduler that is stopped or hung costs the status
+// workers a small part of their cycles: connecting and waiting for the reply take at most
+// these times, and after a failure the client does not try again for a second, so that
+// every request but the ones on the wire then gives up at once. The reply's bound leaves
+// room for a scheduler slowed by a busy machine: a reply it misses counts as an outage.
 constexpr int c_iConnectMs = 100;
-constexpr double c_dReplySeconds = 0.1;
+constexpr double c_dReplySeconds = 0.5;
 constexpr qint64 c_iRetryAfterMs = 1000;
+// A request waits this long at most for a connection of the client to become free; a
+// scheduler that answers every request in time serves hundreds of waiting ones by then.
+constexpr int c_iQueueWaitMs = 2000;
 const char *c_szSource = "../common/orvo-cupsquery";
 
 struct stCupsLink {
     http_t *pHttp = nullptr;
-    QElapsedTimer timerFailed;     // running since the last failure to reach the scheduler
-    QByteArray strLastError;       // the last refusal logged by this thread
-    unsigned iFailuresAtConnect = 0;   // s_iFailures when the connection was made
-    ~stCupsLink()
-    {
-        if (pHttp)
-            httpClose(pHttp);
-    }
+    bool bBusy = false;
+    unsigned iFailuresAtConnect = 0;   // iFailures when the connection was made
 };
-thread_local stCupsLink t_link;
-// Whether the scheduler was last found unreachable, shared by all threads so that an
-// outage is logged once when it starts and once when it ends.
-std::atomic<bool> s_bOutage{false};
-// Counts the failures of all threads. A reply ends an outage only on a connection made
-// since the last failure: a scheduler that is shutting down still answers on connections it
-// already has, and a reply it sent just before it stopped may be read late by a busy thread;
-// neither says that it answers now.
-std::atomic<unsigned> s_iFailures{0};
+
+// A request waiting for a connection; the releasing thread hands its connection over.
+struct stCupsWaiter {
+    std::condition_variable cvGiven;
+    int iLink = -1;
+};
+
+// The one client of the process: every thread's requests go through its few connections,
+// in the order they were asked, so that the scheduler sees at most c_iCupsClientLinks
+// connections of the process however many printers it watches.
+struct stCupsClient {
+    std::mutex mutex;
+    stCupsLink links[c_iCupsClientLinks];
+    std::deque<stCupsWaiter *> queueWaiting;
+    QElapsedTimer timerFailed;   // running since the last failure to reach the scheduler
+    bool bOutage = false;        // the scheduler was last found unreachable (logged once)
+    // Counts the failures. A reply ends an outage only on a connection made since the
+    // last failure: a scheduler that is shutting down still answers on connections it
+    // already has, and a reply it sent just before it stopped may be read late; neither
+    // says that it answers now.
+    unsigned iFailures = 0;
+    stCupsClientCounts counts;   // iOpen kept current with every connect and close
+};
+// Never destroyed: threads of other parts (the event poller) may still ask while the
+// process ends; the system closes the connections.
+stCupsClient &s_client = *new stCupsClient;
+// The last refusal logged for the asking thread: a worker asks again and again.
+thread_local QByteArray t_strLastError;
 
 int GiveUp(http_t *, void *)
 {
     return 0;
 }
 
-void NoteUnreachable(const char *what)
+// Takes a free connection, or waits in line for one; -1 when none became free in time.
+int TakeLink()
 {
-    const int err = t_link.pHttp ? httpError(t_link.pHttp) : errno;
-    if (t_link.pHttp) {
-        httpClose(t_link.pHttp);
-        t_link.pHttp = nullptr;
+    std::unique_lock<std::mutex> lock(s_client.mutex);
+    if (s_client.queueWaiting.empty()) {
+        for (int i = 0; i < c_iCupsClientLinks; ++i) {
+            if (!s_client.links[i].bBusy) {
+                s_client.links[i].bBusy = true;
+                return i;
+            }
+        }
     }
-    t_link.timerFailed.start();
-    ++s_iFailures;
-    if (!s_bOutage.exchange(true))
+    stCupsWaiter waiter;
+    s_client.queueWaiting.push_back(&waiter);
+    ++s_client.counts.iQueued;
+    if (!waiter.cvGiven.wait_for(lock, std::chrono::milliseconds(c_iQueueWaitMs), [&] { return waiter.iLink >= 0; })) {
+        s_client.queueWaiting.erase(std::find(s_client.queueWaiting.begin(), s_client.queueWaiting.end(), &waiter));
+        return -1;
+    }
+    return waiter.iLink;
+}
+
+// The connection goes to the first request in line, else back to the free ones.
+void GiveBackLink(int i)
+{
+    std::lock_guard<std::mutex> lock(s_client.mutex);
+    if (s_client.queueWaiting.empty()) {
+        s_client.links[i].bBusy = false;
+        return;
+    }
+    stCupsWaiter *next = s_client.queueWaiting.front();
+    s_client.queueWaiting.pop_front();
+    next->iLink = i;
+    next->cvGiven.notify_one();
+}
+
+// Called by the connection's owner only, like everything that touches pHttp.
+void CloseLink(stCupsLink &link)
+{
+    if (!link.pHttp)
+        return;
+    httpClose(link.pHttp);
+    link.pHttp = nullptr;
+    std::lock_guard<std::mutex> lock(s_client.mutex);
+    --s_client.counts.iOpen;
+}
+
+// The connection is closed and every request gives up at once for a second.
+void NoteUnreachable(stCupsLink &link, const char *what)
+{
+    const int err = link.pHttp ? httpError(link.pHttp) : errno;
+    CloseLink(link);
+    std::lock_guard<std::mutex> lock(s_client.mutex);
+    s_client.timerFailed.start();
+    ++s_client.iFailures;
+    ++s_client.counts.iFailures;
+    if (!s_client.bOutage) {
+        s_client.bOutage = true;
         WriteStringLog(c_szSource, __LINE__, "Send", "scheduler not answering (%s): %s", what,
                        err ? strerror(err) : "no reply in time");
+    }
 }
 
-http_t *Link()
+// The connection, made when it has none; null within a second of a failure.
+http_t *Connect(stCupsLink &link)
 {
-    if (t_link.pHttp)
-        return t_link.pHttp;
-    if (t_link.timerFailed.isValid() && !t_link.timerFailed.hasExpired(c_iRetryAfterMs))
-        return nullptr;
+    if (link.pHttp)
+        return link.pHttp;
+    {
+        std::lock_guard<std::mutex> lock(s_client.mutex);
+        if (s_client.timerFailed.isValid() && !s_client.timerFailed.hasExpired(c_iRetryAfterMs))
+            return nullptr;
+        link.iFailuresAtConnect = s_client.iFailures;
+        ++s_client.counts.iConnects;
+    }
     int cancel = 0;
     errno = 0;
-    t_link.iFailuresAtConnect = s_iFailures;
-    t_link.pHttp = httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1, c_iConnectMs, &cancel);
-    if (!t_link.pHttp) {
-        NoteUnreachable("connect");
+    link.pHttp = httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1, c_iConnectMs, &cancel);
+    if (!link.pHttp) {
+        NoteUnreachable(link, "connect");
         return nullptr;
     }
-    httpSetTimeout(t_link.pHttp, c_dReplySeconds, GiveUp, nullptr);
-    return t_link.pHttp;
+    {
+        std::lock_guard<std::mutex> lock(s_client.mutex);
+        ++s_client.counts.iOpen;
+    }
+    httpSetTimeout(link.pHttp, c_dReplySeconds, GiveUp, nullptr);
+    return link.pHttp;
 }
 
-// One request and its reply on the thread's connection, every wait bounded by its time-out.
+// One request and its reply on the connection, every wait bounded by its time-out.
 // (cupsDoRequest first waits up to a second for a "100 Continue" that a hung scheduler
 // never sends.) Null when the scheduler could not be reached or gave no whole reply;
 // answer then holds its HTTP status (HTTP_STATUS_ERROR when there was none).
@@ -128,13 +208,10 @@ ipp_t *Exchange(http_t *http, ipp_t *request, const char *resource, http_status_
     return response;
 }
 
-} // namespace
-
-ipp_t *CupsSend(ipp_t *request, const char *resource, ipp_status_t *status)
+// The request on the connection owned by the calling thread; the reply as CupsSend gives it.
+ipp_t *SendOn(stCupsLink &link, ipp_t *request, const char *resource, ipp_status_t *status)
 {
-    if (status)
-        *status = IPP_STATUS_ERROR_SERVICE_UNAVAILABLE;
-    http_t *http = Link();
+    http_t *http = Connect(link);
     if (!http) {
         ippDelete(request);
         return nullptr;
@@ -144,18 +221,22 @@ ipp_t *CupsSend(ipp_t *request, const char *resource, ipp_status_t *status)
     const ipp_op_t op = ippGetOperation(request);
     ippDelete(request);
     if (!response && answer == HTTP_STATUS_ERROR) {
-        NoteUnreachable("request");
+        NoteUnreachable(link, "request");
         return nullptr;
     }
-    t_link.timerFailed.invalidate();
-    if (s_iFailures == t_link.iFailuresAtConnect && s_bOutage.exchange(false))
-        WriteStringLog(c_szSource, __LINE__, "Send", "scheduler answers again");
+    {
+        std::lock_guard<std::mutex> lock(s_client.mutex);
+        s_client.timerFailed.invalidate();
+        if (s_client.iFailures == link.iFailuresAtConnect && s_client.bOutage) {
+            s_client.bOutage = false;
+            WriteStringLog(c_szSource, __LINE__, "Send", "scheduler answers again");
+        }
+    }
     QByteArray refusal;
     if (!response) {
         // Refused at the HTTP level (e.g. the operation needs authentication): the scheduler
         // answers, the rest of the answer is not wanted, so the connection starts afresh.
-        httpClose(t_link.pHttp);
-        t_link.pHttp = nullptr;
+        CloseLink(link);
         if (status)
             *status = answer == HTTP_STATUS_UNAUTHORIZED ? IPP_STATUS_ERROR_NOT_AUTHENTICATED : IPP_STATUS_ERROR_FORBIDDEN;
         refusal = QByteArray(ippOpString(op)) + ": HTTP " + httpStatus(answer);
@@ -172,14 +253,41 @@ ipp_t *CupsSend(ipp_t *request, const char *resource, ipp_status_t *status)
         }
     }
     if (!response) {
-        // Logged when it differs from this thread's last refusal: a worker asks ten times a cycle.
-        if (refusal != t_link.strLastError)
+        if (refusal != t_strLastError)
             WriteStringLog(c_szSource, __LINE__, "Send", "scheduler refused %s", refusal.constData());
-        t_link.strLastError = refusal;
+        t_strLastError = refusal;
         return nullptr;
     }
-    t_link.strLastError.clear();
+    t_strLastError.clear();
     return response;
+}
+
+} // namespace
+
+ipp_t *CupsSend(ipp_t *request, const char *resource, ipp_status_t *status)
+{
+    if (status)
+        *status = IPP_STATUS_ERROR_SERVICE_UNAVAILABLE;
+    const int i = TakeLink();
+    if (i < 0) {
+        // The scheduler answers, but too slowly for everything asked of it: this request
+        // fails, its asker asks again in its next check.
+        const QByteArray refusal = QByteArray(ippOpString(ippGetOperation(request))) + ": queued too long";
+        ippDelete(request);
+        if (refusal != t_strLastError)
+            WriteStringLog(c_szSource, __LINE__, "Send", "scheduler busy, %s", refusal.constData());
+        t_strLastError = refusal;
+        return nullptr;
+    }
+    ipp_t *response = SendOn(s_client.links[i], request, resource, status);
+    GiveBackLink(i);
+    return response;
+}
+
+stCupsClientCounts CupsClientCounts()
+{
+    std::lock_guard<std::mutex> lock(s_client.mutex);
+    return s_client.counts;
 }
 
 bool GetCupsPrinterSending(const QString &queue)

@@ -1,8 +1,9 @@
 // Facts about a CUPS queue asked from the scheduler over its local socket (IPP through
-// libcups), so that checks made several times a second start no process. Each thread
-// keeps its own connection to the scheduler. Every request is bounded in time (a stopped or
-// hung scheduler costs a caller at most about 0.2 s a second), and a failure is logged once:
-// an outage when it starts and ends, a refusal when its text changes.
+// libcups), so that checks made several times a second start no process. All threads share
+// the process's few connections to the scheduler (orvo-cupslink.h). Every request is bounded
+// in time (a stopped or hung scheduler costs the requests on the wire at most about half a
+// second, and every other request gives up at once for a second), and a failure is logged
+// once: an outage when it starts and ends, a refusal when its text changes.
 #pragma once
 #include <QList>
 #include <QString>

@@ -2,6 +2,7 @@
 // the text parser of the job monitor and of the CUPS check is kept here as the reference
 // and run on the real output of the private scheduler, scenario by scenario.
 #include "orvo-cupsevents.h"
+#include "orvo-cupslink.h"
 #include "orvo-cupsquery.h"
 #include "orvo-jobstate.h"
 #include "orvo-log.h"
@@ -20,6 +21,7 @@
 #include <atomic>
 #include <chrono>
 #include <thread>
+#include <vector>
 
 namespace {
 struct stReference {
@@ -344,6 +346,8 @@ private slots:
             return mine;
         };
         QVERIFY(current());
+        // With no job pending or printing the events are fetched once a second.
+        QTRY_COMPARE_WITH_TIMEOUT(CupsEventPollPeriodMs(), c_iCupsIdlePollMs, 5000);
         const qint64 idle = CupsQueueGeneration("EVT");
         const qint64 polls = CupsEventPolls();
         QTRY_VERIFY_WITH_TIMEOUT(CupsQueueGeneration("EVT") >= 0 && CupsEventPolls() >= polls + 4, 15000);
@@ -354,6 +358,8 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(current(), 3000);
         QVERIFY(GetCupsPrinterSendingCached(cache, "EVT"));
         QCOMPARE(Ids(decide().listPrinting), QString("EVT-%1:1").arg(id));
+        // A job printing: four times a second, so that its cancel reaches the printer soon.
+        QCOMPARE(CupsEventPollPeriodMs(), c_iCupsEventPollMs);
 
         const int held = Submit("EVT", {"-H", "hold"});
         QTRY_VERIFY_WITH_TIMEOUT(HasReason("EVT", held, "job-hold-until-specified"), 10000);
@@ -370,7 +376,74 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(JobOf("EVT", held).iJobState == IPP_JSTATE_CANCELED, 10000);
         QTRY_VERIFY_WITH_TIMEOUT(current(), 3000);
         QVERIFY(decide().listCancel.isEmpty());
+        QTRY_COMPARE_WITH_TIMEOUT(CupsEventPollPeriodMs(), c_iCupsIdlePollMs, 5000);
         Run({"cupsenable", "EVT"});
+    }
+
+    // Many threads ask at once through the process's one client: it never holds more than
+    // its few connections, requests wait in line for them, every answer reaches the thread
+    // that asked (the printer named is the one it asked about) and a refused request fails
+    // only its own asker.
+    void sharedClientQueues()
+    {
+        const int c_iQueues = 6, c_iThreads = 24, c_iRounds = 25;
+        for (int q = 0; q < c_iQueues; ++q)
+            QVERIFY(AddQueue(QString("SHARED%1").arg(q), QString("usb://Orvo/K20NW?serial=S%1").arg(q)));
+        const auto ask = [](const QString &queue, QByteArray &name) {
+            static const char *const c_szAttrs[] = {"printer-name"};
+            char uri[HTTP_MAX_URI];
+            httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", 0, "/printers/%s",
+                             queue.toUtf8().constData());
+            ipp_t *request = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
+            ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri);
+            ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 1, nullptr, c_szAttrs);
+            ipp_status_t status = IPP_STATUS_OK;
+            ipp_t *response = CupsSend(request, "/", &status);
+            ipp_attribute_t *a = response ? ippFindAttribute(response, "printer-name", IPP_TAG_NAME) : nullptr;
+            name = a ? QByteArray(ippGetString(a, 0, nullptr)) : QByteArray();
+            ippDelete(response);
+            return status;
+        };
+        QByteArray name;
+        QCOMPARE(ask("SHARED0", name), IPP_STATUS_OK);
+        const stCupsClientCounts before = CupsClientCounts();
+        std::atomic<long> wrongAnswers{0}, rightAnswers{0}, refusedRight{0}, open{0};
+        std::atomic<bool> go{false};
+        std::vector<std::thread> threads;
+        for (int t = 0; t < c_iThreads; ++t) {
+            threads.emplace_back([&, t] {
+                while (!go)
+                    std::this_thread::yield();
+                // Every fourth thread asks about a queue that does not exist.
+                const bool missing = t % 4 == 3;
+                const QString queue = missing ? QString("NO_SUCH_%1").arg(t) : QString("SHARED%1").arg(t % c_iQueues);
+                for (int r = 0; r < c_iRounds; ++r) {
+                    QByteArray got;
+                    const ipp_status_t status = ask(queue, got);
+                    if (missing)
+                        (status == IPP_STATUS_ERROR_NOT_FOUND && got.isEmpty() ? refusedRight : wrongAnswers)++;
+                    else
+                        (status == IPP_STATUS_OK && got == queue.toUtf8() ? rightAnswers : wrongAnswers)++;
+                    long now = CupsClientCounts().iOpen;
+                    for (long seen = open; now > seen && !open.compare_exchange_weak(seen, now);) {
+                    }
+                }
+            });
+        }
+        go = true;
+        for (std::thread &t : threads)
+            t.join();
+        const stCupsClientCounts after = CupsClientCounts();
+        qInfo("%ld answered, %ld refused, %ld requests waited in line, %ld connections made, at most %ld open, "
+              "%ld failures to reach the scheduler",
+              rightAnswers.load(), refusedRight.load(), after.iQueued - before.iQueued,
+              after.iConnects - before.iConnects, open.load(), after.iFailures - before.iFailures);
+        QCOMPARE(wrongAnswers.load(), 0L);
+        QCOMPARE(rightAnswers.load(), long(c_iThreads - c_iThreads / 4) * c_iRounds);
+        QCOMPARE(refusedRight.load(), long(c_iThreads / 4) * c_iRounds);
+        QVERIFY(after.iQueued > before.iQueued);
+        QVERIFY2(open.load() <= c_iCupsClientLinks, qPrintable(QString::number(open.load())));
+        QVERIFY2(after.iConnects - before.iConnects <= c_iCupsClientLinks, qPrintable(QString::number(after.iConnects)));
     }
 
     // A scheduler that accepts the connection but never answers costs a request a bounded

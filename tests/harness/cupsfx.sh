@@ -7,6 +7,7 @@
 #                     cupsfx_del_queue NAME, cupsfx_set_default NAME, cupsfx_wait_conf NAME
 # Fake printer:       cupsfx_sink_start PORT, cupsfx_sink_release [PORT], cupsfx_sink_stop [PORT]
 #                     (received data: "$(cupsfx_sink_dir PORT)"/job-N.bin)
+# Clients:            cupsfx_client_links PID (connections PID holds to the scheduler)
 # Waiting:            wait_until SECONDS CMD...
 # Bare environment:   run_in_locale LOCALE|none CMD...
 # Checks:             check DESC CMD..., check_fails DESC CMD..., check_eq DESC EXPECTED ACTUAL,
@@ -49,6 +50,14 @@ run_in_locale() {
   done
   [ "$loc" = none ] || vars+=("LANG=$loc")
   env -i "${vars[@]}" "$@"
+}
+
+# Counted on the scheduler's side: its accepted sockets whose peer is one of PID's sockets.
+cupsfx_client_links() {
+  ss -xpn 2>/dev/null | awk -v c="pid=$CUPSFX_PID," -v p="pid=$1," '
+    index($0, c) && $5 ~ /cups\.sock/ { peer[$8] = 1 }
+    index($0, p) { mine[$6] = 1 }
+    END { n = 0; for (i in mine) if (i in peer) n++; print n }'
 }
 
 _cupsfx_answers() { lpstat -r 2>/dev/null | grep -q 'scheduler is running'; }

@@ -43,11 +43,12 @@ hexof() { xxd -p "$1" 2>/dev/null | tr -d '\n'; }
 lower() { tr 'A-F' 'a-f'; }
 # The status file a USB device's current state gives: seven zero bytes, then the reply.
 usb_expected() { echo "00000000000000$(sim_ctl get "$1" status | lower)"; }
-net_expected() {
-  local body len
-  body=$(sim_ctl get "$1" status | lower)
-  len=$(( ${#body} / 2 + 4 ))
-  printf 'a5%04x50e07408%s' "$len" "$body"
+net_expected() { net_frame "$(sim_ctl get "$1" status)"; }
+# net_frame BODY: the datagram a network printer sends for the status body BODY (hex).
+net_frame() {
+  local body
+  body=$(lower <<< "$1")
+  printf 'a5%04x50e07408%s' $(( ${#body} / 2 + 4 )) "$body"
 }
 dat_is() { [ "$(hexof "$CFG/$1.dat")" = "$2" ]; }
 log_count() { cat "$ROOT"/log/log_srv_*.log 2>/dev/null | grep -cF -- "$1"; }

@@ -4,6 +4,8 @@
 #                            then exports UMOCKDEV_DIR, LD_PRELOAD and ASAN_OPTIONS so that the
 #                            programs started afterwards see the emulated USB devices
 #   sim_ctl COMMAND...       one control command; prints the data lines, fails on "ERR"
+#   sim_batch                the commands on stdin (one a line) over one connection, for
+#                            many devices at once; prints the data lines, fails on an "ERR"
 #   sim_stop                 quit the simulator (also removes its testbed)
 # The binary is $ORVO_MFPSIM, else $ORVO_BUILD_DIR/tests/sim/orvo-mfpsim.
 
@@ -55,6 +57,28 @@ sim_start() {
 
 sim_ctl() {
     _sim_run ctl "$SIM_SOCK" "$@"
+}
+
+sim_batch() {
+    env -u LD_PRELOAD python3 -c '
+import socket, sys
+s = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+s.connect(sys.argv[1])
+f = s.makefile("rw")
+for command in sys.stdin.read().splitlines():
+    f.write(command + "\n")
+    f.flush()
+    while True:
+        line = f.readline()
+        if not line:
+            sys.exit(command + ": no reply")
+        line = line.rstrip("\n")
+        if line == "OK":
+            break
+        if line.startswith("ERR"):
+            sys.exit(command + ": " + line)
+        print(line)
+' "$SIM_SOCK"
 }
 
 sim_stop() {
