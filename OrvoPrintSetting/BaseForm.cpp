@@ -28,7 +28,7 @@ BaseForm::BaseForm(QWidget *parent) : QWidget(parent)
     m_pComboBoxDevice->setGeometry(150, 50, 220, 20);
     m_pComboBoxDevice->setObjectName("comboBoxDevice");
     m_pComboBoxDevice->clear();
-    connect(m_pComboBoxDevice, &QComboBox::currentIndexChanged, this, &BaseForm::OnComboBoxDeviceChanged);
+    connect(m_pComboBoxDevice, qOverload<int>(&QComboBox::currentIndexChanged), this, &BaseForm::OnComboBoxDeviceChanged);
 
     m_pButtonBack = new QPushButton(QStringLiteral("返回"), this);
     m_pButtonBack->setGeometry((c_iFormWidth - 80) / 2, 415, 80, 26);

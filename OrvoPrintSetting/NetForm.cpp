@@ -20,7 +20,7 @@ NetForm::NetForm(QWidget *parent) : BaseForm(parent)
     m_pComboBoxSource->addItem(QStringLiteral("DHCP"));
     m_pComboBoxSource->addItem(QStringLiteral("静态"));
     m_pComboBoxSource->setCurrentIndex(0);
-    connect(m_pComboBoxSource, &QComboBox::currentIndexChanged, this, &NetForm::OnComboBoxSourceChanged);
+    connect(m_pComboBoxSource, qOverload<int>(&QComboBox::currentIndexChanged), this, &NetForm::OnComboBoxSourceChanged);
 
     static const char *const rowNames[c_iIPAddressCount] = {"IP地址",        "子网掩码",      "网关地址",
                                                             "主DNS服务器",   "辅助DNS服务器", "主WINS服务器",

@@ -99,7 +99,7 @@ void TstFWTransfer::chunking_data()
     QTest::newRow("one byte") << 1 << QList<qint64>{1};
     QTest::newRow("1 MiB") << 1048576 << QList<qint64>{1048576};
     QTest::newRow("1 MiB + 1") << 1048577 << QList<qint64>{1048576, 1};
-    QTest::newRow("5 MiB") << 5 * 1048576 << QList<qint64>(5, 1048576);
+    QTest::newRow("5 MiB") << 5 * 1048576 << QList<qint64>{1048576, 1048576, 1048576, 1048576, 1048576};
     QTest::newRow("3 MiB + 5") << 3 * 1048576 + 5 << QList<qint64>{1048576, 1048576, 1048576, 5};
 }
 

@@ -111,22 +111,22 @@ private slots:
 
     void alignmentFinish_data()
     {
-        QTest::addColumn<QList<int>>("values");
+        QTest::addColumn<QVector<int>>("values");
         QTest::addColumn<QByteArray>("hex");
-        QTest::newRow("all zero") << QList<int>{0, 0, 0, 0, 0, 0, 0, 0, 0}
+        QTest::newRow("all zero") << QVector<int>{0, 0, 0, 0, 0, 0, 0, 0, 0}
                                   << QByteArray("A5002C50E02E110000000D") + QByteArray(72, '0');
-        QTest::newRow("extremes") << QList<int>{-12, 6, -6, 1, -1, 0, 2, -2, 1}
+        QTest::newRow("extremes") << QVector<int>{-12, 6, -6, 1, -1, 0, 2, -2, 1}
                                   << QByteArray("A5002C50E02E110000000D"
                                                 "FFFFFFA0" "00000030" "FFFFFFD0" "00000008" "FFFFFFF8" "00000000"
                                                 "00000200" "00000010" "FFFFFFF0");
-        QTest::newRow("row 9 negative, rows 7 and 8 after it") << QList<int>{12, 0, 0, 0, 0, 0, -6, 6, -6}
+        QTest::newRow("row 9 negative, rows 7 and 8 after it") << QVector<int>{12, 0, 0, 0, 0, 0, -6, 6, -6}
                                   << QByteArray("A5002C50E02E110000000D"
                                                 "00000060" "00000000" "00000000" "00000000" "00000000" "00000000"
                                                 "FFFFF400" "FFFFFFD0" "00000030");
     }
     void alignmentFinish()
     {
-        QFETCH(QList<int>, values);
+        QFETCH(QVector<int>, values);
         QFETCH(QByteArray, hex);
         unsigned char out[c_iAlignmentFinishLen];
         BuildAlignmentFinish(values.constData(), out);

@@ -12,6 +12,15 @@
 const char *const c_szUtilLibusbSource = "OrvoPrintSetting/UtilLibusb";
 
 namespace {
+
+// The same message n times (Qt 5's QStringList has no fill constructor).
+QStringList Times(int n, const QString &text)
+{
+    QStringList list;
+    for (int i = 0; i < n; ++i)
+        list << text;
+    return list;
+}
 const QString c_strSelect = "请选择一个打印机进行操作！";
 const QString c_strUsbOnly = "请选择通过USB连接的打印机进行操作！";
 const QString c_strUnsupported = "不支持该打印机型号！";
@@ -132,7 +141,7 @@ private slots:
                     b->click();
         }
         SavePrinterInfo(SimPrinters(), true);
-        QCOMPARE(m_log.Take(), QStringList(4, c_strSelect));
+        QCOMPARE(m_log.Take(), Times(4, c_strSelect));
         QCOMPARE(Frames("p1"), QStringList());
     }
 
@@ -203,11 +212,11 @@ private slots:
             Click(form, "buttonGet");
             Click(form, "buttonSet");
         }
-        QCOMPARE(m_log.Take(), QStringList(4, c_strUsbOnly));
+        QCOMPARE(m_log.Take(), Times(4, c_strUsbOnly));
         Choose(form, ROW_UNKNOWN_MODEL);
         Click(form, "buttonGet");
         Click(form, "buttonSet");
-        QCOMPARE(m_log.Take(), QStringList(2, c_strUnsupported));
+        QCOMPARE(m_log.Take(), Times(2, c_strUnsupported));
         QCOMPARE(Datagrams("n1"), QStringList());
 
         Choose(form, ROW_USB1);

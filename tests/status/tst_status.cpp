@@ -213,7 +213,7 @@ void TestStatus::errorCodes()
 void TestStatus::errorCodeSpace()
 {
     // Over all 16-bit codes, each value 1..45 has exactly one code and nothing exceeds 45.
-    QList<int> hits(ES_LAST + 1, 0);
+    QVector<int> hits(ES_LAST + 1, 0);
     for (unsigned long code = 0; code < 0x10000; ++code) {
         const int v = GetErrorStatusEnum(code);
         QVERIFY(v >= 0 && v <= ES_LAST);

@@ -12,6 +12,7 @@
 #include <QTableWidget>
 #include <QApplication>
 #include <QFileInfo>
+#include <QScreen>
 #include <QtTest>
 
 class TstToolDisplay : public QObject
