@@ -3,8 +3,14 @@
 # Quick and offline when everything is already there.
 set -euo pipefail
 
+# ORVO_QT_MAJOR=5 builds against Qt 5.15 instead of Qt 6 (as cmake -DORVO_QT_MAJOR=5).
+if [ "${ORVO_QT_MAJOR:-6}" = 5 ]; then
+  QT_PACKAGES=(qtbase5-dev)
+else
+  QT_PACKAGES=(qt6-base-dev)
+fi
 PACKAGES=(
-  g++ cmake make pkg-config qt6-base-dev libusb-1.0-0-dev libcups2-dev
+  g++ cmake make pkg-config "${QT_PACKAGES[@]}" libusb-1.0-0-dev libcups2-dev
   cups-daemon cups-client umockdev libumockdev-dev iproute2 procps python3
   libsane-dev libjpeg-dev
 )
