@@ -7,6 +7,20 @@
 
 #include <algorithm>
 
+namespace {
+
+// Peers read the list as UTF-8 text; Qt 6 writes INI files so, Qt 5 only when told.
+void UseUtf8(QSettings &settings)
+{
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
+    settings.setIniCodec("UTF-8");
+#else
+    Q_UNUSED(settings);
+#endif
+}
+
+} // namespace
+
 QString PrinterListFilePath()
 {
     return OrvoCfgPath() + "printerlist.ini";
@@ -19,6 +33,7 @@ void SavePrinterInfo(const QList<stPrinterInfo> &infos, bool bForce)
     if (!bForce && QFile::exists(path))
         return;
     QSettings settings(path, QSettings::IniFormat);
+    UseUtf8(settings);
     settings.setValue("Main/Count", QString::number(infos.size()));
     for (int i = 0; i < infos.size(); ++i) {
         const stPrinterInfo &info = infos.at(i);
@@ -44,6 +59,7 @@ QList<stPrinterInfo> ReadPrinterInfoFrom(const QString &path)
     if (!QFile::exists(path))
         return list;
     QSettings settings(path, QSettings::IniFormat);
+    UseUtf8(settings);
     // The records are the groups printer_0 ... printer_(Count - 1) that the file holds, in
     // index order; a missing one is skipped, so a hole left by a damaged or hand-edited file
     // hides no printer behind it. Only groups present are visited: a damaged count such as
