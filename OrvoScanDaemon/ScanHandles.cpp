@@ -1,6 +1,7 @@
 #include "ScanHandles.h"
 
 #include <cstdint>
+#include <unistd.h>
 
 #include "ScanLog.h"
 
@@ -33,4 +34,13 @@ void ScanHandleRemove(int fd)
 {
     if (InRange(fd))
         g_ucOwned[fd / 8] &= uint8_t(~(1u << (fd % 8)));
+}
+
+void ScanHandlesCloseAll()
+{
+    for (int fd = 1; fd < c_iMaxHandle; ++fd)
+        if (ScanHandleOwned(fd)) {
+            close(fd);
+            ScanHandleRemove(fd);
+        }
 }

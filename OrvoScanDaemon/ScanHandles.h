@@ -6,3 +6,5 @@
 bool ScanHandleOwned(int fd);
 void ScanHandleAdd(int fd);
 void ScanHandleRemove(int fd);
+// Closes every handle the connection still holds.
+void ScanHandlesCloseAll();

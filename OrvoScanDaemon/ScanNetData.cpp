@@ -90,6 +90,13 @@ void ScanNetTakeDataFd(OrvoSocket *sock)
     s_iNetDataFd = -1;
 }
 
+void ScanNetReleaseDataFd()
+{
+    if (s_iNetDataFd >= 0)
+        orvo_close_tcp(s_iNetDataFd);
+    s_iNetDataFd = -1;
+}
+
 void CmdTcpScanStart(int sock, const unsigned char *req, int)
 {
     TCPScanStartReq r;

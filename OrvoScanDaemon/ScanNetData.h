@@ -8,3 +8,5 @@
 // whatever descriptor the client sent back, and forgets it here: the caller's network
 // function closes it. A client's number is never taken as a descriptor to close.
 void ScanNetTakeDataFd(OrvoSocket *sock);
+// Closes the data connection of this process's last scan, if it still holds one.
+void ScanNetReleaseDataFd();

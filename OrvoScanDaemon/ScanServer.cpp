@@ -14,6 +14,8 @@
 #include "ScanCommands.h"
 #include "ScanData.h"
 #include "ScanFiles.h"
+#include "ScanHandles.h"
+#include "ScanNetData.h"
 #include "ScanLog.h"
 #include "ScanPaths.h"
 #include "ScanState.h"
@@ -150,10 +152,7 @@ ssize_t RecvRecord(int sock, unsigned char *buf, size_t len)
 
 void RunConnectionProcess(int sock)
 {
-    if (!InstallReaper())
-        OrvoLogErr("[OrvoScanSDK] sigaction error.\n");
-    OrvoReopenDbg();
-    ScanNewConnectionKey();
+    ScanConnectionBegin();
     ServeConnection(sock);
     close(sock);
     _exit(0);
@@ -179,6 +178,14 @@ bool ScanReply(int sock, const void *data, size_t length, const char *sendErr)
         return true;
     OrvoLogErr("[OrvoScanSDK] %s\n", sendErr);
     return false;
+}
+
+void ScanConnectionBegin()
+{
+    if (!InstallReaper())
+        OrvoLogErr("[OrvoScanSDK] sigaction error.\n");
+    OrvoReopenDbg();
+    ScanNewConnectionKey();
 }
 
 void ServeConnection(int sock)
@@ -218,6 +225,9 @@ void ServeConnection(int sock)
     if (!flag)
         OrvoLogInfo("[OrvoScanSDK] pid:%d quit\n", int(getpid()));
     ScanEndDataProcess(!flag);
+    // What the connection still holds goes with it.
+    ScanHandlesCloseAll();
+    ScanNetReleaseDataFd();
 }
 
 void mainProc()

@@ -7,6 +7,9 @@
 constexpr int c_iRequestTimeoutMs = 10000;
 
 void mainProc();
+// A connection process's start: its reaper of data processes, its own log streams, its
+// secret for page names.
+void ScanConnectionBegin();
 // Serves one client connection until it disconnects or the quit signal; the connection
 // process's whole life.
 void ServeConnection(int sock);

@@ -1,10 +1,12 @@
 // A bounded randomized pass over one fuzz target, run in the normal suite (under the
 // sanitizers): random inputs, plus inputs built to look like the protocol so that the
 // pass gets past the first checks.
-// usage: tst_scan_fuzzpass [ITERATIONS] [SEED]
+// usage: tst_scan_fuzzpass [ITERATIONS] [SEED] [SEED_DIR]   (the files of SEED_DIR run first)
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <dirent.h>
+#include <string>
 #include <random>
 #include <vector>
 
@@ -66,6 +68,28 @@ int main(int argc, char **argv)
 {
     const long iterations = argc > 1 ? atol(argv[1]) : 20000;
     const unsigned seed = argc > 2 ? unsigned(atol(argv[2])) : 20261208u;
+    long seeds = 0;
+    if (argc > 3) {
+        DIR *d = opendir(argv[3]);
+        for (dirent *e; d && (e = readdir(d));) {
+            if (e->d_name[0] == '.')
+                continue;
+            FILE *f = fopen((std::string(argv[3]) + "/" + e->d_name).c_str(), "rb");
+            std::vector<uint8_t> in;
+            for (int c; f && (c = fgetc(f)) != EOF;)
+                in.push_back(uint8_t(c));
+            if (f)
+                fclose(f);
+            LLVMFuzzerTestOneInput(in.data(), in.size());
+            ++seeds;
+        }
+        if (d)
+            closedir(d);
+        if (seeds == 0) {
+            fprintf(stderr, "no seeds in %s\n", argv[3]);
+            return 1;
+        }
+    }
     std::mt19937 rng(seed);
     std::vector<uint8_t> in;
     for (long it = 0; it < iterations; ++it) {
@@ -80,6 +104,6 @@ int main(int argc, char **argv)
             AddPiece(rng, in);
         LLVMFuzzerTestOneInput(in.data(), in.size());
     }
-    printf("%ld inputs, seed %u: no fault\n", iterations, seed);
+    printf("%ld seeds, %ld inputs, seed %u: no fault\n", seeds, iterations, seed);
     return 0;
 }
