@@ -594,7 +594,10 @@ void TestNetQuitMidScan(int sock)
     NetSet("block 1000");
     NetSet("hold 2");
     TCPScanStartRes res;
-    SCAN_CHECK(ScanTcpStart(sock, s, Settings(8, 100, 50, false, 1, COMPRESSION_NONE), res) && res.result == 0);
+    // The scanner takes a new scan once it has noticed the end of the last one's stream.
+    SCAN_CHECK(WaitUntil([&] {
+        return ScanTcpStart(sock, s, Settings(8, 100, 50, false, 1, COMPRESSION_NONE), res) && res.result == 0;
+    }));
     SCAN_CHECK(WaitUntil([] { return NetCount("held") == 1; }));
     SCAN_CHECK(WaitUntil([&] { return FileExists(ScanPageName(res.fileName, 0)); }));
     const auto t0 = std::chrono::steady_clock::now();

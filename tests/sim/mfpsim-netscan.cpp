@@ -171,6 +171,8 @@ unsigned ToUnsigned(const std::string &s)
     return unsigned(strtoul(s.c_str(), nullptr, 10));
 }
 
+constexpr size_t c_llMaxSimPage = 600u << 20;
+
 // Scan post: an abort, or a scan whose data the next connection on port 2080 receives.
 std::string OnScanPost(stNetScanSim &s, const std::string &body)
 {
@@ -198,6 +200,11 @@ std::string OnScanPost(stNetScanSim &s, const std::string &body)
         if (!get("JPEGQUALITY").empty())
             st.iQuality = int(ToUnsigned(get("JPEGQUALITY")));
         st.bFeeder = get("SCANSOURCE") == "0";
+        // Like the device, a page beyond the largest it can scan is a bad field: the page
+        // is made in memory, and a client's (or a fuzzer's) size must not exhaust it.
+        const size_t row = ScanPatternRowBytes(st.iDepth, st.uWidth);
+        if (st.uHeight != 0 && row > c_llMaxSimPage / st.uHeight)
+            return HttpReply("RESULT=1\r\n");
         s.pending = st;
         s.bPending = true;
     }
