@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# bench/cancel-latency.sh [JOBS]   (as root; default 10 jobs)
+# bench/cancel-latency.sh [JOBS | --quick]   (as root; default 10 jobs, --quick 2)
 #
 # Time from a job cancelled in CUPS while a USB printer prints it to the cancel request the
 # print service sends that printer: the installed service in the test sandbox with a private
@@ -16,7 +16,8 @@ set -euo pipefail
 [ "${1:-}" = --inner ] || bench_sandbox "$0" "$@"
 shift
 jobs=${1:-10}
-case "$jobs" in '' | *[!0-9]*) echo "usage: cancel-latency.sh [JOBS]" >&2; exit 2 ;; esac
+[ "$jobs" != --quick ] || jobs=2
+case "$jobs" in '' | *[!0-9]*) echo "usage: cancel-latency.sh [JOBS | --quick]" >&2; exit 2 ;; esac
 
 # shellcheck source=../tests/harness/cupsfx.sh
 . "$ORVO_HARNESS/cupsfx.sh"

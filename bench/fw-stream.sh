@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# bench/fw-stream.sh [--mib N] [--runs N]   (as root, from the source root)
+# bench/fw-stream.sh [--mib N] [--runs N] [--quick]   (as root, from the source root)
 #
 # The firmware updater's stream against a plain libusb loop, inside the test sandbox with
 # the device simulator playing a K40N printer on the emulated USB bus. A random image of
@@ -11,7 +11,8 @@
 # updater at least 90% of plain), and the peak RSS (VmHWM) of each process beside the peak
 # before the image was read: the updater holds the image once, as the plain loop does.
 # Both time the whole exchange: finding the printer, claiming it, streaming, releasing.
-# Builds a Release tree in build-bench (no sanitizers): the simulator and the bench program.
+# --quick: 2 MiB, one run each (what the test suite runs).
+# Builds a Release tree in build-bench (no sanitizers, see scripts/lib/orvo-build.sh).
 set -euo pipefail
 
 if [ "${1:-}" != --inner ]; then
@@ -19,12 +20,10 @@ if [ "${1:-}" != --inner ]; then
   { [ -x tests/harness/orvo-sandbox ] && [ -f CMakeLists.txt ]; } ||
     { echo "fw-stream: run from the source root" >&2; exit 2; }
   src=$(pwd)
-  build=${ORVO_BENCH_BUILD:-$src/build-bench}
-  if [ ! -f "$build/CMakeCache.txt" ]; then
-    cmake -S "$src" -B "$build" -DCMAKE_BUILD_TYPE=Release -DORVO_SANITIZE=OFF > /dev/null
-  fi
-  cmake --build "$build" -j2 --target orvo-mfpsim bench_fw_stream > /dev/null
-  export ORVO_BENCH_DIR=$build ORVO_SOURCE_DIR=$src
+  # shellcheck source=scripts/lib/orvo-build.sh
+  . "$src/scripts/lib/orvo-build.sh"
+  orvo_bench_build "$src"
+  export ORVO_SOURCE_DIR=$src
   exec "$src/tests/harness/orvo-sandbox" -- "$src/bench/fw-stream.sh" --inner "$@"
 fi
 shift
@@ -35,13 +34,14 @@ while [ "$#" -gt 0 ]; do
   case "$1" in
     --mib) mib=$2; shift 2 ;;
     --runs) runs=$2; shift 2 ;;
+    --quick) mib=2; runs=1; shift ;;
     *) echo "fw-stream: unknown option $1" >&2; exit 2 ;;
   esac
 done
 
-export ORVO_MFPSIM=$ORVO_BENCH_DIR/tests/sim/orvo-mfpsim QT_QPA_PLATFORM=offscreen
+export ORVO_MFPSIM=$ORVO_BUILD_DIR/tests/sim/orvo-mfpsim QT_QPA_PLATFORM=offscreen
 . "$ORVO_SOURCE_DIR/tests/sim/simfx.sh"
-bench=$ORVO_BENCH_DIR/tests/fwupdate/bench_fw_stream
+bench=$ORVO_BUILD_DIR/tests/fwupdate/bench_fw_stream
 image=$TMPDIR/image.fls
 head -c "$((mib * 1048576))" /dev/urandom > "$image"
 want=$(sha256sum "$image" | cut -d' ' -f1)

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# bench/sane-bench.sh [ROUNDS]   (as root, from the source root)
+# bench/sane-bench.sh [ROUNDS | --quick]   (as root, from the source root)
 #
 # Throughput of scanning through the SANE backend: scanimage of one 300-dpi A4 24-bit page
 # (2480 x 3507, about 26 MB) through the backend and the installed scan daemon, from the
@@ -8,7 +8,8 @@
 # the record replies while the daemon writes the page file), in the same run. Alternating
 # rounds, best of each side. Prints the throughputs (MB of 24-bit image per second) and the
 # ratio backend / daemon alone (target: at least 80 %).
-# Builds a Release tree in build-bench (no sanitizers) with cmake --build, nothing else.
+# --quick: one round of a 75-dpi page (what the test suite runs).
+# Builds a Release tree in build-bench (no sanitizers, see scripts/lib/orvo-build.sh).
 set -euo pipefail
 
 if [ "${1:-}" != --inner ]; then
@@ -16,16 +17,18 @@ if [ "${1:-}" != --inner ]; then
   { [ -x tests/harness/orvo-sandbox ] && [ -f CMakeLists.txt ]; } ||
     { echo "sane-bench: run from the source root" >&2; exit 2; }
   src=$(pwd)
-  build=${ORVO_BENCH_BUILD:-$src/build-bench}
-  if [ ! -f "$build/CMakeCache.txt" ]; then
-    cmake -S "$src" -B "$build" -DCMAKE_BUILD_TYPE=Release -DORVO_SANITIZE=OFF \
-      -DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache > /dev/null
-  fi
-  cmake --build "$build" -j2 > /dev/null
-  export ORVO_BUILD_DIR=$build ORVO_SOURCE_DIR=$src
+  # shellcheck source=scripts/lib/orvo-build.sh
+  . "$src/scripts/lib/orvo-build.sh"
+  orvo_bench_build "$src"
+  export ORVO_SOURCE_DIR=$src
   exec "$src/tests/harness/orvo-sandbox" -- "$src/bench/sane-bench.sh" --inner "$@"
 fi
 rounds=${2:-3}
+W=2480 H=3507 DPI=300
+if [ "$rounds" = --quick ]; then
+  rounds=1 W=620 H=876 DPI=75
+fi
+case "$rounds" in '' | *[!0-9]*) echo "usage: sane-bench.sh [ROUNDS | --quick]" >&2; exit 2 ;; esac
 
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/sanebench.XXXXXX")
 export TMPDIR=$WORK
@@ -37,7 +40,6 @@ scan_sim_start "$WORK/ctl" --usb s1:K20NW:BENCH1 --net n1:K40N:127.0.0.2 > /dev/
 sim_ctl scan s1 chunk 32768 > /dev/null
 scan_daemon_start
 
-W=2480 H=3507 DPI=300
 mb=$(awk -v w=$W -v h=$H 'BEGIN { printf "%.2f", w * h * 3 / 1e6 }')
 now() { date +%s.%N; }
 
@@ -71,7 +73,7 @@ for kind in usb net; do
   done
   eval "best_d_$kind=$bd best_b_$kind=$bb"
 done
-echo "page: $W x $H, 24-bit, $mb MB of image (300 dpi A4); USB raw, network JPEG; best of $rounds rounds"
+echo "page: $W x $H, 24-bit, $mb MB of image ($DPI dpi A4); USB raw, network JPEG; best of $rounds rounds"
 for kind in usb net; do
   eval "d=\$best_d_$kind b=\$best_b_$kind"
   echo "$kind: backend $(rate "$b") MB/s, daemon alone $(rate "$d") MB/s:" \

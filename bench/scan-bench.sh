@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# bench/scan-bench.sh   (as root, from the source root)
+# bench/scan-bench.sh [--quick]   (as root, from the source root)
 #
 # Throughput of the installed scan daemon: one 300-dpi A4 24-bit page (2480 x 3508, about
 # 26 MB) from the emulated USB scanner, through the daemon into its page file, against the
@@ -11,7 +11,8 @@
 # Then the same page over the network path: the simulator's network scanner sends its data
 # blocks on loopback, the daemon writes them into the page file; the reference is a plain
 # socket-to-file copy of the same stream.
-# Builds a Release tree in build-bench (no sanitizers) with cmake --build, nothing else.
+# --quick: a 75-dpi page, one round of the USB page instead of three (what the test suite runs).
+# Builds a Release tree in build-bench (no sanitizers, see scripts/lib/orvo-build.sh).
 set -euo pipefail
 
 if [ "${1:-}" != --inner ]; then
@@ -19,15 +20,20 @@ if [ "${1:-}" != --inner ]; then
   { [ -x tests/harness/orvo-sandbox ] && [ -f CMakeLists.txt ]; } ||
     { echo "scan-bench: run from the source root" >&2; exit 2; }
   src=$(pwd)
-  build=${ORVO_BENCH_BUILD:-$src/build-bench}
-  if [ ! -f "$build/CMakeCache.txt" ]; then
-    cmake -S "$src" -B "$build" -DCMAKE_BUILD_TYPE=Release -DORVO_SANITIZE=OFF \
-      -DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache > /dev/null
-  fi
-  cmake --build "$build" -j2 > /dev/null
-  export ORVO_BUILD_DIR=$build ORVO_SOURCE_DIR=$src
+  # shellcheck source=scripts/lib/orvo-build.sh
+  . "$src/scripts/lib/orvo-build.sh"
+  orvo_bench_build "$src"
+  export ORVO_SOURCE_DIR=$src
   exec "$src/tests/harness/orvo-sandbox" -- "$src/bench/scan-bench.sh" --inner "$@"
 fi
+shift
+rounds=3
+dpi=300
+case "${1:-}" in
+  '') ;;
+  --quick) rounds=1 dpi=75 ;;
+  *) echo "usage: scan-bench.sh [--quick]" >&2; exit 2 ;;
+esac
 
 SCAN_WORK=$(mktemp -d "${TMPDIR:-/tmp}/scanbench.XXXXXX")
 export TMPDIR=$SCAN_WORK
@@ -37,6 +43,6 @@ trap 'sim_stop; rm -rf "$SCAN_WORK"' EXIT
 scan_sim_start "$SCAN_WORK/ctl" --usb s1:K20NW:AB1234 --net n1:K40N:127.0.0.2
 sim_ctl scan s1 chunk 32768 > /dev/null
 scan_daemon_start
-"$ORVO_BUILD_DIR/tests/scandaemon/scan_bench_client" "$SCAN_WORK/ctl"
+"$ORVO_BUILD_DIR/tests/scandaemon/scan_bench_client" "$SCAN_WORK/ctl" "$rounds" "$dpi"
 echo
-"$ORVO_BUILD_DIR/tests/scannet/scan_net_bench_client" "$SCAN_WORK/ctl" 127.0.0.2
+"$ORVO_BUILD_DIR/tests/scannet/scan_net_bench_client" "$SCAN_WORK/ctl" 127.0.0.2 "$dpi"

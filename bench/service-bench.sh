@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# bench/service-bench.sh [--seconds N] [--net-only] [--idle-net] [--no-watchdog]
+# bench/service-bench.sh [--seconds N] [--net-only] [--idle-net] [--no-watchdog] [--quick]
 #   (as root, from the source root)
 #
 # Background cost of the installed print service and its watchdog, inside the test sandbox
@@ -28,7 +28,8 @@
 # none), restricted to PIDs allocated in the window and grouped by parent; the PID
 # namespace's ns_last_pid delta (processes and threads) is shown beside it. The measuring
 # shell itself starts nothing during a window.
-# Builds a Release tree in build-bench (no sanitizers) with cmake --build, nothing else.
+# --quick: 1 s warm-up and 2 s windows (what the test suite runs; figures only indicative).
+# Builds a Release tree in build-bench (no sanitizers, see scripts/lib/orvo-build.sh).
 set -euo pipefail
 
 if [ "${1:-}" != --inner ]; then
@@ -36,17 +37,17 @@ if [ "${1:-}" != --inner ]; then
   { [ -x tests/harness/orvo-sandbox ] && [ -f CMakeLists.txt ]; } ||
     { echo "service-bench: run from the source root" >&2; exit 2; }
   src=$(pwd)
-  build=${ORVO_BENCH_BUILD:-$src/build-bench}
-  if [ ! -f "$build/CMakeCache.txt" ]; then
-    cmake -S "$src" -B "$build" -DCMAKE_BUILD_TYPE=Release -DORVO_SANITIZE=OFF > /dev/null
-  fi
-  cmake --build "$build" -j2 > /dev/null
-  export ORVO_BUILD_DIR=$build ORVO_SOURCE_DIR=$src
+  # shellcheck source=scripts/lib/orvo-build.sh
+  . "$src/scripts/lib/orvo-build.sh"
+  orvo_bench_build "$src"
+  export ORVO_SOURCE_DIR=$src
   exec "$src/tests/harness/orvo-sandbox" --cups -- "$src/bench/service-bench.sh" --inner "$@"
 fi
 shift
 
 window=60
+warmup=5
+quick=0
 net_only=0
 idle_net=0
 with_watchdog=1
@@ -56,11 +57,12 @@ while [ "$#" -gt 0 ]; do
     --net-only) net_only=1; shift ;;
     --idle-net) idle_net=1; shift ;;
     --no-watchdog) with_watchdog=0; shift ;;
+    --quick) quick=1; window=2; warmup=1; shift ;;
     *) echo "service-bench: unknown option $1" >&2; exit 2 ;;
   esac
 done
-warmup=5
 baseline_window=$(( window / 4 > 10 ? window / 4 : 10 ))
+[ "$quick" = 0 ] || baseline_window=$window
 
 # shellcheck source=../tests/harness/cupsfx.sh
 . "$ORVO_HARNESS/cupsfx.sh"

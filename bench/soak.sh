@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# bench/soak.sh [--minutes N] [--warmup M]   (as root, from anywhere)
+# bench/soak.sh [--minutes N] [--warmup M] [--quick]   (as root, from anywhere)
 #
 # Soak run of the installed print service and tray tool (offscreen) inside the test sandbox,
 # with a private cupsd and the device simulator, for N minutes (default 30) of compressed
@@ -22,6 +22,8 @@
 # connection to the scheduler is closed after a reply that came too late and opened again
 # with its next request, so one descriptor may be missing from a sample; a leak only adds.)
 # "constant" or "varies" is shown beside each.
+# --quick: one churn cycle of 1-second steps without warm-up (what the test suite runs); its
+# verdict is printed but does not decide the exit status: two samples show no trend.
 # Runs the unsanitized Release build ($ORVO_BUILD_DIR, default build-bench; see lib/sandbox.sh).
 set -euo pipefail
 # shellcheck source=bench/lib/sandbox.sh
@@ -31,10 +33,13 @@ shift
 
 minutes=30
 warmup=5
+quick=0
+c_step=6
 while [ "$#" -gt 0 ]; do
   case "$1" in
     --minutes) minutes=$2; shift 2 ;;
     --warmup) warmup=$2; shift 2 ;;
+    --quick) quick=1; minutes=1; warmup=0; c_step=1; shift ;;
     *) echo "soak: unknown option $1" >&2; exit 2 ;;
   esac
 done
@@ -47,7 +52,6 @@ done
 ROOT=${ORVO_INSTALL_ROOT:?set by orvo-sandbox}
 WORK=$TMPDIR/soak
 SAMPLES=$WORK/samples
-c_step=6
 mkdir -p "$WORK"
 
 sim_start "$TMPDIR/sim.sock" --usb p1:K20NW:AB1234 --usb p2:K40W:EF9012 \
@@ -108,7 +112,7 @@ echo "soak: $minutes min, warm-up $warmup min; columns: seconds phase service(RS
 : > "$SAMPLES"
 start=$SECONDS
 cycle=0
-while (( SECONDS - start < minutes * 60 )); do
+while (( SECONDS - start < minutes * 60 )) && (( quick == 0 || cycle < 1 )); do
   cycle=$(( cycle + 1 ))
   queues_up
   sim_ctl set status p2 16 > /dev/null
@@ -138,7 +142,7 @@ sim_stop
 
 echo
 echo "soak: $cycle churn cycles in $(( (SECONDS - start) / 60 )) min; figures after the $warmup min warm-up"
-awk -v from=$(( warmup * 60 )) '
+awk -v from=$(( warmup * 60 )) -v quick="$quick" '
 $1 >= from {
   for (p = 0; p < 2; ++p)
     for (f = 0; f < 3; ++f) {
@@ -180,6 +184,6 @@ END {
       print line bad
     }
   }
-  printf "soak: %d samples after the warm-up: %s\n", n, verdict
-  exit verdict == "PASS" ? 0 : 1
+  printf "soak: %d samples after the warm-up: %s%s\n", n, verdict, quick ? " (quick run: not binding)" : ""
+  exit verdict == "PASS" || quick ? 0 : 1
 }' "$SAMPLES"

@@ -1,16 +1,23 @@
 #!/usr/bin/env bash
-# bench/tool-idle.sh [SECONDS]: the installed tray tool with four printers (one USB, three
-# network, played by the simulator behind the real print service), idle for SECONDS
-# (default 60). Prints the tool's CPU share of one core and its peak resident size.
-# Needs a built tree: ORVO_BUILD_DIR (default build-bench, an unsanitized Release build).
+# bench/tool-idle.sh [SECONDS | --quick]   (as root): the installed tray tool with four
+# printers (one USB, three network, played by the simulator behind the real print service),
+# idle for SECONDS (default 60; --quick: 2, after a short settling, what the test suite
+# runs). Prints the tool's CPU share of one core and its peak resident size.
+# Builds a Release tree in build-bench (no sanitizers, see scripts/lib/orvo-build.sh).
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 if [ -z "${ORVO_HARNESS:-}" ]; then
-  export ORVO_BUILD_DIR=${ORVO_BUILD_DIR:-$here/build-bench} ORVO_SOURCE_DIR=$here QT_QPA_PLATFORM=offscreen
+  # shellcheck source=scripts/lib/orvo-build.sh
+  . "$here/scripts/lib/orvo-build.sh"
+  orvo_bench_build "$here"
+  export ORVO_SOURCE_DIR=$here QT_QPA_PLATFORM=offscreen
   exec "$here/tests/harness/orvo-sandbox" --cups -- "$here/tests/tool/with-service.sh" --net "$0" "$@"
 fi
 
 secs=${1:-60}
+settle=12
+[ "$secs" != --quick ] || { secs=2; settle=1; }
+case "$secs" in '' | *[!0-9]*) echo "usage: tool-idle.sh [SECONDS | --quick]" >&2; exit 2 ;; esac
 root=${ORVO_INSTALL_ROOT:?set by orvo-sandbox}
 "$root/bin/orvoK500Tool" -hide > "$TMPDIR/tool.out" 2>&1 &
 tool=$!
@@ -19,7 +26,7 @@ for _ in $(seq 100); do
   [ "$(find "$root/cfg" -maxdepth 1 -name '*.dat' | wc -l)" -ge 4 ] && break
   sleep 0.2
 done
-sleep 12
+sleep "$settle"
 ticks() { awk '{print $14 + $15}' "/proc/$tool/stat"; }
 hz=$(getconf CLK_TCK)
 t0=$(ticks)

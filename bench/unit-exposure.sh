@@ -1,13 +1,20 @@
 #!/usr/bin/env bash
-# bench/unit-exposure.sh: how exposed each systemd unit of the suite is, as
+# bench/unit-exposure.sh [--quick]: how exposed each systemd unit of the suite is, as
 # "systemd-analyze security --offline=true" rates it (0 = fully sandboxed, 10 = not at
 # all), next to the same unit with its sandboxing lines taken out (the reference) and
 # the target. Also prints the verdict of "systemd-analyze verify" on the unit file.
 # The units are the ones a configured build made from their templates with the install
-# root: ORVO_BUILD_DIR (default build/).
+# root: ORVO_BUILD_DIR, default build-bench (configured here when it is not yet; nothing is
+# built). It takes seconds; --quick (what the test suite runs) is the same run.
 set -euo pipefail
-build=${ORVO_BUILD_DIR:-$(cd "$(dirname "$0")/.." && pwd)/build}
-[ -f "$build/orvo-root.env" ] || { echo "unit-exposure: $build is not a configured build (set ORVO_BUILD_DIR)" >&2; exit 2; }
+case "${1:-}" in '' | --quick) ;; *) echo "usage: unit-exposure.sh [--quick]" >&2; exit 2 ;; esac
+src=$(cd "$(dirname "$0")/.." && pwd)
+build=${ORVO_BUILD_DIR:-$src/build-bench}
+if [ ! -f "$build/orvo-root.env" ]; then
+  # shellcheck source=scripts/lib/orvo-build.sh
+  . "$src/scripts/lib/orvo-build.sh"
+  orvo_configure "$src" "$build" -DCMAKE_BUILD_TYPE=Release -DORVO_SANITIZE=OFF
+fi
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 

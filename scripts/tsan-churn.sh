@@ -21,13 +21,9 @@ if [ "${1:-}" != --inner ]; then
     '' | *[!0-9]*) echo "usage: tsan-churn.sh [SECONDS]" >&2; exit 2 ;;
   esac
   build=${ORVO_TSAN_BUILD:-$src/build-tsan}
-  if [ ! -f "$build/CMakeCache.txt" ]; then
-    launcher=()
-    if command -v ccache > /dev/null; then
-      launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-    fi
-    cmake -S "$src" -B "$build" -DORVO_TSAN=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" > /dev/null
-  fi
+  # shellcheck source=scripts/lib/orvo-build.sh
+  . "$src/scripts/lib/orvo-build.sh"
+  orvo_configure "$src" "$build" -DORVO_TSAN=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
   grep -q '^ORVO_TSAN:BOOL=ON$' "$build/CMakeCache.txt" ||
     { echo "tsan-churn: $build is not a ThreadSanitizer build (configure it with -DORVO_TSAN=ON)" >&2; exit 2; }
   # Only what the run needs: the two programs under test and the simulator.

@@ -2,24 +2,23 @@
 # Pieces shared by the bench/ scripts that measure the installed programs inside the test
 # sandbox. Source it from the script: . "$(dirname "$0")/lib/sandbox.sh"
 #   bench_sandbox SCRIPT ARGS...   as root, from outside the sandbox: builds the unsanitized
-#                                  Release tree ($ORVO_BUILD_DIR, default build-bench of the
-#                                  source root) and runs "SCRIPT --inner ARGS..." in the sandbox
-#                                  with a private cupsd; does not return
+#                                  Release tree (orvo_bench_build of scripts/lib/orvo-build.sh:
+#                                  build-bench of the source root by default) and runs
+#                                  "SCRIPT --inner ARGS..." in the sandbox with a private
+#                                  cupsd; does not return
 #   bench_proc PID                 prints "RSS_KB FDS THREADS" of a running process (VmRSS,
 #                                  entries of /proc/PID/fd, Threads); fails when it is gone
 # Both read /proc with shell builtins only, so that sampling starts no process.
 
 bench_sandbox() {
-  local script=$1 src build
+  local script=$1 src
   shift
   [ "$(id -u)" -eq 0 ] || { echo "$(basename "$script"): run as root" >&2; exit 2; }
   src=$(cd "$(dirname "$script")/.." && pwd)
-  build=${ORVO_BUILD_DIR:-$src/build-bench}
-  if [ ! -f "$build/CMakeCache.txt" ]; then
-    cmake -S "$src" -B "$build" -DCMAKE_BUILD_TYPE=Release -DORVO_SANITIZE=OFF > /dev/null
-  fi
-  cmake --build "$build" -j2 > /dev/null
-  export ORVO_BUILD_DIR=$build ORVO_SOURCE_DIR=$src
+  # shellcheck source=scripts/lib/orvo-build.sh
+  . "$src/scripts/lib/orvo-build.sh"
+  orvo_bench_build "$src"
+  export ORVO_SOURCE_DIR=$src
   exec "$src/tests/harness/orvo-sandbox" --cups -- "$src/bench/$(basename "$script")" --inner "$@"
 }
 

@@ -2,7 +2,7 @@
 // scanner, first through the daemon into its page file, then read by a plain usbfs loop
 // with the same 512-byte requests; prints both throughputs, their ratio and the daemon's
 // CPU time per MB. Runs in the sandbox with the simulator (one USB device) and the daemon.
-// usage: scan_bench_client SIM_SOCKET
+// usage: scan_bench_client SIM_SOCKET [ROUNDS [DPI]]
 #include <chrono>
 #include <algorithm>
 #include <cstdio>
@@ -24,7 +24,8 @@
 
 namespace {
 
-constexpr uint32_t c_uWidth = 2480, c_uHeight = 3508;  // A4 at 300 dpi
+// A4 at 300 dpi; a quick run (bench/scan-bench.sh --quick) asks for fewer dots per inch.
+uint32_t g_uDpi = 300, g_uWidth = 2480, g_uHeight = 3508;
 using Clock = std::chrono::steady_clock;
 
 double Seconds(Clock::time_point a, Clock::time_point b)
@@ -61,7 +62,7 @@ bool BenchDaemon(double &secs, double &cpuMsPerMb, size_t &bytes)
     if (sock < 0 || ScanFindDev(sock, 0x300E, 0x2005, true, devs) != 1)
         return false;
     const int32_t fd = devs[0].fd;
-    if (ScanLockDev(sock, fd, ScanSettings(24, c_uWidth, c_uHeight, 300, false)) != 0)
+    if (ScanLockDev(sock, fd, ScanSettings(24, g_uWidth, g_uHeight, g_uDpi, false)) != 0)
         return false;
     // The connection process is the newest daemon process whose parent is the listener.
     pid_t conn = 0;
@@ -89,7 +90,7 @@ bool BenchDaemon(double &secs, double &cpuMsPerMb, size_t &bytes)
     for (size_t off = 0; ok && off < page.size(); off += 4096) {
         unsigned char want[4096];
         const size_t n = std::min(sizeof want, page.size() - off);
-        ScanPatternFill(24, c_uWidth, 0, off, want, n);
+        ScanPatternFill(24, g_uWidth, 0, off, want, n);
         if (memcmp(want, page.data() + off, n) != 0)
             return false;
     }
@@ -129,13 +130,13 @@ bool BenchPlain(double &secs, size_t &bytes)
         return false;
     unsigned char lock[55] = {0x1B, 0x53, 0x05, 0, 47, 0, 0x80, 0, 3, 0, 0, 3};
     for (int i = 0; i < 4; ++i) {
-        lock[12 + i] = uint8_t(c_uWidth >> (8 * i));
-        lock[16 + i] = uint8_t(c_uHeight >> (8 * i));
+        lock[12 + i] = uint8_t(g_uWidth >> (8 * i));
+        lock[16 + i] = uint8_t(g_uHeight >> (8 * i));
     }
-    lock[28] = 300 & 0xFF;
-    lock[29] = 300 >> 8;
-    lock[30] = 300 & 0xFF;
-    lock[31] = 300 >> 8;
+    lock[28] = uint8_t(g_uDpi & 0xFF);
+    lock[29] = uint8_t(g_uDpi >> 8);
+    lock[30] = uint8_t(g_uDpi & 0xFF);
+    lock[31] = uint8_t(g_uDpi >> 8);
     lock[32] = 1;
     const unsigned char startFrame[8] = {0x1B, 0x53, 0x01, 0, 0, 0, 0x80, 0};
     const unsigned char unlockFrame[8] = {0x1B, 0x53, 0x06, 0, 0, 0, 0x80, 0};
@@ -207,12 +208,17 @@ bool BenchPlainDetached(double &secs, size_t &bytes)
 
 int main(int argc, char **argv)
 {
-    if (argc < 2 || argc > 3) {
-        fprintf(stderr, "usage: scan_bench_client SIM_SOCKET [ROUNDS]\n");
+    if (argc < 2 || argc > 4) {
+        fprintf(stderr, "usage: scan_bench_client SIM_SOCKET [ROUNDS [DPI]]\n");
         return 2;
     }
     SimSetSocket(argv[1]);
-    const int rounds = argc == 3 ? atoi(argv[2]) : 3;
+    const int rounds = argc >= 3 ? atoi(argv[2]) : 3;
+    if (argc == 4) {
+        g_uDpi = uint32_t(atoi(argv[3]));
+        g_uWidth = 2480 * g_uDpi / 300;
+        g_uHeight = 3508 * g_uDpi / 300;
+    }
     // Alternating rounds, best of each side: other load on the machine hits both alike.
     double dBest = 0, pBest = 0, cpuBest = 0;
     size_t bytes = 0;
@@ -238,7 +244,8 @@ int main(int argc, char **argv)
         pBest = std::max(pBest, pRate);
         bytes = dBytes;
     }
-    printf("page: %u x %u, 24-bit, %zu bytes (300 dpi A4), best of %d rounds\n", c_uWidth, c_uHeight, bytes, rounds);
+    printf("page: %u x %u, 24-bit, %zu bytes (%u dpi A4), best of %d rounds\n", g_uWidth, g_uHeight, bytes, g_uDpi,
+           rounds);
     printf("daemon %.2f MB/s, plain usbfs loop %.2f MB/s: daemon / plain loop %.0f%% (target: at least 80%%)\n",
            dBest, pBest, 100.0 * dBest / pBest);
     printf("daemon CPU (connection + data process): %.1f ms per MB\n", cpuBest);

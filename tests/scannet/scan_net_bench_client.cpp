@@ -2,10 +2,11 @@
 // from the simulator's network scanner, first through the daemon (its data blocks on
 // loopback, into the page file), then the same stream copied by a plain socket-to-file
 // loop; prints both throughputs, their ratio and the daemon's CPU time per MB.
-// usage: scan_net_bench_client SIM_SOCKET SCANNER_ADDR
+// usage: scan_net_bench_client SIM_SOCKET SCANNER_ADDR [DPI]
 #include <arpa/inet.h>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -21,7 +22,8 @@
 
 namespace {
 
-constexpr uint32_t c_uWidth = 2480, c_uHeight = 3508;  // A4 at 300 dpi
+// A4 at 300 dpi; a quick run (bench/scan-bench.sh --quick) asks for fewer dots per inch.
+uint32_t g_uDpi = 300, g_uWidth = 2480, g_uHeight = 3508;
 using Clock = std::chrono::steady_clock;
 std::string g_strAddr;
 
@@ -53,12 +55,12 @@ long long CpuTicks(pid_t pid)
 bool PageIsPattern(const std::string &path, size_t bytes)
 {
     std::vector<unsigned char> page;
-    if (!ReadFile(path, page) || page.size() != bytes || bytes != size_t(c_uWidth) * c_uHeight * 3)
+    if (!ReadFile(path, page) || page.size() != bytes || bytes != size_t(g_uWidth) * g_uHeight * 3)
         return false;
     for (size_t off = 0; off < page.size(); off += 4096) {
         unsigned char want[4096];
         const size_t n = std::min(sizeof want, page.size() - off);
-        ScanPatternFill(24, c_uWidth, 0, off, want, n);
+        ScanPatternFill(24, g_uWidth, 0, off, want, n);
         if (memcmp(want, page.data() + off, n) != 0)
             return false;
     }
@@ -81,7 +83,7 @@ bool BenchDaemon(double &secs, double &cpuMsPerMb, size_t &bytes)
     const long long cpu0 = CpuTicks(conn);
     TCPScanStartRes start;
     const auto t0 = Clock::now();
-    if (!ScanTcpStart(sock, ScanNetSocket(g_strAddr), ScanSettings(24, c_uWidth, c_uHeight, 300, false), start) ||
+    if (!ScanTcpStart(sock, ScanNetSocket(g_strAddr), ScanSettings(24, g_uWidth, g_uHeight, g_uDpi, false), start) ||
         start.result != 0)
         return false;
     TCPRecordRes rec;
@@ -118,8 +120,8 @@ int Connect(int port)
 // The same scan asked for directly, its data stream copied to a file by a bare loop.
 bool BenchPlain(double &secs, size_t &streamBytes)
 {
-    const std::string body = "SCANTYPE=2&DEPTH=24&CUSTOM_WIDTH=" + std::to_string(c_uWidth) +
-                             "&CUSTOM_HEIGHT=" + std::to_string(c_uHeight) + "&SCANSOURCE=7&TYPE=RAW&";
+    const std::string body = "SCANTYPE=2&DEPTH=24&CUSTOM_WIDTH=" + std::to_string(g_uWidth) +
+                             "&CUSTOM_HEIGHT=" + std::to_string(g_uHeight) + "&SCANSOURCE=7&TYPE=RAW&";
     const std::string post = "POST /netscan/post HTTP/1.1\r\nContent-Length: " + std::to_string(body.size()) +
                              "\r\n\r\n" + body;
     const std::string path = std::string(getenv("TMPDIR") ? getenv("TMPDIR") : "/tmp") + "/plain-copy";
@@ -151,12 +153,17 @@ bool BenchPlain(double &secs, size_t &streamBytes)
 
 int main(int argc, char **argv)
 {
-    if (argc != 3) {
-        fprintf(stderr, "usage: scan_net_bench_client SIM_SOCKET SCANNER_ADDR\n");
+    if (argc != 3 && argc != 4) {
+        fprintf(stderr, "usage: scan_net_bench_client SIM_SOCKET SCANNER_ADDR [DPI]\n");
         return 2;
     }
     SimSetSocket(argv[1]);
     g_strAddr = argv[2];
+    if (argc == 4) {
+        g_uDpi = uint32_t(atoi(argv[3]));
+        g_uWidth = 2480 * g_uDpi / 300;
+        g_uHeight = 3508 * g_uDpi / 300;
+    }
     double dSecs = 0, pSecs = 0, cpu = 0;
     size_t dBytes = 0, pBytes = 0;
     // A first, unmeasured copy has the simulator make the page; the measured runs then
@@ -174,7 +181,7 @@ int main(int argc, char **argv)
         return 1;
     }
     const double dRate = double(dBytes) / 1e6 / dSecs, pRate = double(dBytes) / 1e6 / pSecs;
-    printf("network page: %u x %u, 24-bit, %zu image bytes in a %zu-byte stream (loopback)\n", c_uWidth, c_uHeight,
+    printf("network page: %u x %u, 24-bit, %zu image bytes in a %zu-byte stream (loopback)\n", g_uWidth, g_uHeight,
            dBytes, pBytes);
     printf("%-34s %10s %10s\n", "", "MB/s", "seconds");
     printf("%-34s %10.2f %10.2f\n", "daemon -> page file", dRate, dSecs);
