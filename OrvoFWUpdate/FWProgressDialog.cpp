@@ -9,7 +9,7 @@ FWProgressDialog::FWProgressDialog(const QString &strName, int iImageLength, QWi
       strPrinterName(strName), iLength(iImageLength)
 {
     setObjectName("FWProgressDialog");
-    setWindowTitle(QStringLiteral("Orvo喷墨打印机升级助手"));
+    setWindowTitle(tr("Orvo喷墨打印机升级助手"));
     setWindowModality(Qt::ApplicationModal);
     pLabel = new QLabel(this);
     pLabel->setObjectName("labelProgress");
@@ -28,9 +28,9 @@ FWProgressDialog::FWProgressDialog(const QString &strName, int iImageLength, QWi
 
 void FWProgressDialog::SetProgress(int iAttempt, int iSent)
 {
-    QString text = QStringLiteral("正在升级打印机 ") + strPrinterName + QStringLiteral("，请勿断开连接或关闭电源……");
+    QString text = tr("正在升级打印机 %1，请勿断开连接或关闭电源……").arg(strPrinterName);
     if (iAttempt > 1)
-        text = QStringLiteral("第 %1 次尝试：").arg(iAttempt) + text;
+        text = tr("第 %1 次尝试：").arg(iAttempt) + text;
     pLabel->setText(text);
     pProgressBar->setValue(iLength > 0 ? int(qint64(iSent) * 100 / iLength) : 0);
 }

@@ -1,6 +1,8 @@
 #include "FWUpdateAttempts.h"
 #include "FWUpdateTask.h"
 
+#include <QCoreApplication>
+
 #include <chrono>
 #include <thread>
 
@@ -27,17 +29,17 @@ QString FWUpdateResultText(int iResult)
 {
     switch (iResult) {
     case 0:
-        return QStringLiteral("操作成功，请等待打印机更新完成，更新过程中请勿断开电源。");
+        return QCoreApplication::translate("FWUpdateResultText", "操作成功，请等待打印机更新完成，更新过程中请勿断开电源。");
     case -7:
-        return QStringLiteral("与打印机通信失败，请检查打印机状态并重新尝试更新！");
+        return QCoreApplication::translate("FWUpdateResultText", "与打印机通信失败，请检查打印机状态并重新尝试更新！");
     case -2:
     case -3:
     case -4:
     case -5:
-        return QStringLiteral("连接打印机失败，请检查连接状态！");
+        return QCoreApplication::translate("FWUpdateResultText", "连接打印机失败，请检查连接状态！");
     case -1:
-        return QStringLiteral("设备接口初始化失败！");
+        return QCoreApplication::translate("FWUpdateResultText", "设备接口初始化失败！");
     default:
-        return QStringLiteral("未知错误！");
+        return QCoreApplication::translate("FWUpdateResultText", "未知错误！");
     }
 }

@@ -2,12 +2,14 @@
 #include "FWUpdateResources.h"
 #include "orvo-log.h"
 #include "orvo-paths.h"
+#include "orvo-translate.h"
 
 #include <QApplication>
 
 int main(int argc, char *argv[])
 {
     QApplication a(argc, argv);
+    InstallOrvoTranslation();
     // Logging stays off: the updater's log calls write nothing unless switched on here.
     SetLogTarget(OrvoLogPath(), "log_fwupdate");
     RegisterFWUpdateResources();

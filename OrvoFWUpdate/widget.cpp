@@ -35,7 +35,7 @@ const stModelInfo c_stFWModelInfo = {"K40N", "Orvo K40N", "Orvo_K40N.ppd", 0x300
 constexpr long c_lFWFileMaxSize = 64L * 1024 * 1024;
 static_assert(c_lFWFileMaxSize <= INT_MAX, "the image length is kept in an int");
 
-const char *const c_szTitle = "Orvo喷墨打印机升级助手";
+const char *const c_szTitle = QT_TRANSLATE_NOOP("Widget", "Orvo喷墨打印机升级助手");
 } // namespace
 
 Widget::Widget(QWidget *parent) : QWidget(parent), uiChunkTimeoutMs(c_uiFWChunkTimeoutMs), ui(new Ui::Widget)
@@ -57,20 +57,20 @@ void Widget::InitUI()
     RemoveMaximizeButton(this);
     setFixedSize(size());
     CentreOnDesktop(this);
-    setWindowTitle(QString::fromUtf8(c_szTitle));
-    ui->label->setText(QStringLiteral("选择您要升级的打印机："));
-    ui->label_2->setText(QStringLiteral("选择您要升级的固件："));
-    ui->buttonRefresh->setText(QStringLiteral("刷新列表"));
-    ui->buttonBrowse->setText(QStringLiteral("浏览"));
-    ui->buttonOK->setText(QStringLiteral("一键升级"));
+    setWindowTitle(tr(c_szTitle));
+    ui->label->setText(tr("选择您要升级的打印机："));
+    ui->label_2->setText(tr("选择您要升级的固件："));
+    ui->buttonRefresh->setText(tr("刷新列表"));
+    ui->buttonBrowse->setText(tr("浏览"));
+    ui->buttonOK->setText(tr("一键升级"));
 }
 
 void Widget::InitDeviceTable()
 {
     QTableWidget *table = ui->tablePrinterList;
     table->setColumnCount(4);
-    table->setHorizontalHeaderLabels({QStringLiteral("打印机名称"), QStringLiteral("打印机型号"),
-                                      QStringLiteral("连接方式"), QStringLiteral("连接状态")});
+    table->setHorizontalHeaderLabels({tr("打印机名称"), tr("打印机型号"),
+                                      tr("连接方式"), tr("连接状态")});
     table->horizontalHeader()->setStretchLastSection(true);
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -99,7 +99,7 @@ void Widget::RefreshDeviceTable()
         table->setItem(i, 0, new QTableWidgetItem(info.strPrinterName));
         table->setItem(i, 1, new QTableWidgetItem(info.strModelName));
         table->setItem(i, 2, new QTableWidgetItem(QStringLiteral("USB")));
-        table->setItem(i, 3, new QTableWidgetItem(bConnected ? QStringLiteral("已连接") : QStringLiteral("未连接")));
+        table->setItem(i, 3, new QTableWidgetItem(bConnected ? tr("已连接") : tr("未连接")));
     }
 }
 
@@ -136,12 +136,12 @@ bool Widget::CheckFWFile(const QString &strFilePath, unsigned char *&pBuffer, in
 
 int Widget::ShowMessageBoxOk(const QString &strText)
 {
-    return ShowOrvoMessageBox(QString::fromUtf8(c_szTitle), strText, false);
+    return ShowOrvoMessageBox(tr(c_szTitle), strText, false);
 }
 
 int Widget::ShowMessageBoxOkCancel(const QString &strText)
 {
-    return ShowOrvoMessageBox(QString::fromUtf8(c_szTitle), strText, true);
+    return ShowOrvoMessageBox(tr(c_szTitle), strText, true);
 }
 
 void Widget::on_buttonRefresh_clicked()
@@ -152,8 +152,8 @@ void Widget::on_buttonRefresh_clicked()
 void Widget::on_buttonBrowse_clicked()
 {
     const QString start = ui->lineFilePath->text().isEmpty() ? QDir::homePath() : ui->lineFilePath->text();
-    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("选择您要升级的固件："), start,
-                                                      QStringLiteral("fls Files(*.fls)"));
+    const QString path = QFileDialog::getOpenFileName(this, tr("选择您要升级的固件："), start,
+                                                      tr("fls Files(*.fls)"));
     if (!path.isEmpty())
         ui->lineFilePath->setText(path);
 }
@@ -162,7 +162,7 @@ void Widget::on_buttonOK_clicked()
 {
     const int row = ui->tablePrinterList->currentRow();
     if (row < 0 || row >= listPrinterInfo.size()) {
-        ShowMessageBoxOk(QStringLiteral("请选择一个打印机进行操作！"));
+        ShowMessageBoxOk(tr("请选择一个打印机进行操作！"));
         return;
     }
     // A path pasted from a file manager comes as a file URL, percent-encoded: it is decoded
@@ -173,20 +173,20 @@ void Widget::on_buttonOK_clicked()
         ui->lineFilePath->setText(path);
     }
     if (!QFileInfo(path).isFile()) {
-        ShowMessageBoxOk(QStringLiteral("请检查文件路径！"));
+        ShowMessageBoxOk(tr("请检查文件路径！"));
         return;
     }
     const stPrinterInfo printer = listPrinterInfo.at(row);
     int iVendorID = 0, iProductID = 0;
     if (!GetPrinterVidPid(printer.strModelName, iVendorID, iProductID)) {
-        ShowMessageBoxOk(QStringLiteral("不支持该打印机型号！"));
+        ShowMessageBoxOk(tr("不支持该打印机型号！"));
         return;
     }
-    if (ShowMessageBoxOkCancel(QStringLiteral("是否升级打印机 ") + printer.strPrinterName + QStringLiteral(" ？"))
+    if (ShowMessageBoxOkCancel(tr("是否升级打印机 %1 ？").arg(printer.strPrinterName))
         != QMessageBox::Ok)
         return;
     if (QFileInfo(path).size() > c_lFWFileMaxSize) {
-        ShowMessageBoxOk(QStringLiteral("升级文件超过64 MiB，不是打印机的固件，请检查文件！"));
+        ShowMessageBoxOk(tr("升级文件超过64 MiB，不是打印机的固件，请检查文件！"));
         return;
     }
     unsigned char *pImage = nullptr;
@@ -194,7 +194,7 @@ void Widget::on_buttonOK_clicked()
     // An empty file is no firmware: the printer is not touched.
     if (!CheckFWFile(path, pImage, iLength) || iLength == 0) {
         free(pImage);
-        ShowMessageBoxOk(QStringLiteral("读取升级文件失败，请检查文件状态！"));
+        ShowMessageBoxOk(tr("读取升级文件失败，请检查文件状态！"));
         return;
     }
 
@@ -204,7 +204,7 @@ void Widget::on_buttonOK_clicked()
         const int iLock = TakeFWUpdateLock(lock);
         if (iLock == FWLOCK_BUSY) {
             free(pImage);
-            ShowMessageBoxOk(QStringLiteral("打印机正在升级中，请等待当前升级完成后再试！"));
+            ShowMessageBoxOk(tr("打印机正在升级中，请等待当前升级完成后再试！"));
             return;
         }
         if (iLock != FWLOCK_TAKEN)

@@ -5,18 +5,18 @@
 
 AlignmentForm::AlignmentForm(QWidget *parent) : BaseForm(parent)
 {
-    m_pLabelTitle->setText(QStringLiteral("校准"));
+    m_pLabelTitle->setText(tr("校准"));
     const int w = width();
 
     m_pLabelPrintHint = new QLabel(this);
     m_pLabelPrintHint->setGeometry(0, 75, w, 52);
     m_pLabelPrintHint->setAlignment(Qt::AlignCenter);
-    m_pLabelPrintHint->setText(QStringLiteral("校准前请确认打印机电源已打开并与计算机已连接，\r\n"
+    m_pLabelPrintHint->setText(tr("校准前请确认打印机电源已打开并与计算机已连接，\r\n"
                                               "在纸盒放入A4或Letter尺寸的普通纸，然后单击“打印校准页”。"));
     m_pLabelChooseHint = new QLabel(this);
     m_pLabelChooseHint->setGeometry(0, 75, w, 26);
     m_pLabelChooseHint->setAlignment(Qt::AlignCenter);
-    m_pLabelChooseHint->setText(QStringLiteral("对照打印校准页面，选择校准样本中最符合图示图形的号码"));
+    m_pLabelChooseHint->setText(tr("对照打印校准页面，选择校准样本中最符合图示图形的号码"));
 
     const int rowH = m_pLabelPrinter->height();
     for (int i = 0; i < c_iAlignmentRows; ++i) {
@@ -27,7 +27,7 @@ AlignmentForm::AlignmentForm(QWidget *parent) : BaseForm(parent)
         const int pictureH = picture.isNull() ? pictureW : pictureW * picture.height() / picture.width();
         const int x0 = (w - pictureW - 114) / 2;
         m_pLabelRow[i] = new QLabel(QString("#%1").arg(n), this);
-        m_pLabelRow[i]->setGeometry(x0, y + 4, 16, rowH);
+        m_pLabelRow[i]->setGeometry(x0, y + 4, 28, rowH);
         m_pLabelPicture[i] = new QLabel(this);
         m_pLabelPicture[i]->setGeometry(x0 + 32, y + 2, pictureW, pictureH);
         m_pLabelPicture[i]->setPixmap(picture);
@@ -43,8 +43,8 @@ AlignmentForm::AlignmentForm(QWidget *parent) : BaseForm(parent)
     const QSize button = m_pButtonBack->size();
     const int gap = (w - 2 * button.width()) / 3;
     m_pButtonBack->move(gap, m_pButtonBack->y());
-    m_pButtonPrint = new QPushButton(QStringLiteral("打印校准页"), this);
-    m_pButtonFinish = new QPushButton(QStringLiteral("完成校准"), this);
+    m_pButtonPrint = new QPushButton(tr("打印校准页"), this);
+    m_pButtonFinish = new QPushButton(tr("完成校准"), this);
     for (QPushButton *b : {m_pButtonPrint, m_pButtonFinish})
         b->setGeometry(w - button.width() - gap, m_pButtonBack->y(), button.width(), button.height());
     m_pButtonPrint->setObjectName("buttonPrint");

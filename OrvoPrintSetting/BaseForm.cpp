@@ -17,12 +17,12 @@ BaseForm::BaseForm(QWidget *parent) : QWidget(parent)
     InitSettingResource();
     resize(c_iFormWidth, c_iFormHeight);
     m_pLabelTitle = new QLabel(this);
-    m_pLabelTitle->setGeometry(10, 10, 150, 26);
+    m_pLabelTitle->setGeometry(10, 10, c_iFormWidth - 20, 26);
     QFont titleFont = m_pLabelTitle->font();
     titleFont.setPointSize(15);
     m_pLabelTitle->setFont(titleFont);
 
-    m_pLabelPrinter = new QLabel(QStringLiteral("打印机名称"), this);
+    m_pLabelPrinter = new QLabel(tr("打印机名称"), this);
     m_pLabelPrinter->setGeometry(35, 50, 115, 18);
     m_pComboBoxDevice = new QComboBox(this);
     m_pComboBoxDevice->setGeometry(150, 50, 220, 20);
@@ -30,7 +30,7 @@ BaseForm::BaseForm(QWidget *parent) : QWidget(parent)
     m_pComboBoxDevice->clear();
     connect(m_pComboBoxDevice, qOverload<int>(&QComboBox::currentIndexChanged), this, &BaseForm::OnComboBoxDeviceChanged);
 
-    m_pButtonBack = new QPushButton(QStringLiteral("返回"), this);
+    m_pButtonBack = new QPushButton(tr("返回"), this);
     m_pButtonBack->setGeometry((c_iFormWidth - 80) / 2, 415, 80, 26);
     m_pButtonBack->setObjectName("buttonBack");
     connect(m_pButtonBack, &QPushButton::clicked, this, &BaseForm::OnButtonBackClicked);
@@ -85,7 +85,7 @@ int BaseForm::ShowBox(const QString &text, bool bOkCancel)
 {
     if (s_hookMessageBox)
         return s_hookMessageBox(text, bOkCancel);
-    return ShowOrvoMessageBox(QStringLiteral("Orvo喷墨打印工具"), text, bOkCancel,
+    return ShowOrvoMessageBox(tr("Orvo喷墨打印工具"), text, bOkCancel,
                               bOkCancel ? QStringLiteral("QLabel{width:200px}") : QString());
 }
 

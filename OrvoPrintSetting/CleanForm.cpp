@@ -6,7 +6,7 @@
 
 CleanForm::CleanForm(QWidget *parent) : BaseForm(parent)
 {
-    m_pLabelTitle->setText(QStringLiteral("清洁模式"));
+    m_pLabelTitle->setText(tr("清洁模式"));
     const QPixmap picture("://Resource/clean_1.png");
     const int pictureW = 270;
     const int pictureH = picture.isNull() ? pictureW : pictureW * picture.height() / picture.width();
@@ -22,11 +22,11 @@ CleanForm::CleanForm(QWidget *parent) : BaseForm(parent)
     QFont font = m_pLabelExplain->font();
     font.setPointSize(10);
     m_pLabelExplain->setFont(font);
-    m_pLabelExplain->setText(QStringLiteral("点击“清洗”按钮，发送清洗任务。\r\n"
+    m_pLabelExplain->setText(tr("点击“清洗”按钮，发送清洗任务。\r\n"
                                             "若检测页面与此图页面更接近，图案较为完整，则清洁完成；\r\n"
                                             "若图案出现残缺，请单击“重新清洗”，直至检测图案与此图页面相似。"));
 
-    m_pButtonClean = new QPushButton(QStringLiteral("清洗"), this);
+    m_pButtonClean = new QPushButton(tr("清洗"), this);
     m_pButtonClean->setGeometry((width() - m_pButtonBack->width()) / 2, 325, m_pButtonBack->width(),
                                 m_pButtonBack->height());
     m_pButtonClean->setObjectName("buttonClean");
@@ -40,7 +40,7 @@ void CleanForm::InitForm()
 
 void CleanForm::OnComboBoxDeviceChanged(int)
 {
-    m_pButtonClean->setText(QStringLiteral("清洗"));
+    m_pButtonClean->setText(tr("清洗"));
     m_bRepeat = false;
 }
 
@@ -58,7 +58,7 @@ void CleanForm::OnButtonCleanClicked()
     enMaintMessage message = Exchange(*printer, command, length, recv, int(sizeof recv), recvSize, false);
     if (message == MM_NONE) {
         m_bRepeat = true;
-        m_pButtonClean->setText(QStringLiteral("重新清洗"));
+        m_pButtonClean->setText(tr("重新清洗"));
         message = MM_CLEAN_SENT;
     }
     ShowMessageBoxOk(MaintText(message));

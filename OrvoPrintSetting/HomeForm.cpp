@@ -23,12 +23,16 @@ HomeForm::HomeForm(QWidget *parent) : QWidget(parent)
     m_pLabelLogo->setScaledContents(true);
     m_pLabelLogo->setAlignment(Qt::AlignCenter);
 
-    m_pLabelCaption = new QLabel(QStringLiteral("喷墨打印工具"), this);
+    m_pLabelCaption = new QLabel(tr("喷墨打印工具"), this);
     QFont font = m_pLabelCaption->font();
     font.setPointSize(18);
     m_pLabelCaption->setFont(font);
     m_pLabelCaption->move(200, 35);
     m_pLabelCaption->adjustSize();
+    // A caption longer than the Chinese one ends at the same margin as the buttons' row.
+    const int right = width() - 20;
+    if (m_pLabelCaption->geometry().right() > right)
+        m_pLabelCaption->move(right - m_pLabelCaption->width(), m_pLabelCaption->y());
 
     struct stButton {
         QPushButton **ppButton;

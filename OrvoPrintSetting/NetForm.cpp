@@ -7,27 +7,27 @@
 
 NetForm::NetForm(QWidget *parent) : BaseForm(parent)
 {
-    m_pLabelTitle->setText(QStringLiteral("网络配置"));
+    m_pLabelTitle->setText(tr("网络配置"));
     const QRect printer = m_pLabelPrinter->geometry();
     const int x = m_pComboBoxDevice->x();
     int y = printer.y() + 30;
 
-    auto *labelSource = new QLabel(QStringLiteral("IP获取方式"), this);
+    auto *labelSource = new QLabel(tr("IP获取方式"), this);
     labelSource->setGeometry(printer.x(), y, printer.width(), printer.height());
     m_pComboBoxSource = new QComboBox(this);
     m_pComboBoxSource->setGeometry(x, y, 120, 20);
     m_pComboBoxSource->setObjectName("comboBoxSource");
     m_pComboBoxSource->addItem(QStringLiteral("DHCP"));
-    m_pComboBoxSource->addItem(QStringLiteral("静态"));
+    m_pComboBoxSource->addItem(tr("静态"));
     m_pComboBoxSource->setCurrentIndex(0);
     connect(m_pComboBoxSource, qOverload<int>(&QComboBox::currentIndexChanged), this, &NetForm::OnComboBoxSourceChanged);
 
-    static const char *const rowNames[c_iIPAddressCount] = {"IP地址",        "子网掩码",      "网关地址",
-                                                            "主DNS服务器",   "辅助DNS服务器", "主WINS服务器",
-                                                            "辅助WINS服务器"};
+    static const char *const rowNames[c_iIPAddressCount] = {
+        QT_TR_NOOP("IP地址"),      QT_TR_NOOP("子网掩码"),     QT_TR_NOOP("网关地址"),     QT_TR_NOOP("主DNS服务器"),
+        QT_TR_NOOP("辅助DNS服务器"), QT_TR_NOOP("主WINS服务器"), QT_TR_NOOP("辅助WINS服务器")};
     for (int row = 0; row < c_iIPAddressCount; ++row) {
         y += 30;
-        auto *label = new QLabel(QString::fromUtf8(rowNames[row]), this);
+        auto *label = new QLabel(tr(rowNames[row]), this);
         label->setGeometry(printer.x(), y, printer.width(), printer.height());
         for (int k = 0; k < 4; ++k) {
             QLineEdit *edit = new QLineEdit(this);
@@ -45,9 +45,9 @@ NetForm::NetForm(QWidget *parent) : BaseForm(parent)
     const QSize button = m_pButtonBack->size();
     const int gap = (width() - 2 * button.width()) / 3;
     const int buttonY = printer.y() + 270;
-    m_pButtonGet = new QPushButton(QStringLiteral("读取"), this);
+    m_pButtonGet = new QPushButton(tr("读取"), this);
     m_pButtonGet->setGeometry(gap, buttonY, button.width(), button.height());
-    m_pButtonSet = new QPushButton(QStringLiteral("设置"), this);
+    m_pButtonSet = new QPushButton(tr("设置"), this);
     m_pButtonSet->setGeometry(2 * gap + button.width(), buttonY, button.width(), button.height());
     m_pButtonGet->setObjectName("buttonGet");
     m_pButtonSet->setObjectName("buttonSet");

@@ -18,7 +18,7 @@ Widget::Widget(QWidget *parent) : QWidget(parent)
     RemoveMaximizeButton(this);
     CentreOnDesktop(this);
     setWindowIcon(QIcon("://Resource/logo.png"));
-    setWindowTitle(QStringLiteral("Orvo喷墨打印工具"));
+    setWindowTitle(tr("Orvo喷墨打印工具"));
 
     m_pStackedWidget = new QStackedWidget(this);
     m_pStackedWidget->setGeometry(0, 0, width(), height());

@@ -2,6 +2,7 @@
 // print service has listed.
 #include "UtilLibusb.h"
 #include "Widget.h"
+#include "orvo-translate.h"
 
 #include <QApplication>
 
@@ -10,6 +11,7 @@ const char *const c_szUtilLibusbSource = "OrvoPrintSetting/UtilLibusb";
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    InstallOrvoTranslation();
     Widget w;
     w.show();
     return app.exec();

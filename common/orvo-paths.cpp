@@ -8,3 +8,4 @@ QString OrvoLogPath() { return OrvoRootPath() + "log/"; }
 QString OrvoTempPath() { return OrvoRootPath() + "temp/"; }
 QString OrvoToolPath() { return OrvoRootPath() + "tool/"; }
 QString OrvoBinPath() { return OrvoRootPath() + "bin/"; }
+QString OrvoTranslationsPath() { return OrvoRootPath() + "translations/"; }

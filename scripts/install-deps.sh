@@ -6,9 +6,9 @@ set -euo pipefail
 
 # ORVO_QT_MAJOR=5 builds against Qt 5.15 instead of Qt 6 (as cmake -DORVO_QT_MAJOR=5).
 if [ "${ORVO_QT_MAJOR:-6}" = 5 ]; then
-  QT_PACKAGES=(qtbase5-dev)
+  QT_PACKAGES=(qtbase5-dev qttools5-dev qttools5-dev-tools)
 else
-  QT_PACKAGES=(qt6-base-dev)
+  QT_PACKAGES=(qt6-base-dev qt6-tools-dev qt6-l10n-tools)
 fi
 PACKAGES=(
   g++ cmake make pkg-config "${QT_PACKAGES[@]}" libusb-1.0-0-dev libcups2-dev

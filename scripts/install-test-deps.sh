@@ -35,7 +35,7 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 # shellcheck source=install-deps.sh
 . "$here/install-deps.sh"
 # The tests build the suite with Qt 6 and again with Qt 5.
-apt_install "${PACKAGES[@]}" qt6-base-dev qtbase5-dev \
+apt_install "${PACKAGES[@]}" qt6-base-dev qt6-tools-dev qt6-l10n-tools qtbase5-dev qttools5-dev qttools5-dev-tools \
   clang-14 libclang-rt-14-dev desktop-file-utils xvfb xauth fonts-wqy-microhei psmisc \
   libjpeg-dev sane-utils simple-scan x11-utils dbus-daemon shellcheck bc xxd
 # Building, checking and installing the Debian packages (tests/deb).

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # scripts/screenshot-fw.sh [WINDOW.png PROGRESS.png]: regenerates docs/fw-update.png and
-# docs/fw-update-progress.png, the firmware updater's window and its progress dialog, taken
+# docs/fw-update-progress.png, the firmware updater's window and its progress dialog, and
+# their English twins (WINDOW-en.png, PROGRESS-en.png), taken
 # under Xvfb with the WenQuanYi Micro Hei font (apt-get install -y xvfb fonts-wqy-microhei).
 # Runs in the sandbox beside the device simulator, whose K40N printer stops taking data
 # part-way so that the dialog shows a transfer under way.
@@ -48,10 +49,15 @@ head -c $((6 * 1048576)) /dev/urandom > "$image"
 . "$ORVO_SOURCE_DIR/tests/sim/simfx.sh"
 sim_start "$TMPDIR/sim.sock" --usb p1:K40N:FW0001
 trap sim_stop EXIT
-sim_ctl stream p1 hold $((5 * 1048576 / 2))
 
-export LANG=C.UTF-8 QT_QPA_PLATFORM=xcb DISPLAY=:78
+export QT_QPA_PLATFORM=xcb DISPLAY=:78
 Xvfb :78 -screen 0 1280x800x24 -nolisten tcp > "$TMPDIR/xvfb.log" 2>&1 &
 for _ in $(seq 50); do [ -e /tmp/.X11-unix/X78 ] && break; sleep 0.1; done
-"$ORVO_BUILD_DIR/tests/fwupdate/shot_fw" "$1" "$2" "$image"
-echo "wrote $1 $2"
+# shot LANG WINDOW.png PROGRESS.png: one run, the printer stopping part-way again.
+shot() {
+  sim_ctl stream p1 hold $((5 * 1048576 / 2))
+  LANG=$1 "$ORVO_BUILD_DIR/tests/fwupdate/shot_fw" "$2" "$3" "$image"
+}
+shot C.UTF-8 "$1" "$2"
+shot en_US.UTF-8 "${1%.png}-en.png" "${2%.png}-en.png"
+echo "wrote $1 $2 and their -en.png twins"

@@ -19,5 +19,5 @@ ctest --test-dir build-test -j2 --output-on-failure || rc=$?
 cmake -S . -B build-qt5 -DORVO_QT_MAJOR=5 -DORVO_WERROR=ON -DCMAKE_BUILD_TYPE=Debug
 cmake --build build-qt5 -j2
 ctest --test-dir build-qt5 -j2 --output-on-failure \
-  -R '^(common_|status_parser|status_reply|setting_frames|service_rules|fw_transfer|fw_e2e_sizes|setting_pages_netReadWriteRead|tool_e2e|statusview|setting_cli|watchdog_cycle|remover_listing)' || rc=$?
+  -R '^(common_|status_parser|status_reply|setting_frames|service_rules|fw_transfer|fw_e2e_sizes|setting_pages_netReadWriteRead|tool_e2e|statusview|setting_cli|watchdog_cycle|remover_listing|translations_complete|[a-z]*_lang_)' || rc=$?
 exit "$rc"

@@ -2,6 +2,7 @@
 // scripts/draw-setting-pictures.sh; the PNGs it writes are kept in the tree.
 #include <QDir>
 #include <QFont>
+#include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QImage>
 #include <QLinearGradient>
@@ -96,9 +97,13 @@ void DrawButton(const QString &path, const QString &text, void (*icon)(QPainter 
     QFont f(c_szFont);
     f.setPixelSize(44);
     f.setBold(true);
+    // A longer name (the English pictures) gets a smaller size rather than a clipped word.
+    const QRectF area(150, 0, 230, 140);
+    while (f.pixelSize() > 20 && QFontMetricsF(f).horizontalAdvance(text) > area.width())
+        f.setPixelSize(f.pixelSize() - 2);
     p.setFont(f);
     p.setPen(c_colorBrandDark);
-    p.drawText(QRectF(150, 0, 230, 140), Qt::AlignCenter, text);
+    p.drawText(area, Qt::AlignCenter, text);
     p.end();
     img.save(path);
 }
@@ -153,7 +158,7 @@ void IconAlignment(QPainter &p, const QRectF &r)
 }
 
 // The nozzle check page of a clean head: every colour's staircase of short strokes complete.
-void DrawCleanPicture(const QString &dir)
+void DrawCleanPicture(const QString &path, const QString &title)
 {
     QImage img = NewImage(540, 300, QColor(0xEE, 0xF2, 0xF7));
     QPainter p(&img);
@@ -168,7 +173,7 @@ void DrawCleanPicture(const QString &dir)
     f.setPixelSize(18);
     p.setFont(f);
     p.setPen(c_colorBrandDark);
-    p.drawText(QRectF(28, 16, 480, 26), Qt::AlignCenter, QStringLiteral("喷嘴检测页"));
+    p.drawText(QRectF(28, 16, 480, 26), Qt::AlignCenter, title);
     const QColor inks[4] = {c_colorBlack, c_colorCyan, c_colorMagenta, c_colorYellow};
     const int columns = 26, steps = 6;
     for (int c = 0; c < 4; ++c) {
@@ -183,7 +188,7 @@ void DrawCleanPicture(const QString &dir)
         }
     }
     p.end();
-    img.save(dir + "/clean_1.png");
+    img.save(path);
 }
 
 // One alignment sample as it looks when the row is right: the strokes of the two passes
@@ -256,7 +261,12 @@ int main(int argc, char *argv[])
     DrawButton(dir + "/button_net.png", QStringLiteral("网络配置"), IconNet);
     DrawButton(dir + "/button_clean.png", QStringLiteral("清洁模式"), IconClean);
     DrawButton(dir + "/button_alignment.png", QStringLiteral("校准"), IconAlignment);
-    DrawCleanPicture(dir);
+    DrawCleanPicture(dir + "/clean_1.png", QStringLiteral("喷嘴检测页"));
+    // The pictures with words again in English, for the English windows (lang="en" in the .qrc).
+    DrawButton(dir + "/button_net_en.png", QStringLiteral("Network"), IconNet);
+    DrawButton(dir + "/button_clean_en.png", QStringLiteral("Cleaning"), IconClean);
+    DrawButton(dir + "/button_alignment_en.png", QStringLiteral("Alignment"), IconAlignment);
+    DrawCleanPicture(dir + "/clean_1_en.png", QStringLiteral("Nozzle check page"));
     for (int row = 1; row <= 9; ++row)
         DrawAlignment(dir, row);
     return 0;

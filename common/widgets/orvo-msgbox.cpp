@@ -1,5 +1,6 @@
 #include "orvo-msgbox.h"
 
+#include <QCoreApplication>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -10,9 +11,9 @@ int ShowOrvoMessageBox(const QString &title, const QString &text, bool bWithCanc
                     Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
     // Texts carry queue and file names, which are the user's own words, never markup.
     box.setTextFormat(Qt::PlainText);
-    box.button(QMessageBox::Ok)->setText(QStringLiteral("确  定"));
+    box.button(QMessageBox::Ok)->setText(QCoreApplication::translate("OrvoMessageBox", "确  定"));
     if (bWithCancel) {
-        box.button(QMessageBox::Cancel)->setText(QStringLiteral("取  消"));
+        box.button(QMessageBox::Cancel)->setText(QCoreApplication::translate("OrvoMessageBox", "取  消"));
         box.setDefaultButton(QMessageBox::Cancel);
     }
     if (!styleSheet.isEmpty())

@@ -46,6 +46,8 @@ while read -r p program; do
   check_eq "$program belongs to $p" "$p" "$(dpkg -S "$ROOT/bin/$program" 2>&1 | cut -d: -f1)"
 done < "$t/expected"
 for d in cfg log temp; do check "$d/ in place" test -d "$ROOT/$d"; done
+check_eq "the English texts belong to orvo-printer-k500" orvo-printer-k500 \
+  "$(dpkg -S "$ROOT/translations/orvo-k500_en.qm" 2>&1 | cut -d: -f1)"
 has orvo-printer-k500-desktop && check "tool/ in place" test -d "$ROOT/tool"
 
 unit=/lib/systemd/system/orvo-k500-watchdog.service

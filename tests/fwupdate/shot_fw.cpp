@@ -1,9 +1,10 @@
 // shot_fw WINDOW.png PROGRESS.png FILE: pictures of the updater for the README
 // (scripts/screenshot-fw.sh runs it beside the simulator). Takes the window with the first
-// printer selected and FILE chosen, then presses "一键升级" and takes the progress dialog
+// printer selected and FILE chosen, then presses "一键升级" ("Update") and takes the progress dialog
 // once the printer, which stops taking data part-way, has taken some of the image.
 #include "FWProgressDialog.h"
 #include "FWUpdateResources.h"
+#include "orvo-translate.h"
 #include "widget.h"
 
 #include <QApplication>
@@ -33,6 +34,7 @@ int main(int argc, char *argv[])
         return 2;
     }
     QApplication app(argc, argv);
+    InstallOrvoTranslation();   // English under an English locale
     RegisterFWUpdateResources();
     ShotWidget w;
     w.findChild<QTableWidget *>("tablePrinterList")->selectRow(0);

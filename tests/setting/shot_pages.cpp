@@ -1,6 +1,7 @@
 // Takes the screenshots of the maintenance tool's four pages for the README
 // (scripts/screenshot-setting.sh runs it under Xvfb beside the simulator).
 #include "UtilLibusb.h"
+#include "orvo-translate.h"
 #include "setting-fixture.h"
 
 #include <QApplication>
@@ -11,6 +12,8 @@ const char *const c_szUtilLibusbSource = "OrvoPrintSetting/UtilLibusb";
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    // Under an English locale the pages are English and their pictures end in "-en".
+    const QString suffix = InstallOrvoTranslation() ? "-en" : "";
     if (argc != 2) {
         fprintf(stderr, "usage: shot_pages OUTPUT-DIRECTORY\n");
         return 2;
@@ -41,7 +44,7 @@ int main(int argc, char *argv[])
             QApplication::processEvents();
         const QImage image = w.grab().toImage();
         images << image;
-        if (!image.save(QString("%1/setting-%2.png").arg(dir, s.name)))
+        if (!image.save(QString("%1/setting-%2%3.png").arg(dir, s.name, suffix)))
             return 1;
     }
     // All four side by side for the README.
@@ -52,5 +55,5 @@ int main(int argc, char *argv[])
     for (int i = 0; i < images.size(); ++i)
         p.drawImage(i * (400 + gap), 0, images[i]);
     p.end();
-    return all.save(dir + "/setting-pages.png") ? 0 : 1;
+    return all.save(dir + "/setting-pages" + suffix + ".png") ? 0 : 1;
 }
