@@ -53,12 +53,12 @@ AppSetting::AppSetting(const QString &sourceDir, QWidget *parent)
 
     RemoveMaximizeButton(this);
     setFixedSize(size());
-    setWindowTitle(QStringLiteral("设置"));
+    setWindowTitle(tr("设置"));
     CentreOnDesktop(this);
 
-    pForm->checkBoxAutoStart->setText(QStringLiteral("开机启动"));
-    pForm->pushButtonOK->setText(QStringLiteral("确定"));
-    pForm->pushButtonCancel->setText(QStringLiteral("取消"));
+    pForm->checkBoxAutoStart->setText(tr("开机启动"));
+    pForm->pushButtonOK->setText(tr("确定"));
+    pForm->pushButtonCancel->setText(tr("取消"));
     InitOption();
 }
 
@@ -103,7 +103,7 @@ void AppSetting::SaveOption()
 {
     const bool enable = pForm->checkBoxAutoStart->checkState() != Qt::Unchecked;
     if (!SaveAutoStartOption(enable)) {
-        const QString head = enable ? QStringLiteral("无法写入开机启动项：") : QStringLiteral("无法删除开机启动项：");
+        const QString head = enable ? tr("无法写入开机启动项：") : tr("无法删除开机启动项：");
         ShowSaveFailed(head + "\n" + AutoStartDirs().join('\n'));
     }
 }

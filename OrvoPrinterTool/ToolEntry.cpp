@@ -27,14 +27,14 @@ bool CheckIsRunning(const QString &appName)
 
 QString ToolTitle()
 {
-    return QStringLiteral("Orvo喷墨打印机助手");
+    return QCoreApplication::translate("ToolEntry", "Orvo喷墨打印机助手");
 }
 
 void ShowAlreadyRunningBox()
 {
-    QMessageBox box(QMessageBox::Information, ToolTitle(), ToolTitle() + QStringLiteral("已经处于运行中！"),
+    QMessageBox box(QMessageBox::Information, ToolTitle(), QCoreApplication::translate("ToolEntry", "%1已经处于运行中！").arg(ToolTitle()),
                     QMessageBox::Ok);
-    box.button(QMessageBox::Ok)->setText(QStringLiteral("确  定"));
+    box.button(QMessageBox::Ok)->setText(QCoreApplication::translate("ToolEntry", "确  定"));
     box.exec();
 }
 

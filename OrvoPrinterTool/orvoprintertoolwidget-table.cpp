@@ -33,12 +33,14 @@ void OrvoPrinterToolWidget::InitDeviceTable()
     table->horizontalHeader()->setStretchLastSection(true);
     table->horizontalHeader()->setSectionsClickable(false);
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    table->setHorizontalHeaderLabels({QStringLiteral("打印机名称"), QStringLiteral("连接方式"),
-                                      QStringLiteral("剩余墨水量"), QStringLiteral("状态")});
-    table->setColumnWidth(0, 120);
-    table->setColumnWidth(1, 150);
-    table->setColumnWidth(2, 345);
-    table->setColumnWidth(3, 185);
+    table->setHorizontalHeaderLabels({tr("打印机名称"), tr("连接方式"),
+                                      tr("剩余墨水量"), tr("状态")});
+    // The English ink words are longer: the status column, which stretches, gives the room.
+    const bool english = iLanguageIndex == c_iLanguageEnglish;
+    table->setColumnWidth(0, english ? 105 : 120);
+    table->setColumnWidth(1, english ? 170 : 150);
+    table->setColumnWidth(2, english ? 445 : 345);
+    table->setColumnWidth(3, english ? 75 : 185);
     TOOL_LOG("InitDeviceTable", "InitDeviceTable end");
 }
 
@@ -75,8 +77,8 @@ void OrvoPrinterToolWidget::SlotUpdatePrinterList()
         const stPrinterInfo &info = list.at(i).stInfo;
         hashStatusFileRows[StatusFilePath(info.strPrinterName)] << i;
         table->setItem(i, 0, new QTableWidgetItem(info.strPrinterName));
-        table->setItem(i, 1, new QTableWidgetItem(GetConnectText(info)));
-        table->setItem(i, 2, new QTableWidgetItem(GetInkLineText(offline)));
+        table->setItem(i, 1, new QTableWidgetItem(GetConnectText(info, iLanguageIndex)));
+        table->setItem(i, 2, new QTableWidgetItem(GetInkLineText(offline, iLanguageIndex)));
         table->setItem(i, 3, new QTableWidgetItem(GetStatusText(PS_OFFLINE, iLanguageIndex)));
     }
     // Workers are never removed: surplus ones idle and serve their row again when the list
@@ -101,7 +103,7 @@ void OrvoPrinterToolWidget::SlotUpdatePrinterStatus(int row)
     if (row >= table->rowCount() || !table->item(row, 2) || !table->item(row, 3))
         return;
 
-    table->item(row, 2)->setText(GetInkLineText(record.stState));
+    table->item(row, 2)->setText(GetInkLineText(record.stState, iLanguageIndex));
     // Only errors and warnings that were not there at the printer's last update are announced.
     const stTrayBalloon balloon = GetStatusBalloon(record.stState, hashAnnounced.value(record.stInfo.strPrinterName),
                                                    iLanguageIndex);

@@ -8,6 +8,7 @@
 #include "orvo-printerlist.h"
 #include "orvo-spawn.h"
 #include "orvo-statustext.h"
+#include "orvo-translate.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -51,7 +52,7 @@ OrvoPrinterToolWidget::OrvoPrinterToolWidget(QWidget *parent) : QWidget(parent),
     setWindowIcon(QIcon(":/Icon/Resource/Orvo.png"));
     RemoveMaximizeButton(this);
     setFixedSize(size());
-    setWindowTitle(QStringLiteral("Orvo喷墨打印机助手"));
+    setWindowTitle(tr("Orvo喷墨打印机助手"));
     CentreOnDesktop(this);
 
     pAppSetting = new AppSetting(QCoreApplication::applicationDirPath());
@@ -92,7 +93,7 @@ void OrvoPrinterToolWidget::InitLog()
 
 void OrvoPrinterToolWidget::InitLanguage()
 {
-    iLanguageIndex = c_iLanguageChinese;
+    iLanguageIndex = OrvoUiIsEnglish() ? c_iLanguageEnglish : c_iLanguageChinese;
 }
 
 void OrvoPrinterToolWidget::InitTrayIcon()
@@ -100,13 +101,13 @@ void OrvoPrinterToolWidget::InitTrayIcon()
     TOOL_LOG("InitTrayIcon", "InitTrayIcon start");
     pTrayIcon = new QSystemTrayIcon(this);
     pTrayIcon->setIcon(QIcon(":/Icon/Resource/Orvo.png"));
-    pTrayIcon->setToolTip(QStringLiteral("Orvo喷墨打印机助手"));
+    pTrayIcon->setToolTip(tr("Orvo喷墨打印机助手"));
     connect(pTrayIcon, &QSystemTrayIcon::activated, this, &OrvoPrinterToolWidget::SlotActivatedTrayIcon);
 
-    pActionShow = new QAction(QStringLiteral("显示主界面"), this);
-    pActionUpdate = new QAction(QStringLiteral("打印机更新助手"), this);
-    pActionSetting = new QAction(QStringLiteral("设置"), this);
-    pActionExit = new QAction(QStringLiteral("退出"), this);
+    pActionShow = new QAction(tr("显示主界面"), this);
+    pActionUpdate = new QAction(tr("打印机更新助手"), this);
+    pActionSetting = new QAction(tr("设置"), this);
+    pActionExit = new QAction(tr("退出"), this);
     connect(pActionShow, &QAction::triggered, this, &OrvoPrinterToolWidget::SlotTrayActionShow);
     connect(pActionUpdate, &QAction::triggered, this, &OrvoPrinterToolWidget::SlotTrayActionUpdateFW);
     connect(pActionSetting, &QAction::triggered, this, &OrvoPrinterToolWidget::SlotTrayActionSetting);

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # scripts/screenshot-tool.sh [OUT.png]: regenerates docs/tray-tool.png, the tray tool's window
-# with two printers, taken under Xvfb with the WenQuanYi Micro Hei font
+# with two printers, and its English twin (OUT-en.png), taken under Xvfb with the WenQuanYi Micro Hei font
 # (apt-get install -y xvfb xauth fonts-wqy-microhei imagemagick x11-utils).
 # Runs the installed tool in the sandbox on a printer list and two status files written here.
 # ORVO_BUILD_DIR: a built tree (default build).
@@ -38,19 +38,24 @@ reply=$ORVO_BUILD_DIR/tests/sim/orvo-statusreply
 "$reply" --status 16 --warnings 0x6160 --ink 12,85,55,30 > "$root/cfg/Office_K20NW.dat"
 "$reply" --status 0 --errors 0x6100 --ink 75,0,45,90 > "$root/cfg/Lab_K40N.dat"
 
-export LANG=C.UTF-8 QT_QPA_PLATFORM=xcb DISPLAY=:77
+export QT_QPA_PLATFORM=xcb DISPLAY=:77
 Xvfb :77 -screen 0 1280x800x24 -nolisten tcp > "$TMPDIR/xvfb.log" 2>&1 &
 for _ in $(seq 50); do [ -e /tmp/.X11-unix/X77 ] && break; sleep 0.1; done
-"$root/bin/orvoK500Tool" > "$TMPDIR/tool.log" 2>&1 &
-tool=$!
-win=
-for _ in $(seq 100); do
-  win=$(xwininfo -root -tree 2> /dev/null | awk '/"Orvo喷墨打印机助手"/ {print $1; exit}')
-  [ -n "$win" ] && break
-  sleep 0.1
-done
-[ -n "$win" ] || { echo "the tool's window did not appear" >&2; cat "$TMPDIR/tool.log" >&2; exit 1; }
-sleep 3   # the first status of both rows (about one status cycle)
-import -window "$win" "$out"
-kill "$tool"
-echo "wrote $out"
+# shot LANG TITLE OUT.png: one run of the tool, found by its window title.
+shot() {
+  LANG=$1 "$root/bin/orvoK500Tool" > "$TMPDIR/tool.log" 2>&1 &
+  local tool=$! win=
+  for _ in $(seq 100); do
+    win=$(xwininfo -root -tree 2> /dev/null | awk -v t="\"$2\"" 'index($0, t) {print $1; exit}')
+    [ -n "$win" ] && break
+    sleep 0.1
+  done
+  [ -n "$win" ] || { echo "the tool's window did not appear" >&2; cat "$TMPDIR/tool.log" >&2; exit 1; }
+  sleep 3   # the first status of both rows (about one status cycle)
+  import -window "$win" "$3"
+  kill "$tool"
+  wait "$tool" || true   # one instance at a time
+}
+shot C.UTF-8 "Orvo喷墨打印机助手" "$out"
+shot en_US.UTF-8 "Orvo Inkjet Printer Assistant" "${out%.png}-en.png"
+echo "wrote $out and ${out%.png}-en.png"

@@ -27,6 +27,33 @@ load plain A4 or Letter paper, then click “Print page”.</translation>
     </message>
 </context>
 <context>
+    <name>AppSetting</name>
+    <message>
+        <source>设置</source>
+        <translation>Settings</translation>
+    </message>
+    <message>
+        <source>开机启动</source>
+        <translation>Start at login</translation>
+    </message>
+    <message>
+        <source>确定</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>无法写入开机启动项：</source>
+        <translation>Could not write the login start entry in:</translation>
+    </message>
+    <message>
+        <source>无法删除开机启动项：</source>
+        <translation>Could not remove the login start entry from:</translation>
+    </message>
+</context>
+<context>
     <name>BaseForm</name>
     <message>
         <source>打印机名称</source>
@@ -232,6 +259,60 @@ if parts are missing, click “Clean again” until it does.</translation>
     <message>
         <source>取  消</source>
         <translation>Cancel</translation>
+    </message>
+</context>
+<context>
+    <name>OrvoPrinterToolWidget</name>
+    <message>
+        <source>打印机名称</source>
+        <translation>Printer name</translation>
+    </message>
+    <message>
+        <source>连接方式</source>
+        <translation>Connection</translation>
+    </message>
+    <message>
+        <source>剩余墨水量</source>
+        <translation>Ink left</translation>
+    </message>
+    <message>
+        <source>状态</source>
+        <translation>Status</translation>
+    </message>
+    <message>
+        <source>Orvo喷墨打印机助手</source>
+        <translation>Orvo Inkjet Printer Assistant</translation>
+    </message>
+    <message>
+        <source>显示主界面</source>
+        <translation>Show window</translation>
+    </message>
+    <message>
+        <source>打印机更新助手</source>
+        <translation>Firmware updater</translation>
+    </message>
+    <message>
+        <source>设置</source>
+        <translation>Settings</translation>
+    </message>
+    <message>
+        <source>退出</source>
+        <translation>Quit</translation>
+    </message>
+</context>
+<context>
+    <name>ToolEntry</name>
+    <message>
+        <source>Orvo喷墨打印机助手</source>
+        <translation>Orvo Inkjet Printer Assistant</translation>
+    </message>
+    <message>
+        <source>%1已经处于运行中！</source>
+        <translation>%1 is already running.</translation>
+    </message>
+    <message>
+        <source>确  定</source>
+        <translation>OK</translation>
     </message>
 </context>
 <context>

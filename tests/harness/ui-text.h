@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QStringList>
+#include <QTableWidget>
 #include <QTimer>
 #include <QWidget>
 
@@ -72,11 +73,12 @@ inline QStringList WidgetTexts(const QWidget *root)
     return out;
 }
 
-// The font the checks measure with: a desktop's usual 10-point sans (the offscreen platforms
-// of Qt 5 and Qt 6 differ in their defaults, and neither is a desktop's).
-inline void UseDesktopFont()
+// The font the checks measure with: a desktop's usual sans, 10 points unless the window was
+// laid out for less (the offscreen platforms of Qt 5 and Qt 6 differ in their defaults, and
+// neither is a desktop's).
+inline void UseDesktopFont(int points = 10)
 {
-    QApplication::setFont(QFont(QStringLiteral("DejaVu Sans"), 10));
+    QApplication::setFont(QFont(QStringLiteral("DejaVu Sans"), points));
 }
 
 // The labels and buttons whose text (in their own font, on one line per line break) is
@@ -94,7 +96,15 @@ inline QStringList ClippedTexts(const QWidget *root)
             text = l->text();
         } else if (auto *b = qobject_cast<const QAbstractButton *>(w)) {
             text = b->text();
-            room = 8;   // the button's frame and padding
+            room = b->inherits("QCheckBox") ? 24 : 8;   // the box, or the button's frame and padding
+        } else if (auto *t = qobject_cast<const QTableWidget *>(w)) {
+            // Cells but the last column's, which stretches and cuts long texts in any language.
+            for (int r = 0; r < t->rowCount(); ++r)
+                for (int c = 0; c + 1 < t->columnCount(); ++c)
+                    if (const QTableWidgetItem *item = t->item(r, c))
+                        if (t->fontMetrics().horizontalAdvance(item->text()) + 8 > t->columnWidth(c))
+                            out << QString("%1 (cell %2,%3)").arg(item->text()).arg(r).arg(c);
+            continue;
         } else {
             continue;
         }

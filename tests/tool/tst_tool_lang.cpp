@@ -1,0 +1,61 @@
+// The tray tool's language: under an English locale the window, its table (headers, rows
+// of a USB and a network printer through the real workers), the tray menu and tooltip, the
+// balloons, the settings dialog and the "already running" box are English and fit; under a
+// Chinese one they are today's. The locale comes from the test's environment.
+#include "ToolEntry.h"
+#include "orvo-lang.h"
+#include "orvo-translate.h"
+#include "tool-fixture.h"
+#include "../harness/ui-text.h"
+
+#include <QTableWidget>
+#include <QtTest>
+
+class TstToolLang : public QObject
+{
+    Q_OBJECT
+    static QString Say(const char *en, const char *zh) { return QString::fromUtf8(LocaleIsEnglish() ? en : zh); }
+
+private slots:
+    void initTestCase()
+    {
+        RegisterToolResources();
+        QCOMPARE(InstallOrvoTranslation(), LocaleIsEnglish());
+        UseDesktopFont(9);   // the table's columns hold the Chinese connection text at 9 points only
+    }
+
+    void window()
+    {
+        WritePrinterList({MakeInfo("Orvo-A", CONNECT_USB, "Orvo/K20NW?serial=A"),
+                          MakeInfo("Orvo-B", CONNECT_NET, "192.168.100.123")});
+        TestToolWidget w;
+        w.show();
+        QTRY_COMPARE_WITH_TIMEOUT(w.DeviceTable()->rowCount(), 2, 4000);
+        stSimPrinter p;   // the longest ink words, a warning while printing
+        p.byStatus = 0x10;
+        p.listWarning = {0x6160};
+        p.iBlue = p.iRed = p.iYellow = p.iBlack = 20;
+        QVERIFY(WriteStatusFile("Orvo-B", BuildResponse(p)));
+        QTRY_COMPARE_WITH_TIMEOUT(w.listBalloon.size(), 1, 3000);
+        QCOMPARE(CellText(w, 1, 2), Say("Cyan: Fairly low   Red: Fairly low   Yellow: Fairly low   Black: Fairly low",
+                                        "青色：较低   红色：较低   黄色：较低   黑色：较低"));
+        QCOMPARE(CellText(w, 1, 1), Say("Network(192.168.100.123)", "网络(192.168.100.123)"));
+        QCOMPARE(w.TrayIcon()->toolTip(), Say("Orvo Inkjet Printer Assistant", "Orvo喷墨打印机助手"));
+        QStringList texts = WidgetTexts(&w) + WidgetTexts(w.TrayMenu()) + WidgetTexts(w.SettingDialog())
+                            << w.TrayIcon()->toolTip() << w.listBalloon.first().strText;
+        for (const QString &t : {Say("Ink left", "剩余墨水量"), Say("Firmware updater", "打印机更新助手"),
+                                 Say("Start at login", "开机启动"), Say("Off-line", "脱机")})
+            QVERIFY2(texts.contains(t), qPrintable(t));
+        texts += TextsOfModal([] { ShowAlreadyRunningBox(); });
+        QVERIFY2(texts.contains(Say("Orvo Inkjet Printer Assistant is already running.", "Orvo喷墨打印机助手已经处于运行中！")),
+                 qPrintable(texts.join('|')));
+        if (LocaleIsEnglish()) {
+            QVERIFY2(CjkTexts(texts).isEmpty(), qPrintable(CjkTexts(texts).join(" | ")));
+            for (const QWidget *root : {static_cast<QWidget *>(&w), static_cast<QWidget *>(w.SettingDialog())})
+                QVERIFY2(ClippedTexts(root).isEmpty(), qPrintable(ClippedTexts(root).join(" | ")));
+        }
+    }
+};
+
+QTEST_MAIN(TstToolLang)
+#include "tst_tool_lang.moc"
