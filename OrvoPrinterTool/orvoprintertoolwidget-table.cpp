@@ -7,6 +7,7 @@
 #include "orvo-statustext.h"
 #include "orvo-statusview.h"
 
+#include <QCoreApplication>
 #include <QHeaderView>
 #include <QMutexLocker>
 #include <QStringList>
@@ -23,6 +24,26 @@ QString JoinCodes(const QList<enErrorStatus> &codes)
         parts << QString::number(int(code));
     return parts.join(",");
 }
+
+// The ink line of the table: the status view's Chinese line, translated as a whole with the
+// level words on their own, which are shorter in English than the status view's so that
+// the line fits its column (高 High, 中 Medium, 较低 Low, 低 Very low, 无 Empty).
+const char *const c_szInkWords[] = {QT_TRANSLATE_NOOP("InkLine", "高"), QT_TRANSLATE_NOOP("InkLine", "中"),
+                                    QT_TRANSLATE_NOOP("InkLine", "较低"), QT_TRANSLATE_NOOP("InkLine", "低"),
+                                    QT_TRANSLATE_NOOP("InkLine", "无")};
+static_assert(sizeof c_szInkWords / sizeof c_szInkWords[0] == 5, "one word per ink level");
+
+QString InkWord(uint64_t value)
+{
+    return QCoreApplication::translate("InkLine", GetRemainInkStr(uint32_t(value)).toUtf8().constData());
+}
+
+QString InkLineText(const stPrinterState &s)
+{
+    return QCoreApplication::translate("InkLine", "青色：%1   红色：%2   黄色：%3   黑色：%4")
+        .arg(InkWord(s.dwBlueInkRemainer), InkWord(s.dwRedInkRemainer), InkWord(s.dwYellowInkRemainer),
+             InkWord(s.dwBlackInkRemainer));
+}
 } // namespace
 
 void OrvoPrinterToolWidget::InitDeviceTable()
@@ -37,10 +58,10 @@ void OrvoPrinterToolWidget::InitDeviceTable()
                                       tr("剩余墨水量"), tr("状态")});
     // The English ink words are longer: the status column, which stretches, gives the room.
     const bool english = iLanguageIndex == c_iLanguageEnglish;
-    table->setColumnWidth(0, english ? 105 : 120);
-    table->setColumnWidth(1, english ? 170 : 150);
-    table->setColumnWidth(2, english ? 445 : 345);
-    table->setColumnWidth(3, english ? 75 : 185);
+    table->setColumnWidth(0, english ? 110 : 120);
+    table->setColumnWidth(1, english ? 185 : 150);
+    table->setColumnWidth(2, english ? 425 : 345);
+    table->setColumnWidth(3, english ? 80 : 185);
     TOOL_LOG("InitDeviceTable", "InitDeviceTable end");
 }
 
@@ -78,7 +99,7 @@ void OrvoPrinterToolWidget::SlotUpdatePrinterList()
         hashStatusFileRows[StatusFilePath(info.strPrinterName)] << i;
         table->setItem(i, 0, new QTableWidgetItem(info.strPrinterName));
         table->setItem(i, 1, new QTableWidgetItem(GetConnectText(info, iLanguageIndex)));
-        table->setItem(i, 2, new QTableWidgetItem(GetInkLineText(offline, iLanguageIndex)));
+        table->setItem(i, 2, new QTableWidgetItem(InkLineText(offline)));
         table->setItem(i, 3, new QTableWidgetItem(GetStatusText(PS_OFFLINE, iLanguageIndex)));
     }
     // Workers are never removed: surplus ones idle and serve their row again when the list
@@ -103,7 +124,7 @@ void OrvoPrinterToolWidget::SlotUpdatePrinterStatus(int row)
     if (row >= table->rowCount() || !table->item(row, 2) || !table->item(row, 3))
         return;
 
-    table->item(row, 2)->setText(GetInkLineText(record.stState, iLanguageIndex));
+    table->item(row, 2)->setText(InkLineText(record.stState));
     // Only errors and warnings that were not there at the printer's last update are announced.
     const stTrayBalloon balloon = GetStatusBalloon(record.stState, hashAnnounced.value(record.stInfo.strPrinterName),
                                                    iLanguageIndex);

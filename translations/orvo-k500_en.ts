@@ -137,6 +137,33 @@ if parts are missing, click “Clean again” until it does.</translation>
     </message>
 </context>
 <context>
+    <name>InkLine</name>
+    <message>
+        <source>高</source>
+        <translation>High</translation>
+    </message>
+    <message>
+        <source>中</source>
+        <translation>Medium</translation>
+    </message>
+    <message>
+        <source>较低</source>
+        <translation>Low</translation>
+    </message>
+    <message>
+        <source>低</source>
+        <translation>Very low</translation>
+    </message>
+    <message>
+        <source>无</source>
+        <translation>Empty</translation>
+    </message>
+    <message>
+        <source>青色：%1   红色：%2   黄色：%3   黑色：%4</source>
+        <translation>Cyan: %1  Red: %2  Yellow: %3  Black: %4</translation>
+    </message>
+</context>
+<context>
     <name>MaintText</name>
     <message>
         <source>请选择一个打印机进行操作！</source>

@@ -103,7 +103,8 @@ inline QStringList ClippedTexts(const QWidget *root)
                 for (int c = 0; c + 1 < t->columnCount(); ++c)
                     if (const QTableWidgetItem *item = t->item(r, c))
                         if (t->fontMetrics().horizontalAdvance(item->text()) + 8 > t->columnWidth(c))
-                            out << QString("%1 (cell %2,%3)").arg(item->text()).arg(r).arg(c);
+                            out << QString("%1 (cell %2,%3: %4 in %5)").arg(item->text()).arg(r).arg(c)
+                                       .arg(t->fontMetrics().horizontalAdvance(item->text()) + 8).arg(t->columnWidth(c));
             continue;
         } else {
             continue;

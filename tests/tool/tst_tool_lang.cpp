@@ -34,11 +34,11 @@ private slots:
         stSimPrinter p;   // the longest ink words, a warning while printing
         p.byStatus = 0x10;
         p.listWarning = {0x6160};
-        p.iBlue = p.iRed = p.iYellow = p.iBlack = 20;
+        p.iBlue = p.iRed = p.iYellow = p.iBlack = 10;   // 低, the longest English word
         QVERIFY(WriteStatusFile("Orvo-B", BuildResponse(p)));
         QTRY_COMPARE_WITH_TIMEOUT(w.listBalloon.size(), 1, 3000);
-        QCOMPARE(CellText(w, 1, 2), Say("Cyan: Fairly low   Red: Fairly low   Yellow: Fairly low   Black: Fairly low",
-                                        "青色：较低   红色：较低   黄色：较低   黑色：较低"));
+        QCOMPARE(CellText(w, 1, 2), Say("Cyan: Very low  Red: Very low  Yellow: Very low  Black: Very low",
+                                        "青色：低   红色：低   黄色：低   黑色：低"));
         QCOMPARE(CellText(w, 1, 1), Say("Network(192.168.100.123)", "网络(192.168.100.123)"));
         QCOMPARE(w.TrayIcon()->toolTip(), Say("Orvo Inkjet Printer Assistant", "Orvo喷墨打印机助手"));
         QStringList texts = WidgetTexts(&w) + WidgetTexts(w.TrayMenu()) + WidgetTexts(w.SettingDialog())
