@@ -3,8 +3,6 @@
 
 #include "orvo-log.h"
 
-#include <QElapsedTimer>
-
 #include <cups/cups.h>
 
 #include <algorithm>
@@ -14,6 +12,7 @@
 #include <cstring>
 #include <deque>
 #include <mutex>
+#include <thread>
 
 namespace {
 QString PrinterUri(const QString &queue)
@@ -33,13 +32,16 @@ ipp_t *NewQueueRequest(ipp_op_t op, const QString &queue)
 }
 
 // Each request is bounded so that a scheduler that is stopped or hung costs the status
-// workers a small part of their cycles: connecting and waiting for the reply take at most
-// these times, and after a failure the client does not try again for a second, so that
-// every request but the ones on the wire then gives up at once. The reply's bound leaves
-// room for a scheduler slowed by a busy machine: a reply it misses counts as an outage.
+// workers one short wait per outage: connecting and waiting for the reply take at most
+// these times, and once a request has failed every request gives up at once until a
+// probe of the client's own, made every second in the background, is answered. Asking
+// workers to find the scheduler's return would cost one of them the reply's bound every
+// second of a hung scheduler, and the requests behind it in line as much. The reply's
+// bound leaves room for a scheduler slowed by a busy machine: a reply it misses counts
+// as an outage.
 constexpr int c_iConnectMs = 100;
 constexpr double c_dReplySeconds = 0.5;
-constexpr qint64 c_iRetryAfterMs = 1000;
+constexpr int c_iRetryAfterMs = 1000;
 // A request waits this long at most for a connection of the client to become free; a
 // scheduler that answers every request in time serves hundreds of waiting ones by then.
 constexpr int c_iQueueWaitMs = 2000;
@@ -64,8 +66,8 @@ struct stCupsClient {
     std::mutex mutex;
     stCupsLink links[c_iCupsClientLinks];
     std::deque<stCupsWaiter *> queueWaiting;
-    QElapsedTimer timerFailed;   // running since the last failure to reach the scheduler
     bool bOutage = false;        // the scheduler was last found unreachable (logged once)
+    bool bProbing = false;       // the probe that ends the outage runs
     // Counts the failures. A reply ends an outage only on a connection made since the
     // last failure: a scheduler that is shutting down still answers on connections it
     // already has, and a reply it sent just before it stopped may be read late; neither
@@ -131,13 +133,14 @@ void CloseLink(stCupsLink &link)
     --s_client.counts.iOpen;
 }
 
-// The connection is closed and every request gives up at once for a second.
+void StartProbe();
+
+// The connection is closed and every request gives up at once until the probe is answered.
 void NoteUnreachable(stCupsLink &link, const char *what)
 {
     const int err = link.pHttp ? httpError(link.pHttp) : errno;
     CloseLink(link);
     std::lock_guard<std::mutex> lock(s_client.mutex);
-    s_client.timerFailed.start();
     ++s_client.iFailures;
     ++s_client.counts.iFailures;
     if (!s_client.bOutage) {
@@ -145,16 +148,39 @@ void NoteUnreachable(stCupsLink &link, const char *what)
         WriteStringLog(c_szSource, __LINE__, "Send", "scheduler not answering (%s): %s", what,
                        err ? strerror(err) : "no reply in time");
     }
+    if (!s_client.bProbing) {
+        s_client.bProbing = true;
+        StartProbe();
+    }
 }
 
-// The connection, made when it has none; null within a second of a failure.
-http_t *Connect(stCupsLink &link)
+// A reply came: on a connection made since the last failure it ends the outage.
+void NoteAnswered(const stCupsLink &link)
 {
+    std::lock_guard<std::mutex> lock(s_client.mutex);
+    if (s_client.iFailures == link.iFailuresAtConnect && s_client.bOutage) {
+        s_client.bOutage = false;
+        WriteStringLog(c_szSource, __LINE__, "Send", "scheduler answers again");
+    }
+}
+
+bool InOutage()
+{
+    std::lock_guard<std::mutex> lock(s_client.mutex);
+    return s_client.bOutage;
+}
+
+// The connection, made when it has none; null during an outage but for the probe, which
+// always asks on a connection of its own making.
+http_t *Connect(stCupsLink &link, bool probe)
+{
+    if (probe || InOutage())
+        CloseLink(link);   // made before the outage: of no use until the scheduler answers
     if (link.pHttp)
         return link.pHttp;
     {
         std::lock_guard<std::mutex> lock(s_client.mutex);
-        if (s_client.timerFailed.isValid() && !s_client.timerFailed.hasExpired(c_iRetryAfterMs))
+        if (s_client.bOutage && !probe)
             return nullptr;
         link.iFailuresAtConnect = s_client.iFailures;
         ++s_client.counts.iConnects;
@@ -211,7 +237,7 @@ ipp_t *Exchange(http_t *http, ipp_t *request, const char *resource, http_status_
 // The request on the connection owned by the calling thread; the reply as CupsSend gives it.
 ipp_t *SendOn(stCupsLink &link, ipp_t *request, const char *resource, ipp_status_t *status)
 {
-    http_t *http = Connect(link);
+    http_t *http = Connect(link, false);
     if (!http) {
         ippDelete(request);
         return nullptr;
@@ -224,14 +250,7 @@ ipp_t *SendOn(stCupsLink &link, ipp_t *request, const char *resource, ipp_status
         NoteUnreachable(link, "request");
         return nullptr;
     }
-    {
-        std::lock_guard<std::mutex> lock(s_client.mutex);
-        s_client.timerFailed.invalidate();
-        if (s_client.iFailures == link.iFailuresAtConnect && s_client.bOutage) {
-            s_client.bOutage = false;
-            WriteStringLog(c_szSource, __LINE__, "Send", "scheduler answers again");
-        }
-    }
+    NoteAnswered(link);
     QByteArray refusal;
     if (!response) {
         // Refused at the HTTP level (e.g. the operation needs authentication): the scheduler
@@ -262,12 +281,58 @@ ipp_t *SendOn(stCupsLink &link, ipp_t *request, const char *resource, ipp_status
     return response;
 }
 
+// Asks on a new connection whether the scheduler answers: any whole HTTP answer counts.
+void Probe(stCupsLink &link)
+{
+    http_t *http = Connect(link, true);
+    if (!http)
+        return;
+    http_status_t answer;
+    ipp_t *request = ippNewRequest(IPP_OP_CUPS_GET_DEFAULT);
+    ipp_t *response = Exchange(http, request, "/", answer);
+    ippDelete(request);
+    if (!response && answer == HTTP_STATUS_ERROR) {
+        NoteUnreachable(link, "probe");
+        return;
+    }
+    if (!response)
+        CloseLink(link);
+    ippDelete(response);
+    NoteAnswered(link);
+}
+
+// Asks every second, on one of the client's connections, until the scheduler answers.
+void StartProbe()
+{
+    std::thread([] {
+        for (;;) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(c_iRetryAfterMs));
+            const int i = TakeLink();
+            if (i >= 0) {
+                Probe(s_client.links[i]);
+                GiveBackLink(i);
+            }
+            // An answer may come just as another request fails: then the probe goes on.
+            std::lock_guard<std::mutex> lock(s_client.mutex);
+            if (!s_client.bOutage) {
+                s_client.bProbing = false;
+                return;
+            }
+        }
+    }).detach();
+}
+
 } // namespace
 
 ipp_t *CupsSend(ipp_t *request, const char *resource, ipp_status_t *status)
 {
     if (status)
         *status = IPP_STATUS_ERROR_SERVICE_UNAVAILABLE;
+    if (InOutage()) {
+        // Known unreachable: given up at once, without waiting in line.
+        ippDelete(request);
+        return nullptr;
+    }
     const int i = TakeLink();
     if (i < 0) {
         // The scheduler answers, but too slowly for everything asked of it: this request

@@ -2,7 +2,8 @@
 // libcups), so that checks made several times a second start no process. All threads share
 // the process's few connections to the scheduler (orvo-cupslink.h). Every request is bounded
 // in time (a stopped or hung scheduler costs the requests on the wire at most about half a
-// second, and every other request gives up at once for a second), and a failure is logged
+// second, once per outage; every other request gives up at once until the scheduler
+// answers the client's probe again, made every second), and a failure is logged
 // once: an outage when it starts and ends, a refusal when its text changes.
 #pragma once
 #include <QList>

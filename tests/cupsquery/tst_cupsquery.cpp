@@ -447,7 +447,8 @@ private slots:
     }
 
     // A scheduler that accepts the connection but never answers costs a request a bounded
-    // time; the next one within a second gives up at once; it answers again once resumed.
+    // time, once: the next ones give up at once, also after the client's own probe has
+    // found it still hung; it answers again once resumed.
     void hungSchedulerIsBounded()
     {
         const pid_t cupsd = pid_t(qEnvironmentVariableIntValue("CUPSFX_PID"));
@@ -462,13 +463,21 @@ private slots:
         const qint64 firstMs = timer.restart();
         const bool second = GetCupsPrinterSending("HUNG");
         const qint64 secondMs = timer.elapsed();
+        const long failures = CupsClientCounts().iFailures;
+        QTRY_VERIFY_WITH_TIMEOUT(CupsClientCounts().iFailures > failures, 10000);
+        timer.restart();
+        const bool third = GetCupsJobs("HUNG", jobs);
+        const qint64 thirdMs = timer.elapsed();
         QCOMPARE(::kill(cupsd, SIGCONT), 0);
         QVERIFY(!first);
         QVERIFY(jobs.isEmpty());
         QVERIFY2(firstMs < 1000, qPrintable(QString::number(firstMs)));
         QVERIFY(!second);
         QVERIFY2(secondMs < firstMs, qPrintable(QString("%1 ms, then %2 ms").arg(firstMs).arg(secondMs)));
-        qInfo("a request to the hung scheduler gave up after %lld ms, the next after %lld ms", firstMs, secondMs);
+        QVERIFY(!third);
+        QVERIFY2(thirdMs < firstMs, qPrintable(QString("%1 ms, after the probe %2 ms").arg(firstMs).arg(thirdMs)));
+        qInfo("a request to the hung scheduler gave up after %lld ms, the next after %lld ms, one after the "
+              "probe after %lld ms", firstMs, secondMs, thirdMs);
         QTRY_VERIFY_WITH_TIMEOUT(GetCupsJobs("HUNG", jobs), 5000);
     }
 
