@@ -284,6 +284,9 @@ ipp_t *SendOn(stCupsLink &link, ipp_t *request, const char *resource, ipp_status
 // Asks on a new connection whether the scheduler answers: any whole HTTP answer counts.
 void Probe(stCupsLink &link)
 {
+    // libcups settles on the scheduler's address once per thread, on the local socket only
+    // when it exists then: a stopped scheduler has removed it, so look again every time.
+    cupsSetServer(nullptr);
     http_t *http = Connect(link, true);
     if (!http)
         return;
