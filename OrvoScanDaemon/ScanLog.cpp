@@ -86,8 +86,11 @@ void WriteLog(FILE *&f, const char *fmt, va_list ap)
     std::string line;
     ScanLogFormat(line, fmt, ap);
     RotateIfFull(f, line.size());
-    fwrite(line.data(), 1, line.size(), f);
-    fflush(f);
+    // One write per line, past the stream's buffer (which would split a long line): with
+    // O_APPEND each line lands whole at the end, between the other processes' lines. A
+    // line the file system refuses has nowhere else to go.
+    const ssize_t written = write(fileno(f), line.data(), line.size());
+    (void)written;
     errno = saved;
 }
 

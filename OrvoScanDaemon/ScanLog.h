@@ -9,6 +9,6 @@ extern FILE *errFile;  // error log
 bool OrvoInitDbg();    // truncates both logs, then opens them for appending
 bool OrvoReopenDbg();  // reopens both for appending through this process's own streams
 
-// One line each, flushed at once; a log that could not be opened is skipped.
+// One line each, in one append write; a log that could not be opened is skipped.
 void OrvoLogInfo(const char *fmt, ...) __attribute__((format(printf, 1, 2)));
 void OrvoLogErr(const char *fmt, ...) __attribute__((format(printf, 1, 2)));

@@ -95,7 +95,12 @@ std::string ReadText(const std::string &path)
 
 int CountLines(const std::string &path, const std::string &text)
 {
-    std::istringstream in(ReadText(path));
+    return CountLinesIn(ReadText(path), text);
+}
+
+int CountLinesIn(const std::string &content, const std::string &text)
+{
+    std::istringstream in(content);
     int n = 0;
     for (std::string line; std::getline(in, line);)
         if (line.find(text) != std::string::npos)

@@ -39,7 +39,8 @@ bool WaitUntil(const std::function<bool()> &cond, int limitMs = 30000);
 bool ReadFile(const std::string &path, std::vector<unsigned char> &out);
 bool FileExists(const std::string &path);
 std::string ReadText(const std::string &path);
-// Number of lines of the file that contain the text.
+// Number of lines of the file (of the text) that contain the text.
 int CountLines(const std::string &path, const std::string &text);
+int CountLinesIn(const std::string &content, const std::string &text);
 // Hex text (as the simulator prints it) to bytes.
 std::vector<unsigned char> FromHexText(const std::string &hex);

@@ -3,10 +3,13 @@
 // requests, device handles a connection does not own, many connections, the quit signal.
 // usage: tst_scan_server SIM_SOCKET OTHER_ADDR   (OTHER_ADDR: a non-loopback address of
 // this network namespace)
+#include <algorithm>
 #include <arpa/inet.h>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <set>
+#include <sstream>
 #include <string>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -147,6 +150,23 @@ void TestForeignHandles()
     close(b);
 }
 
+// True when every connection process that logged its end has the listening process's
+// line of its start.
+bool ConnectionsLogged(const std::string &log)
+{
+    std::set<int> started, ended;
+    std::istringstream in(log);
+    for (std::string line; std::getline(in, line);) {
+        int pid = 0;
+        if (sscanf(line.c_str(), "[OrvoScanSDK] new conn pid:%d", &pid) == 1)
+            started.insert(pid);
+        else if (line.find(" DISCONNECT FROM SERVER") != std::string::npos &&
+                 sscanf(line.c_str(), "[OrvoScanSDK] pid:%d", &pid) == 1)
+            ended.insert(pid);
+    }
+    return std::includes(started.begin(), started.end(), ended.begin(), ended.end());
+}
+
 void TestManyConnections()
 {
     const size_t before = ScanDaemonProcs().size();
@@ -159,11 +179,16 @@ void TestManyConnections()
     }
     SCAN_CHECK(WaitUntil([&] { return ScanDaemonProcs().size() <= before && ScanZombieCount() == 0; }));
     SCAN_CHECK_EQ(ScanZombieCount(), 0);
+    // The listening process logs a connection after its fork, so a short one can be over
+    // before its line is written: the log is whole once every ended one has it.
+    SCAN_CHECK(WaitUntil([] { return ConnectionsLogged(ReadText(c_strInfoLog)); }));
     // Every process appends: the listening process's lines do not land on top of the
-    // connection processes' lines.
-    SCAN_CHECK(CountLines(c_strInfoLog, "DISCONNECT FROM SERVER") >= 50);
-    SCAN_CHECK(CountLines(c_strInfoLog, "[OrvoScanSDK] new conn pid:") >= 50);
-    SCAN_CHECK_EQ(CountLines(c_strInfoLog, ""), CountLines(c_strInfoLog, "[OrvoScanSDK] "));
+    // connection processes' lines. Counted in one reading of the log.
+    const std::string log = ReadText(c_strInfoLog);
+    SCAN_CHECK(ConnectionsLogged(log));
+    SCAN_CHECK(CountLinesIn(log, "DISCONNECT FROM SERVER") >= 50);
+    SCAN_CHECK(CountLinesIn(log, "[OrvoScanSDK] new conn pid:") >= 50);
+    SCAN_CHECK_EQ(CountLinesIn(log, ""), CountLinesIn(log, "[OrvoScanSDK] "));
 }
 
 // Last: the quit signal ends the listening process.
