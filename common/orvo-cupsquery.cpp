@@ -170,12 +170,19 @@ bool InOutage()
     return s_client.bOutage;
 }
 
+// A connection made before the last failure may lead to a scheduler that has gone since.
+bool Stale(const stCupsLink &link)
+{
+    std::lock_guard<std::mutex> lock(s_client.mutex);
+    return s_client.bOutage || link.iFailuresAtConnect != s_client.iFailures;
+}
+
 // The connection, made when it has none; null during an outage but for the probe, which
 // always asks on a connection of its own making.
 http_t *Connect(stCupsLink &link, bool probe)
 {
-    if (probe || InOutage())
-        CloseLink(link);   // made before the outage: of no use until the scheduler answers
+    if (probe || Stale(link))
+        CloseLink(link);
     if (link.pHttp)
         return link.pHttp;
     {
