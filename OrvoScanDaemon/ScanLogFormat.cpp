@@ -6,7 +6,7 @@
 
 namespace {
 
-// One conversion: the specification with '*' already replaced, and its argument taken by
+// One conversion: the directive with '*' already replaced, and its argument taken by
 // the type the conversion and its length modifier name.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
@@ -66,11 +66,11 @@ void AppendConversion(std::string &out, const std::string &flags, const std::str
         const char *s = va_arg(ap, const char *);
         if (!s)
             s = "(null)";
-        const std::string spec = flags + "s";
-        const int len = snprintf(nullptr, 0, spec.c_str(), s);
+        const std::string directive = flags + "s";
+        const int len = snprintf(nullptr, 0, directive.c_str(), s);
         if (len > 0) {
             std::string text(size_t(len) + 1, '\0');
-            snprintf(&text[0], text.size(), spec.c_str(), s);
+            snprintf(&text[0], text.size(), directive.c_str(), s);
             ScanLogEscape(out, text.data(), size_t(len));
         }
         return;
