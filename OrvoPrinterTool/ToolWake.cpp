@@ -2,18 +2,22 @@
 
 #include <chrono>
 
-void ToolWake::Wake()
+void ToolWake::Wake(unsigned reason)
 {
     std::lock_guard<std::mutex> lock(mutex);
-    bPending = true;
+    uPending |= reason;
     cond.notify_all();
 }
 
-bool ToolWake::Wait(int ms, const std::atomic_bool &quit)
+unsigned ToolWake::Wait(int ms, const std::atomic_bool &quit)
 {
     std::unique_lock<std::mutex> lock(mutex);
-    cond.wait_for(lock, std::chrono::milliseconds(ms), [&] { return bPending || quit; });
-    const bool woken = bPending && !quit;
-    bPending = false;
-    return woken;
+    const auto woken = [&] { return uPending != 0 || quit; };
+    if (ms < 0)
+        cond.wait(lock, woken);
+    else
+        cond.wait_for(lock, std::chrono::milliseconds(ms), woken);
+    const unsigned reasons = quit ? 0 : uPending;
+    uPending = 0;
+    return reasons;
 }

@@ -4,7 +4,6 @@
 #include "orvo-paths.h"
 #include "orvo-spawn.h"
 
-#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QMutexLocker>
 
@@ -100,14 +99,11 @@ void TrdGetPrinterStatus::SlotTaskStart()
     if (bTaskStarted)
         return;
     bTaskStarted = true;
-    QElapsedTimer cycle;
+    // The first cycle at once; the following ones when the status watch asks for them.
+    CheckPrinterStatusOnce();
     while (!bThreadQuit) {
-        CheckPrinterStatusOnce();
-        cycle.start();
-        for (qint64 left = c_iStatusCheckMs; left > 0 && !bThreadQuit; left = c_iStatusCheckMs - cycle.elapsed()) {
-            if (stWake.Wait(int(left), bThreadQuit))
-                CheckPrinterStatusOnce(false);
-        }
+        if (const unsigned reasons = stWake.Wait(-1, bThreadQuit))
+            CheckPrinterStatusOnce(reasons & c_uWakeCycle);
     }
 }
 

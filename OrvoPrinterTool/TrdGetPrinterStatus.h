@@ -1,7 +1,9 @@
-// Follows one printer's status file (every second, and at once when the window's file
-// watcher reports a change): parses it when its modification time changes (every
-// cycle while the printer is shown off-line), declares the printer off-line after eleven
-// failed cycles (a missing file or one that does not parse), and cancels the queue's current job when the printer starts cancelling.
+// Follows one printer's status file, in a pass whenever the status watch wakes it (its
+// once-a-second check, for the rows that need a cycle, and at once when a file watch reports
+// a change): parses it when its modification time changes (every cycle while the printer is
+// shown off-line), declares the printer off-line after eleven failed cycles (a missing file
+// or one that does not parse), and cancels the queue's current job when the printer starts
+// cancelling.
 #pragma once
 #include "ToolPrinterList.h"
 #include "ToolWake.h"
@@ -13,8 +15,6 @@
 
 // Failed cycles after which a printer is shown off-line.
 constexpr int c_iOfflineFailCount = 10;
-// The period of the status check.
-constexpr int c_iStatusCheckMs = 1000;
 
 
 class TrdGetPrinterStatus : public UtilThreadBase
@@ -34,8 +34,8 @@ public:
     int Index() const { return iIndex; }
     // Counted passes that have read the status file, so far (read from any thread).
     int CycleCount() const { return iCycleCount; }
-    // From any thread: the status file may have changed, check it now.
-    void Wake() { stWake.Wake(); }
+    // From any thread: check the status file now; c_uWakeCycle makes it a counted cycle.
+    void Wake(unsigned reason = c_uWakeChange) { stWake.Wake(reason); }
     // Sets the quit flag and ends the current pause.
     void RequestQuit() override
     {

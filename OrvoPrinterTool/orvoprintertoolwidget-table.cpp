@@ -2,6 +2,7 @@
 #include "orvoprintertoolwidget.h"
 #include "ToolBalloon.h"
 #include "TrdGetPrinterStatus.h"
+#include "TrdStatusWatch.h"
 #include "orvo-log.h"
 #include "orvo-paths.h"
 #include "orvo-statustext.h"
@@ -93,10 +94,8 @@ void OrvoPrinterToolWidget::SlotUpdatePrinterList()
     table->clearContents();
     table->setRowCount(n);
     const stPrinterState offline;
-    hashStatusFileRows.clear();
     for (int i = 0; i < n; ++i) {
         const stPrinterInfo &info = list.at(i).stInfo;
-        hashStatusFileRows[StatusFilePath(info.strPrinterName)] << i;
         table->setItem(i, 0, new QTableWidgetItem(info.strPrinterName));
         table->setItem(i, 1, new QTableWidgetItem(GetConnectText(info, iLanguageIndex)));
         table->setItem(i, 2, new QTableWidgetItem(InkLineText(offline)));
@@ -107,7 +106,10 @@ void OrvoPrinterToolWidget::SlotUpdatePrinterList()
     for (int i = int(listStatusWorker.size()); i < n; ++i)
         AddStatusWorker(i);
     iStatusThreadCount = n;
-    SlotFolderChanged();
+    QList<stWatchRow> rows;
+    for (int i = 0; i < n; ++i)
+        rows.append({StatusFilePath(list.at(i).stInfo.strPrinterName), listStatusWorker.at(i)});
+    pStatusWatch->SetRows(rows);
     DebugOutputPrinterInfo();
 }
 

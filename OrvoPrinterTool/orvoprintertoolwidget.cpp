@@ -3,6 +3,7 @@
 #include "orvo-window.h"
 #include "TrdDeviceManage.h"
 #include "TrdGetPrinterStatus.h"
+#include "TrdStatusWatch.h"
 #include "orvo-log.h"
 #include "orvo-paths.h"
 #include "orvo-printerlist.h"
@@ -13,14 +14,9 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QFileInfo>
-#include <QFileSystemWatcher>
-#include <QTimer>
-#include <QDir>
 #include <QMenu>
 #include <QMutexLocker>
 #include <QTableWidget>
-#include <QSet>
 #include <QThread>
 
 #define TOOL_LOG(fn, ...) WriteStringLog("OrvoPrinterTool/orvoprintertoolwidget", __LINE__, fn, __VA_ARGS__)
@@ -63,7 +59,7 @@ OrvoPrinterToolWidget::OrvoPrinterToolWidget(QWidget *parent) : QWidget(parent),
     InitDeviceTable();
     InitTrayIcon();
     InitThread();
-    InitWatcher();
+    InitStatusWatch();
 }
 
 OrvoPrinterToolWidget::~OrvoPrinterToolWidget()
@@ -74,6 +70,9 @@ OrvoPrinterToolWidget::~OrvoPrinterToolWidget()
     for (TrdGetPrinterStatus *worker : listStatusWorker)
         worker->RequestQuit();
 
+    // The watch wakes the workers: it ends first (it is deleted in its thread as that ends).
+    if (pStatusWatchThread)
+        StopThread(pStatusWatchThread);
     if (pDeviceManageThread && StopThread(pDeviceManageThread))
         delete pDeviceManage;
     for (int i = 0; i < listStatusWorker.size(); ++i) {
@@ -139,67 +138,16 @@ void OrvoPrinterToolWidget::InitThread()
     TOOL_LOG("InitThread", "InitThread end");
 }
 
-// The service replaces a status file by renaming a new one over it, which ends the watch
-// of the old file: the folder's change then adds the new one. The periodic checks of the
-// workers stay as they were, for changes a watch misses.
-void OrvoPrinterToolWidget::InitWatcher()
+// Started after the device manager, which it wakes when the list file changes.
+void OrvoPrinterToolWidget::InitStatusWatch()
 {
-    pWatcher = new QFileSystemWatcher(this);
-    connect(pWatcher, &QFileSystemWatcher::directoryChanged, this, &OrvoPrinterToolWidget::SlotFolderChanged);
-    connect(pWatcher, &QFileSystemWatcher::fileChanged, this, &OrvoPrinterToolWidget::SlotFileChanged);
-    // The folder may not exist before the service first runs.
-    auto *retry = new QTimer(this);
-    connect(retry, &QTimer::timeout, this, &OrvoPrinterToolWidget::SlotFolderChanged);
-    retry->start(3000);
-    WatchFiles();
-}
-
-// Linear in the rows: with hundreds of printers a change must not compare every wanted
-// path with every watched one.
-QStringList OrvoPrinterToolWidget::WatchFiles()
-{
-    if (!pWatcher)
-        return {};
-    QStringList wanted{QDir::cleanPath(OrvoCfgPath()), PrinterListFilePath()};
-    wanted += hashStatusFileRows.keys();
-    const QStringList files = pWatcher->files();
-    const QStringList folders = pWatcher->directories();
-    QSet<QString> watched(files.begin(), files.end());
-    watched.unite(QSet<QString>(folders.begin(), folders.end()));
-    QStringList add;
-    for (const QString &path : wanted) {
-        if (!watched.contains(path) && QFileInfo::exists(path))
-            add << path;
-    }
-    if (!add.isEmpty())
-        pWatcher->addPaths(add);
-    return add;
-}
-
-void OrvoPrinterToolWidget::WakeReader(const QString &path)
-{
-    if (path == PrinterListFilePath()) {
-        pDeviceManage->Wake();
-        return;
-    }
-    for (int row : hashStatusFileRows.value(path)) {
-        if (row < listStatusWorker.size())
-            listStatusWorker.at(row)->Wake();
-    }
-}
-
-void OrvoPrinterToolWidget::SlotFileChanged(const QString &path)
-{
-    WakeReader(path);
-    // A file replaced by a rename is no longer watched: watch the new one.
-    if (!pWatcher->files().contains(path) && QFileInfo::exists(path))
-        pWatcher->addPath(path);
-}
-
-void OrvoPrinterToolWidget::SlotFolderChanged()
-{
-    for (const QString &path : WatchFiles())
-        WakeReader(path);
+    pStatusWatch = new TrdStatusWatch(&stPrinterList, pDeviceManage);
+    pStatusWatchThread = new QThread;
+    pStatusWatch->moveToThread(pStatusWatchThread);
+    connect(pStatusWatchThread, &QThread::started, pStatusWatch, &TrdStatusWatch::SlotStart);
+    // Its timers and file watch can only be ended in its own thread.
+    connect(pStatusWatchThread, &QThread::finished, pStatusWatch, &QObject::deleteLater);
+    pStatusWatchThread->start(QThread::InheritPriority);
 }
 
 void OrvoPrinterToolWidget::SlotActivatedTrayIcon(QSystemTrayIcon::ActivationReason reason)

@@ -10,12 +10,12 @@
 
 class AppSetting;
 class QAction;
-class QFileSystemWatcher;
 class QMenu;
 class QTableWidget;
 class QThread;
 class TrdDeviceManage;
 class TrdGetPrinterStatus;
+class TrdStatusWatch;
 
 struct stToolForm {
     QTableWidget *tableDeviceManage = nullptr;
@@ -38,7 +38,7 @@ public:
     QThread *DeviceManagerThread() const { return pDeviceManageThread; }
     int StatusWorkerCount() const { return iStatusThreadCount; }
     stToolPrinterList &PrinterList() { return stPrinterList; }
-    QFileSystemWatcher *FileWatcher() const { return pWatcher; }
+    TrdStatusWatch *StatusWatch() const { return pStatusWatch; }
 
 signals:
     void SgnManageThreadStart();
@@ -53,10 +53,6 @@ public slots:
     void SlotTrayActionExit();
     void SlotUpdatePrinterStatus(int row);
     void SlotUpdatePrinterList();
-    // A watched file changed: its reader looks at once.
-    void SlotFileChanged(const QString &path);
-    // The status folder changed: files that appeared are watched and read at once.
-    void SlotFolderChanged();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -75,10 +71,7 @@ private:
     void InitTrayIcon();
     void InitThread();
     void AddStatusWorker(int index);
-    void InitWatcher();
-    // Watches every wanted file that exists and is not watched yet; returns those.
-    QStringList WatchFiles();
-    void WakeReader(const QString &path);
+    void InitStatusWatch();
     void DebugOutputPrinterInfo();
     void DebugOutputPrinterStatus(int row);
 
@@ -94,10 +87,10 @@ private:
     TrdDeviceManage *pDeviceManage = nullptr;
     QThread *pDeviceManageThread = nullptr;
     AppSetting *pAppSetting = nullptr;
-    QFileSystemWatcher *pWatcher = nullptr;
+    TrdStatusWatch *pStatusWatch = nullptr;
+    QThread *pStatusWatchThread = nullptr;
     stToolPrinterList stPrinterList;
     QHash<QString, stPrinterState> hashAnnounced;   // per queue: the state its last balloon saw
-    QHash<QString, QList<int>> hashStatusFileRows;  // status file path -> rows showing it
     int iStatusThreadCount = 0;
     int iLanguageIndex = 0;
 };

@@ -1,6 +1,7 @@
 // The device-manager worker and the status workers against real files under the install root.
 #include "ToolEntry.h"
 #include "TrdDeviceManage.h"
+#include "TrdStatusWatch.h"
 #include "tool-fixture.h"
 #include "ToolWake.h"
 
@@ -20,6 +21,7 @@ private slots:
     void growth();
     void offlineAfterEleven();
     void offlineRow();
+    void quietRowNotWoken();
     void sameBytesNewTime();
     void wakeEndsPause();
     void filesWatched();
@@ -238,6 +240,33 @@ void TstToolWorkers::offlineRow()
     QCOMPARE(CellText(w, 0, 2), QString("青色：高   红色：无   黄色：无   黑色：无"));
 }
 
+// The periodic check wakes a row only when its cycle can change something: an unchanged file
+// read without failure costs the row no cycle, while a file that stops parsing still takes
+// the printer off-line after eleven cycles.
+void TstToolWorkers::quietRowNotWoken()
+{
+    stSimPrinter p;
+    p.byStatus = 0x00;
+    const QByteArray bytes = BuildResponse(p);
+    QVERIFY(WriteStatusFile("Orvo-Quiet", bytes));
+    WritePrinterList({MakeInfo("Orvo-Quiet", CONNECT_NET, "127.0.0.8")});
+    TestToolWidget w;
+    QTRY_COMPARE_WITH_TIMEOUT(CellText(w, 0, 3), QString("就绪"), 5000);
+    const TrdGetPrinterStatus *worker = w.StatusWorkers().at(0);
+    const TrdStatusWatch *watch = w.StatusWatch();
+    // Two checks after the ready state was written: the later one saw nothing to do.
+    int checks = watch->CheckCount();
+    QTRY_VERIFY_WITH_TIMEOUT(watch->CheckCount() >= checks + 2, 10000);
+    const int cycles = worker->CycleCount();
+    checks = watch->CheckCount();
+    QTRY_VERIFY_WITH_TIMEOUT(watch->CheckCount() >= checks + 3, 10000);
+    QCOMPARE(worker->CycleCount(), cycles);
+
+    QVERIFY(WriteStatusFile("Orvo-Quiet", bytes.left(20)));
+    QTRY_COMPARE_WITH_TIMEOUT(CellText(w, 0, 3), QString("脱机"), 60000);
+    QVERIFY(worker->CycleCount() >= cycles + 11);
+}
+
 void TstToolWorkers::sameBytesNewTime()
 {
     stToolPrinterList list;
@@ -315,15 +344,15 @@ void TstToolWorkers::filesWatched()
     TestToolWidget w;
     QTRY_COMPARE_WITH_TIMEOUT(CellText(w, 0, 2), QString("青色：无   红色：无   黄色：无   黑色：高"), 5000);
     const QString file = StatusFilePath("Orvo-Watch");
-    QTRY_VERIFY_WITH_TIMEOUT(w.FileWatcher()->files().contains(file), 5000);
-    QVERIFY(w.FileWatcher()->files().contains(PrinterListFilePath()));
-    QVERIFY(w.FileWatcher()->directories().contains(QDir::cleanPath(OrvoCfgPath())));
+    QTRY_VERIFY_WITH_TIMEOUT(w.StatusWatch()->WatchedPaths().contains(file), 5000);
+    QVERIFY(w.StatusWatch()->WatchedPaths().contains(PrinterListFilePath()));
+    QVERIFY(w.StatusWatch()->WatchedPaths().contains(QDir::cleanPath(OrvoCfgPath())));
 
     p.iBlack = 5;
     QVERIFY(WriteStatusFile("Orvo-Watch.part", BuildResponse(p)));
     QVERIFY(::rename(QFile::encodeName(StatusFilePath("Orvo-Watch.part")).constData(), QFile::encodeName(file).constData()) == 0);
     QTRY_COMPARE_WITH_TIMEOUT(CellText(w, 0, 2), QString("青色：无   红色：无   黄色：无   黑色：低"), 5000);
-    QTRY_VERIFY_WITH_TIMEOUT(w.FileWatcher()->files().contains(file), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(w.StatusWatch()->WatchedPaths().contains(file), 5000);
 }
 
 QTEST_MAIN(TstToolWorkers)
