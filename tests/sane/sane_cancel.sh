@@ -6,14 +6,12 @@
 set -u
 check=$1
 drive=$2
-WORK=$(mktemp -d "${TMPDIR:-/tmp}/sanecancel.XXXXXX")
-export TMPDIR=$WORK
 . "$ORVO_SOURCE_DIR/tests/sim/simfx.sh"
 . "$ORVO_SOURCE_DIR/tests/scandaemon/scanfx.sh"
 . "$(dirname "$0")/sanefx.sh"
-trap 'sim_stop; rm -rf "$WORK"' EXIT
+scan_work sanecancel
 
-scan_sim_start "$WORK/ctl" --usb s1:K20NW:SC0001 || exit 1
+scan_sim_start "$SCAN_WORK/ctl" --usb s1:K20NW:SC0001 || exit 1
 scan_daemon_start || exit 1
 
 info() { sim_ctl scan "$1" info | awk -v k="$2" '$1 == k { print $2 }'; }
@@ -23,7 +21,7 @@ page_file_exists() { [ -n "$(find "$SCAN_DIR" -name 'orvoscandata_*_0.tmp' -size
 # The scanner stops sending after 6 records: scanimage waits inside sane_read.
 sim_ctl scan s1 chunk 4096 > /dev/null
 sim_ctl scan s1 hold 6 > /dev/null
-sane_run -d orvo:usb:SC0001 --mode Color --resolution 300 -x 100 -y 100 -o "$WORK/cut.pnm" 2> "$WORK/err" &
+sane_run -d orvo:usb:SC0001 --mode Color --resolution 300 -x 100 -y 100 -o "$SCAN_WORK/cut.pnm" 2> "$SCAN_WORK/err" &
 sub=$!
 pid=$(sane_scanimage_pid "$sub")
 if wait_for "the scan to pause mid-page" records_at_least 6 && wait_for "the first page file" page_file_exists; then
@@ -41,29 +39,29 @@ else
 fi
 sim_ctl scan s1 release > /dev/null
 sim_ctl scan s1 chunk 32768 > /dev/null
-if sane_run -d orvo:usb:SC0001 --mode Gray --resolution 150 -x 30 -y 20 -o "$WORK/next.pnm" 2> "$WORK/err"; then
-    "$check" "$WORK/next.pnm" 0 150 0 0 30 20 || sane_fail "the scan after the interrupted one differs"
+if sane_run -d orvo:usb:SC0001 --mode Gray --resolution 150 -x 30 -y 20 -o "$SCAN_WORK/next.pnm" 2> "$SCAN_WORK/err"; then
+    "$check" "$SCAN_WORK/next.pnm" 0 150 0 0 30 20 || sane_fail "the scan after the interrupted one differs"
 else
-    sane_fail "the scan after the interrupted one failed: $(cat "$WORK/err")"
+    sane_fail "the scan after the interrupted one failed: $(cat "$SCAN_WORK/err")"
 fi
 
 # A scanner that stops sending is given up after orvo.conf's timeout, not waited for
 # for ever: an I/O error, and the scan aborted in the scanner.
 aborts=$(info s1 aborts)
-cp /etc/sane.d/orvo.conf "$WORK/orvo.conf"
+cp /etc/sane.d/orvo.conf "$SCAN_WORK/orvo.conf"
 echo "timeout 2" >> /etc/sane.d/orvo.conf
 sim_ctl scan s1 chunk 4096 > /dev/null
 sim_ctl scan s1 hold 3 > /dev/null
-if sane_run -d orvo:usb:SC0001 --mode Gray --resolution 150 -x 30 -y 20 -o "$WORK/stall.pnm" 2> "$WORK/err"; then
+if sane_run -d orvo:usb:SC0001 --mode Gray --resolution 150 -x 30 -y 20 -o "$SCAN_WORK/stall.pnm" 2> "$SCAN_WORK/err"; then
     sane_fail "a stalled scan succeeded"
 else
-    grep -q "Error during device I/O" "$WORK/err" || sane_fail "a stalled scan: $(cat "$WORK/err")"
+    grep -q "Error during device I/O" "$SCAN_WORK/err" || sane_fail "a stalled scan: $(cat "$SCAN_WORK/err")"
     [ "$(info s1 aborts)" = $((aborts + 1)) ] || sane_fail "the stalled scan was not aborted in the scanner"
     sane_expect_clean || sane_fail "the stalled scan left page files"
 fi
 sim_ctl scan s1 release > /dev/null
 sim_ctl scan s1 chunk 32768 > /dev/null
-cp "$WORK/orvo.conf" /etc/sane.d/orvo.conf
+cp "$SCAN_WORK/orvo.conf" /etc/sane.d/orvo.conf
 
 env -u LD_PRELOAD ${SANE_PRELOAD:+LD_PRELOAD=$SANE_PRELOAD} "$drive" "$SANE_BACKEND" cycles 100 usb:SC0001 ||
     sane_fail "descriptors over 100 open/scan/close cycles"

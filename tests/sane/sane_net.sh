@@ -5,14 +5,12 @@
 # usage: sane_net.sh SANE_PNMCHECK
 set -u
 check=$1
-WORK=$(mktemp -d "${TMPDIR:-/tmp}/sanenet.XXXXXX")
-export TMPDIR=$WORK
 . "$ORVO_SOURCE_DIR/tests/sim/simfx.sh"
 . "$ORVO_SOURCE_DIR/tests/scandaemon/scanfx.sh"
 . "$(dirname "$0")/sanefx.sh"
-trap 'sim_stop; rm -rf "$WORK"' EXIT
+scan_work sanenet
 
-sim_start "$WORK/ctl" --net n1:K40N:127.0.0.2 --net n2:K20NW:127.0.0.3 || exit 1
+sim_start "$SCAN_WORK/ctl" --net n1:K40N:127.0.0.2 --net n2:K20NW:127.0.0.3 || exit 1
 scan_daemon_start || exit 1
 
 # One scanner named in orvo.conf, one the print service lists, one address with nothing.
@@ -36,40 +34,40 @@ ConnectType=1
 Port=Orvo/K20NW?serial=XY1
 URI=usb://Orvo/K20NW?serial=XY1
 INI
-sane_run -L > "$WORK/list" 2>&1
-{ grep -qF "device \`orvo:net:127.0.0.2' is a Orvo K40N multi-function peripheral" "$WORK/list" &&
-    grep -qF "device \`orvo:net:127.0.0.3' is a Orvo K20NW multi-function peripheral" "$WORK/list" &&
-    ! grep -q "127.0.0.9" "$WORK/list"; } || sane_fail "listing: $(cat "$WORK/list")"
+sane_run -L > "$SCAN_WORK/list" 2>&1
+{ grep -qF "device \`orvo:net:127.0.0.2' is a Orvo K40N multi-function peripheral" "$SCAN_WORK/list" &&
+    grep -qF "device \`orvo:net:127.0.0.3' is a Orvo K20NW multi-function peripheral" "$SCAN_WORK/list" &&
+    ! grep -q "127.0.0.9" "$SCAN_WORK/list"; } || sane_fail "listing: $(cat "$SCAN_WORK/list")"
 
 # Color and gray come as JPEG pages: the image is the sent page decoded, near the pattern.
 for mode in Color Gray; do
-    if sane_run -d orvo:net:127.0.0.2 --mode "$mode" --resolution 150 -l 5 -t 5 -x 60 -y 45 -o "$WORK/$mode.pnm" \
-        2> "$WORK/err"; then
-        sim_ctl netscan n1 sent 0 "$WORK/$mode.jpg" > /dev/null
-        "$check" "$WORK/$mode.pnm" 0 150 5 5 60 45 --jpeg "$WORK/$mode.jpg" || sane_fail "network $mode image"
+    if sane_run -d orvo:net:127.0.0.2 --mode "$mode" --resolution 150 -l 5 -t 5 -x 60 -y 45 -o "$SCAN_WORK/$mode.pnm" \
+        2> "$SCAN_WORK/err"; then
+        sim_ctl netscan n1 sent 0 "$SCAN_WORK/$mode.jpg" > /dev/null
+        "$check" "$SCAN_WORK/$mode.pnm" 0 150 5 5 60 45 --jpeg "$SCAN_WORK/$mode.jpg" || sane_fail "network $mode image"
     else
-        sane_fail "network $mode scan: $(cat "$WORK/err")"
+        sane_fail "network $mode scan: $(cat "$SCAN_WORK/err")"
     fi
 done
 # Lineart comes raw and equals the pattern.
-if sane_run -d orvo:net:127.0.0.3 --mode Lineart --resolution 300 -x 40 -y 12 -o "$WORK/l.pnm" 2> "$WORK/err"; then
-    "$check" "$WORK/l.pnm" 0 300 0 0 40 12 || sane_fail "network lineart image"
+if sane_run -d orvo:net:127.0.0.3 --mode Lineart --resolution 300 -x 40 -y 12 -o "$SCAN_WORK/l.pnm" 2> "$SCAN_WORK/err"; then
+    "$check" "$SCAN_WORK/l.pnm" 0 300 0 0 40 12 || sane_fail "network lineart image"
 else
-    sane_fail "network lineart scan: $(cat "$WORK/err")"
+    sane_fail "network lineart scan: $(cat "$SCAN_WORK/err")"
 fi
 sane_expect_clean || sane_fail "network scans left page files"
 
 # A feeder batch of three JPEG pages.
 sim_ctl netscan n1 pages 3 > /dev/null
 if sane_run -d orvo:net:127.0.0.2 --source ADF --mode Color --resolution 75 -x 50 -y 50 \
-    --batch="$WORK/np%d.pnm" --batch-start=0 > "$WORK/batch" 2>&1; then
+    --batch="$SCAN_WORK/np%d.pnm" --batch-start=0 > "$SCAN_WORK/batch" 2>&1; then
     for p in 0 1 2; do
-        sim_ctl netscan n1 sent "$p" "$WORK/np$p.jpg" > /dev/null
-        "$check" "$WORK/np$p.pnm" "$p" 75 0 0 50 50 --jpeg "$WORK/np$p.jpg" || sane_fail "network feeder page $p"
+        sim_ctl netscan n1 sent "$p" "$SCAN_WORK/np$p.jpg" > /dev/null
+        "$check" "$SCAN_WORK/np$p.pnm" "$p" 75 0 0 50 50 --jpeg "$SCAN_WORK/np$p.jpg" || sane_fail "network feeder page $p"
     done
-    [ ! -e "$WORK/np3.pnm" ] || sane_fail "a fourth page from a three-page feeder"
+    [ ! -e "$SCAN_WORK/np3.pnm" ] || sane_fail "a fourth page from a three-page feeder"
 else
-    sane_fail "network feeder batch: $(cat "$WORK/batch")"
+    sane_fail "network feeder batch: $(cat "$SCAN_WORK/batch")"
 fi
 sane_expect_clean || sane_fail "the network batch left page files"
 
@@ -77,7 +75,7 @@ sane_expect_clean || sane_fail "the network batch left page files"
 held() { [ "$(sim_ctl netscan n1 count held)" = 1 ]; }
 sim_ctl netscan n1 block 4096 > /dev/null
 sim_ctl netscan n1 hold 4 > /dev/null
-sane_run -d orvo:net:127.0.0.2 --mode Color --resolution 300 -x 100 -y 100 -o "$WORK/cut.pnm" 2> "$WORK/err" &
+sane_run -d orvo:net:127.0.0.2 --mode Color --resolution 300 -x 100 -y 100 -o "$SCAN_WORK/cut.pnm" 2> "$SCAN_WORK/err" &
 sub=$!
 pid=$(sane_scanimage_pid "$sub")
 if wait_for "the network stream to pause" held; then
@@ -92,11 +90,11 @@ else
 fi
 sim_ctl netscan n1 hold off > /dev/null
 sim_ctl netscan n1 release > /dev/null
-if sane_run -d orvo:net:127.0.0.2 --mode Gray --resolution 75 -x 30 -y 30 -o "$WORK/next.pnm" 2> "$WORK/err"; then
-    sim_ctl netscan n1 sent 0 "$WORK/next.jpg" > /dev/null
-    "$check" "$WORK/next.pnm" 0 75 0 0 30 30 --jpeg "$WORK/next.jpg" || sane_fail "the scan after the interrupted one"
+if sane_run -d orvo:net:127.0.0.2 --mode Gray --resolution 75 -x 30 -y 30 -o "$SCAN_WORK/next.pnm" 2> "$SCAN_WORK/err"; then
+    sim_ctl netscan n1 sent 0 "$SCAN_WORK/next.jpg" > /dev/null
+    "$check" "$SCAN_WORK/next.pnm" 0 75 0 0 30 30 --jpeg "$SCAN_WORK/next.jpg" || sane_fail "the scan after the interrupted one"
 else
-    sane_fail "the network scan after the interrupted one failed: $(cat "$WORK/err")"
+    sane_fail "the network scan after the interrupted one failed: $(cat "$SCAN_WORK/err")"
 fi
 
 [ "$SANE_FAILS" -eq 0 ] || exit 1

@@ -4,11 +4,9 @@
 # usage: scan_guard.sh TST_SCAN_GUARD
 set -u
 tst=$1
-SCAN_WORK=$(mktemp -d "${TMPDIR:-/tmp}/scanguard.XXXXXX")
-export TMPDIR=$SCAN_WORK
 . "$ORVO_SOURCE_DIR/tests/sim/simfx.sh"
-. "$(dirname "$0")/scanfx.sh"
-trap 'sim_stop; rm -rf "$SCAN_WORK"' EXIT
+. "$ORVO_SOURCE_DIR/tests/scandaemon/scanfx.sh"
+scan_work scanguard
 
 scan_sim_start "$SCAN_WORK/ctl" --usb s1:K20NW:AB1234 --usb kb:FOREIGN:KB0001 || exit 1
 scan_daemon_start || exit 1

@@ -3,11 +3,9 @@
 # usage: scan_server.sh TST_SCAN_SERVER
 set -u
 tst=$1
-SCAN_WORK=$(mktemp -d "${TMPDIR:-/tmp}/scansrv.XXXXXX")
-export TMPDIR=$SCAN_WORK
 . "$ORVO_SOURCE_DIR/tests/sim/simfx.sh"
-. "$(dirname "$0")/scanfx.sh"
-trap 'sim_stop; rm -rf "$SCAN_WORK"' EXIT
+. "$ORVO_SOURCE_DIR/tests/scandaemon/scanfx.sh"
+scan_work scansrv
 
 # A second address of this private network namespace, not on the loopback network.
 other=10.77.0.1

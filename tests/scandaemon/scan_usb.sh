@@ -3,11 +3,9 @@
 # usage: scan_usb.sh TST_SCAN_USB
 set -u
 tst=$1
-SCAN_WORK=$(mktemp -d "${TMPDIR:-/tmp}/scanusb.XXXXXX")
-export TMPDIR=$SCAN_WORK
 . "$ORVO_SOURCE_DIR/tests/sim/simfx.sh"
-. "$(dirname "$0")/scanfx.sh"
-trap 'sim_stop; rm -rf "$SCAN_WORK"' EXIT
+. "$ORVO_SOURCE_DIR/tests/scandaemon/scanfx.sh"
+scan_work scanusb
 
 scan_sim_start "$SCAN_WORK/ctl" --usb s1:K20NW:AB1234 --usb s2:K20NW:CD5678 --usb s3:K40N:EF9012 || exit 1
 scan_daemon_start || exit 1

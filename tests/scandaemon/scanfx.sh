@@ -8,6 +8,14 @@
 # preload before it is ready, which crashes the program.)
 SCAN_DAEMON=${ORVO_INSTALL_ROOT:?set by orvo-sandbox}/bin/orvoK500ScanDaemon
 
+#   scan_work NAME      makes the test's scratch folder $SCAN_WORK (also its TMPDIR); the
+#                       simulator is stopped and the folder removed when the script exits
+scan_work() {
+    SCAN_WORK=$(mktemp -d "${TMPDIR:-/tmp}/$1.XXXXXX") || exit 1
+    export TMPDIR=$SCAN_WORK SCAN_WORK
+    trap 'sim_stop; rm -rf "$SCAN_WORK"' EXIT
+}
+
 scan_daemon_start() {
     "$SCAN_DAEMON" || { echo "daemon start exited $?" >&2; return 1; }
     local i

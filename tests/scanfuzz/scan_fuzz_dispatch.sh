@@ -4,11 +4,9 @@
 # network MFP on 127.0.0.2, in the sandbox.
 # usage: scan_fuzz_dispatch.sh PROGRAM [ARGS...]
 set -u
-SCAN_WORK=$(mktemp -d "${TMPDIR:-/tmp}/scanfuzz.XXXXXX")
-export TMPDIR=$SCAN_WORK
 . "$ORVO_SOURCE_DIR/tests/sim/simfx.sh"
 . "$ORVO_SOURCE_DIR/tests/scandaemon/scanfx.sh"
-trap 'sim_stop; rm -rf "$SCAN_WORK"' EXIT
+scan_work scanfuzz
 
 scan_sim_start "$SCAN_WORK/ctl" --usb s1:K20NW:AB1234 --usb s2:K40N:EF9012 --net n1:K40N:127.0.0.2 || exit 1
 "$@" || exit 1

@@ -4,11 +4,9 @@
 # usage: scan_netguard.sh TST_SCAN_NET
 set -u
 tst=$1
-SCAN_WORK=$(mktemp -d "${TMPDIR:-/tmp}/scannetguard.XXXXXX")
-export TMPDIR=$SCAN_WORK SCAN_WORK
 . "$ORVO_SOURCE_DIR/tests/sim/simfx.sh"
 . "$ORVO_SOURCE_DIR/tests/scandaemon/scanfx.sh"
-trap 'sim_stop; rm -rf "$SCAN_WORK"' EXIT
+scan_work scannetguard
 
 mount -t tmpfs -o size=300m,mode=0755 orvo-scan "$ORVO_INSTALL_ROOT/scan" || exit 1
 sim_start "$SCAN_WORK/ctl" --net n1:K40N:127.0.0.2 || exit 1
