@@ -61,6 +61,9 @@ check "job is printing in CUPS" wait_until 30 printing
 # Two more queries of the printer enclose a whole cycle of job checks that saw it printing.
 check "the service has seen it printing" wait_until 60 requests_at_least u1 $(( $(requests u1) + 2 ))
 
+# The pace with a job printing, measured beside the outage (a loaded machine slows both).
+normal=$(pace)
+echo "normal pace with a job printing: $normal ms"
 kill -STOP "$CUPSFX_PID"
 check "a hung scheduler is a second outage, logged once" by_queries u1 3 outages_are 2
 hung=$(pace)
