@@ -7,6 +7,7 @@
 #include "orvo-udp.h"
 #include "UtilLibusb.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QThread>
 
@@ -15,14 +16,9 @@
 
 namespace {
 
-QString Text(const stMaintOutput &out, const char *zh, const char *en)
-{
-    return QString::fromUtf8(out.bEnglish ? en : zh);
-}
-
 int Fail(stMaintOutput &out, enMaintMessage message)
 {
-    out.strErr += MaintText(message, out.bEnglish) + "\n";
+    out.strErr += MaintText(message) + "\n";
     return message == MM_SELECT_PRINTER || message == MM_USB_ONLY || message == MM_UNSUPPORTED_MODEL ? EXIT_PRINTER
                                                                                                       : EXIT_DEVICE;
 }
@@ -40,13 +36,13 @@ bool FindPrinter(const QString &name, stPrinterInfo &info, stMaintOutput &out)
             }
         }
     }
-    out.strErr += Text(out, "未找到打印机：", "No printer of this name in the printer list: ") + name + "\n";
+    out.strErr += QCoreApplication::translate("MaintCommands", "未找到打印机：") + name + "\n";
     return false;
 }
 
 // How to get at a device node that could not be opened: who may open it now, and how to
 // become one of them.
-QString PermissionText(const stMaintOutput &out, const QString &node)
+QString PermissionText(const QString &node)
 {
     QString group = "?";
     struct stat st {};
@@ -54,12 +50,8 @@ QString PermissionText(const stMaintOutput &out, const QString &node)
         const struct group *gr = getgrgid(st.st_gid);
         group = gr ? QString::fromLocal8Bit(gr->gr_name) : QString::number(st.st_gid);
     }
-    return QString(Text(out,
-                        "没有权限打开打印机的USB设备 %1（属组 %2）。请安装软件包 orvo-printer-k500-desktop"
-                        "（其设备规则允许已登录的桌面用户使用打印机），或请管理员将您加入组 %2 后重新登录。",
-                        "No permission to open the printer's USB device %1 (group %2). Install the package "
-                        "orvo-printer-k500-desktop, whose device rule lets the logged-in desktop user use the "
-                        "printer, or ask the administrator to add you to the group %2 and log in again."))
+    return QCoreApplication::translate("MaintCommands", "没有权限打开打印机的USB设备 %1（属组 %2）。请安装软件包 orvo-printer-k500-desktop"
+                                       "（其设备规则允许已登录的桌面用户使用打印机），或请管理员将您加入组 %2 后重新登录。")
                .arg(node, group) +
            "\n";
 }
@@ -85,7 +77,7 @@ int Exchange(const stPrinterInfo &info, const unsigned char *send, int sendLen, 
             return EXIT_DONE;
         if (message == MM_CONNECT_FAILED && info.iConnectType == CONNECT_USB) {
             if (failure.iUsbError == LIBUSB_ERROR_ACCESS) {
-                out.strErr += PermissionText(out, failure.strNode);
+                out.strErr += PermissionText(failure.strNode);
                 return EXIT_DEVICE;
             }
             if (failure.iUsbError == LIBUSB_ERROR_BUSY) {
@@ -93,9 +85,7 @@ int Exchange(const stPrinterInfo &info, const unsigned char *send, int sendLen, 
                     QThread::msleep(c_iBusyRetryMs);
                     continue;
                 }
-                out.strErr += Text(out, "打印机忙，它正被其他程序使用，请稍后重试！",
-                                   "Printer busy: another program is using it; please try again later.") +
-                              "\n";
+                out.strErr += QCoreApplication::translate("MaintCommands", "打印机忙，它正被其他程序使用，请稍后重试！") + "\n";
                 return EXIT_DEVICE;
             }
         }
@@ -115,7 +105,7 @@ int SendCommand(const QString &printer, const unsigned char *command, int length
     const int status = Exchange(info, command, length, recv, int(sizeof recv), recvSize, false, out);
     if (status != EXIT_DONE)
         return status;
-    out.strOut += MaintText(done, out.bEnglish) + "\n";
+    out.strOut += MaintText(done) + "\n";
     return EXIT_DONE;
 }
 
@@ -149,7 +139,7 @@ int RunAlignPrint(const QString &printer, stMaintOutput &out)
 int RunAlignSet(const QString &printer, const QStringList &values, stMaintOutput &out)
 {
     if (values.size() != c_iAlignmentRows) {
-        out.strErr += Text(out, "需要9个校准值。", "Nine alignment values are needed.") + "\n";
+        out.strErr += QCoreApplication::translate("MaintCommands", "需要9个校准值。") + "\n";
         return EXIT_USAGE;
     }
     int v[c_iAlignmentRows];
@@ -158,7 +148,7 @@ int RunAlignSet(const QString &printer, const QStringList &values, stMaintOutput
         v[i] = values[i].toInt(&ok, 10);
         const int row = i + 1;
         if (!ok || v[i] < AlignmentMin(row) || v[i] > AlignmentMax(row)) {
-            out.strErr += QString(Text(out, "#%1的值“%2”超出范围（%3 … %4）！", "Value \"%2\" of row #%1 is not in %3 to %4."))
+            out.strErr += QCoreApplication::translate("MaintCommands", "#%1的值“%2”超出范围（%3 … %4）！")
                               .arg(row)
                               .arg(values[i])
                               .arg(AlignmentMin(row))
@@ -186,33 +176,31 @@ int RunNetGet(const QString &printer, stMaintOutput &out)
     stIPInfo ip;
     if (!ParseRecvData(recv, recvSize, ip))
         return Fail(out, MM_READ_FAILED);
-    struct stRow {
-        const char *zh, *en;
-    };
-    static const stRow rows[c_iIPAddressCount] = {
-        {"IP地址", "IP address"},         {"子网掩码", "Subnet mask"},     {"网关地址", "Gateway"},
-        {"主DNS服务器", "Primary DNS"},   {"辅助DNS服务器", "Secondary DNS"}, {"主WINS服务器", "Primary WINS"},
-        {"辅助WINS服务器", "Secondary WINS"}};
+    static const char *const rows[c_iIPAddressCount] = {
+        QT_TRANSLATE_NOOP("MaintCommands", "IP地址"),      QT_TRANSLATE_NOOP("MaintCommands", "子网掩码"),
+        QT_TRANSLATE_NOOP("MaintCommands", "网关地址"),    QT_TRANSLATE_NOOP("MaintCommands", "主DNS服务器"),
+        QT_TRANSLATE_NOOP("MaintCommands", "辅助DNS服务器"), QT_TRANSLATE_NOOP("MaintCommands", "主WINS服务器"),
+        QT_TRANSLATE_NOOP("MaintCommands", "辅助WINS服务器")};
     const QString source = ip.iIPSource == 0   ? QString("DHCP")
-                           : ip.iIPSource == 1 ? Text(out, "静态", "static")
-                                               : Text(out, "未知", "unknown");
-    out.strOut += Text(out, "IP获取方式", "IP source") + ": " + source + "\n";
+                           : ip.iIPSource == 1 ? QCoreApplication::translate("MaintCommands", "静态")
+                                               : QCoreApplication::translate("MaintCommands", "未知");
+    out.strOut += QCoreApplication::translate("MaintCommands", "IP获取方式") + ": " + source + "\n";
     for (int i = 0; i < c_iIPAddressCount; ++i)
-        out.strOut += Text(out, rows[i].zh, rows[i].en) + ": " + IPInfoAddress(ip, i) + "\n";
+        out.strOut += QCoreApplication::translate("MaintCommands", rows[i]) + ": " + IPInfoAddress(ip, i) + "\n";
     return EXIT_DONE;
 }
 
 int RunNetSet(const QString &printer, const QStringList &args, stMaintOutput &out)
 {
     if (args.size() != 1 + c_iIPAddressCount || (args[0] != "dhcp" && args[0] != "static")) {
-        out.strErr += Text(out, "需要 dhcp|static 和7个地址。", "Expected dhcp|static and seven addresses.") + "\n";
+        out.strErr += QCoreApplication::translate("MaintCommands", "需要 dhcp|static 和7个地址。") + "\n";
         return EXIT_USAGE;
     }
     stIPInfo ip;
     ip.iIPSource = args[0] == "static" ? 1 : 0;
     for (int i = 0; i < c_iIPAddressCount; ++i) {
         if (!IsIPValid(args[1 + i])) {
-            out.strErr += MaintText(MM_BAD_ADDRESS, out.bEnglish) + " " + args[1 + i] + "\n";
+            out.strErr += MaintText(MM_BAD_ADDRESS) + " " + args[1 + i] + "\n";
             return EXIT_USAGE;
         }
         IPInfoAddress(ip, i) = args[1 + i];
@@ -229,7 +217,7 @@ int RunNetSet(const QString &printer, const QStringList &args, stMaintOutput &ou
     status = Exchange(info, request, requestLen, recv, int(sizeof recv), recvSize, true, out);
     if (status != EXIT_DONE)
         return status;
-    out.strOut += MaintText(MM_NET_SET_DONE, out.bEnglish) + "\n";
+    out.strOut += MaintText(MM_NET_SET_DONE) + "\n";
     return EXIT_DONE;
 }
 
@@ -237,13 +225,13 @@ int RunList(stMaintOutput &out)
 {
     const QList<stPrinterInfo> printers = ReadPrinterInfo();
     if (printers.isEmpty()) {
-        out.strOut += Text(out, "打印机列表中没有打印机。", "There are no printers in the printer list.") + "\n";
+        out.strOut += QCoreApplication::translate("MaintCommands", "打印机列表中没有打印机。") + "\n";
         return EXIT_DONE;
     }
     // Tab-separated, so that scripts can cut the columns apart and names keep their blanks.
     for (const stPrinterInfo &p : printers)
         out.strOut += p.strPrinterName + "\t" + p.strModelName + "\t" +
-                      (p.iConnectType == CONNECT_USB ? QString("USB") : Text(out, "网络", "network")) + "\t" +
+                      (p.iConnectType == CONNECT_USB ? QString("USB") : QCoreApplication::translate("MaintCommands", "网络")) + "\t" +
                       p.strPort + "\n";
     return EXIT_DONE;
 }

@@ -7,7 +7,6 @@
 enum { EXIT_DONE = 0, EXIT_DEVICE = 1, EXIT_USAGE = 2, EXIT_PRINTER = 3 };
 
 struct stMaintOutput {
-    bool bEnglish = false;
     QString strOut;   // for stdout
     QString strErr;   // for stderr
 };

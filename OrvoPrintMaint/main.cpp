@@ -1,8 +1,9 @@
 // orvoK500Maint: the maintenance tool's tasks from the command line, for machines without a
-// desktop and for scripts. Messages in Chinese under a Chinese locale, in English otherwise.
+// desktop and for scripts. Messages in Chinese under a Chinese locale, in English otherwise
+// (the usage text is English in both).
 #include "MaintCommands.h"
 #include "UtilLibusb.h"
-#include "orvo-lang.h"
+#include "orvo-translate.h"
 
 #include <QCoreApplication>
 
@@ -34,8 +35,8 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
+    InstallOrvoTerminalTranslation();
     stMaintOutput out;
-    out.bEnglish = !LocaleIsChinese();
 
     const QString task = args.value(0);
     if (task == "--help" || task == "-h") {

@@ -4,11 +4,11 @@
 // otherwise.
 #include "StatusJson.h"
 #include "UtilPrinterStatus.h"
-#include "orvo-lang.h"
 #include "orvo-paths.h"
 #include "orvo-printerlist.h"
 #include "orvo-statustext.h"
 #include "orvo-statusview.h"
+#include "orvo-translate.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -28,9 +28,9 @@ QString Pad(const QString &text, int width)
     return text + QString(qMax(1, width - used), ' ');
 }
 
-QString Word(int language, const char *zh, const char *en)
+QString Word(int language, const char *zh)
 {
-    return QString::fromUtf8(language == c_iLanguageChinese ? zh : en);
+    return GetLanguageText(language, "StatusView", zh);
 }
 
 QList<stStatusRow> ReadRows()
@@ -48,13 +48,17 @@ QList<stStatusRow> ReadRows()
 
 QString Render(const QList<stStatusRow> &rows, int language)
 {
-    QString out = Pad(Word(language, "打印机名称", "Printer"), 22) + Pad(Word(language, "连接方式", "Connection"), 24) +
-                  Pad(Word(language, "剩余墨水量", "Ink"), 56) + Word(language, "状态", "Status") + "\n";
+    // Wide enough for the longest ink line: four "较低" (49 columns), four "Very low" (64).
+    const int inkWidth = language == c_iLanguageChinese ? 56 : 66;
+    QString out = Pad(Word(language, QT_TRANSLATE_NOOP("StatusView", "打印机名称")), 22) +
+                  Pad(Word(language, QT_TRANSLATE_NOOP("StatusView", "连接方式")), 24) +
+                  Pad(Word(language, QT_TRANSLATE_NOOP("StatusView", "剩余墨水量")), inkWidth) +
+                  Word(language, QT_TRANSLATE_NOOP("StatusView", "状态")) + "\n";
     for (const stStatusRow &row : rows)
         out += Pad(row.stInfo.strPrinterName, 22) + Pad(GetConnectText(row.stInfo, language), 24) +
-               Pad(GetInkLineText(row.stState, language), 56) + GetStatusCellText(row.stState, language) + "\n";
+               Pad(GetInkLineText(row.stState, language), inkWidth) + GetStatusCellText(row.stState, language) + "\n";
     if (rows.isEmpty())
-        out += Word(language, "(没有打印机)", "(no printers)") + "\n";
+        out += Word(language, QT_TRANSLATE_NOOP("StatusView", "(没有打印机)")) + "\n";
     return out;
 }
 
@@ -90,7 +94,7 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     int every = 0;
-    int language = LocaleIsChinese() ? c_iLanguageChinese : c_iLanguageEnglish;
+    bool english = false;
     bool json = false;
     const QStringList args = app.arguments().mid(1);
     for (int i = 0; i < args.size(); ++i) {
@@ -100,13 +104,14 @@ int main(int argc, char *argv[])
             if (!ok || every < 1)
                 return Usage();
         } else if (args[i] == "-e" || args[i] == "--english") {
-            language = c_iLanguageEnglish;
+            english = true;
         } else if (args[i] == "--json") {
             json = true;
         } else {
             return Usage();
         }
     }
+    const int language = InstallOrvoTerminalTranslation(english) ? c_iLanguageEnglish : c_iLanguageChinese;
     const bool clear = !json && isatty(STDOUT_FILENO);
     for (;;) {
         const QList<stStatusRow> rows = ReadRows();

@@ -8,7 +8,6 @@
 #include "orvo-statustext.h"
 #include "orvo-statusview.h"
 
-#include <QCoreApplication>
 #include <QHeaderView>
 #include <QMutexLocker>
 #include <QStringList>
@@ -24,26 +23,6 @@ QString JoinCodes(const QList<enErrorStatus> &codes)
     for (enErrorStatus code : codes)
         parts << QString::number(int(code));
     return parts.join(",");
-}
-
-// The ink line of the table: the status view's Chinese line, translated as a whole with the
-// level words on their own, which are shorter in English than the status view's so that
-// the line fits its column (高 High, 中 Medium, 较低 Low, 低 Very low, 无 Empty).
-const char *const c_szInkWords[] = {QT_TRANSLATE_NOOP("InkLine", "高"), QT_TRANSLATE_NOOP("InkLine", "中"),
-                                    QT_TRANSLATE_NOOP("InkLine", "较低"), QT_TRANSLATE_NOOP("InkLine", "低"),
-                                    QT_TRANSLATE_NOOP("InkLine", "无")};
-static_assert(sizeof c_szInkWords / sizeof c_szInkWords[0] == 5, "one word per ink level");
-
-QString InkWord(uint64_t value)
-{
-    return QCoreApplication::translate("InkLine", GetRemainInkStr(uint32_t(value)).toUtf8().constData());
-}
-
-QString InkLineText(const stPrinterState &s)
-{
-    return QCoreApplication::translate("InkLine", "青色：%1   红色：%2   黄色：%3   黑色：%4")
-        .arg(InkWord(s.dwBlueInkRemainer), InkWord(s.dwRedInkRemainer), InkWord(s.dwYellowInkRemainer),
-             InkWord(s.dwBlackInkRemainer));
 }
 } // namespace
 
@@ -98,7 +77,7 @@ void OrvoPrinterToolWidget::SlotUpdatePrinterList()
         const stPrinterInfo &info = list.at(i).stInfo;
         table->setItem(i, 0, new QTableWidgetItem(info.strPrinterName));
         table->setItem(i, 1, new QTableWidgetItem(GetConnectText(info, iLanguageIndex)));
-        table->setItem(i, 2, new QTableWidgetItem(InkLineText(offline)));
+        table->setItem(i, 2, new QTableWidgetItem(GetInkLineText(offline, iLanguageIndex)));
         table->setItem(i, 3, new QTableWidgetItem(GetStatusText(PS_OFFLINE, iLanguageIndex)));
     }
     // Workers are never removed: surplus ones idle and serve their row again when the list
@@ -126,7 +105,7 @@ void OrvoPrinterToolWidget::SlotUpdatePrinterStatus(int row)
     if (row >= table->rowCount() || !table->item(row, 2) || !table->item(row, 3))
         return;
 
-    table->item(row, 2)->setText(InkLineText(record.stState));
+    table->item(row, 2)->setText(GetInkLineText(record.stState, iLanguageIndex));
     // Only errors and warnings that were not there at the printer's last update are announced.
     const stTrayBalloon balloon = GetStatusBalloon(record.stState, hashAnnounced.value(record.stInfo.strPrinterName),
                                                    iLanguageIndex);

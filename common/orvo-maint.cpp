@@ -8,40 +8,28 @@
 
 #include <vector>
 
-QString MaintText(enMaintMessage id, bool bEnglish)
+QString MaintText(enMaintMessage id)
 {
-    struct stText {
-        const char *zh;
-        const char *en;
-    };
-    static const stText texts[] = {
-        {"", ""},
-        {QT_TRANSLATE_NOOP("MaintText", "请选择一个打印机进行操作！"), "Please choose a printer."},
-        {QT_TRANSLATE_NOOP("MaintText", "请选择通过USB连接的打印机进行操作！"), "Please choose a printer connected over USB."},
-        {QT_TRANSLATE_NOOP("MaintText", "不支持该打印机型号！"), "This printer model is not supported."},
-        {QT_TRANSLATE_NOOP("MaintText", "设备接口初始化失败！"), "The device interface could not be initialised."},
-        {QT_TRANSLATE_NOOP("MaintText", "连接打印机失败，请检查连接状态！"), "Could not connect to the printer; please check the connection."},
-        {QT_TRANSLATE_NOOP("MaintText", "与打印机通信失败，请检查打印机状态并重新尝试！"),
-         "Communication with the printer failed; please check the printer and try again."},
-        {QT_TRANSLATE_NOOP("MaintText", "获取数据失败，请稍后重试！"), "Could not read the settings; please try again later."},
-        {QT_TRANSLATE_NOOP("MaintText", "未知错误！"), "Unknown error."},
-        {QT_TRANSLATE_NOOP("MaintText", "不正确的地址格式！"), "Invalid address."},
-        {QT_TRANSLATE_NOOP("MaintText", "设置成功，请等待打印机完成重连！"), "Settings written; please wait until the printer has reconnected."},
-        {QT_TRANSLATE_NOOP("MaintText", "清洁前请确认打印机电源已打开并与计算机已连接，在纸盒放入A4或Letter尺寸的普通纸"),
-         "Before cleaning, make sure the printer is on and connected, with plain A4 or Letter paper in the tray."},
-        {QT_TRANSLATE_NOOP("MaintText", "清洁任务已发送，请查看打印机，在清洁完成前，请勿执行其他动作。"),
-         "Cleaning sent; please watch the printer and do nothing else until the cleaning has finished."},
-        {QT_TRANSLATE_NOOP("MaintText", "校准前请确认打印机电源已打开并与计算机已连接，在纸盒放入A4或Letter尺寸的普通纸"),
-         "Before alignment, make sure the printer is on and connected, with plain A4 or Letter paper in the tray."},
-        {QT_TRANSLATE_NOOP("MaintText", "校准任务已发送，请查看打印机，在校准完成前，请勿执行其他动作。"),
-         "Alignment page sent; please watch the printer and do nothing else until the alignment has finished."},
-        {QT_TRANSLATE_NOOP("MaintText", "已完成校准。"), "Alignment finished."},
+    static const char *const texts[] = {
+        "",
+        QT_TRANSLATE_NOOP("MaintText", "请选择一个打印机进行操作！"),
+        QT_TRANSLATE_NOOP("MaintText", "请选择通过USB连接的打印机进行操作！"),
+        QT_TRANSLATE_NOOP("MaintText", "不支持该打印机型号！"),
+        QT_TRANSLATE_NOOP("MaintText", "设备接口初始化失败！"),
+        QT_TRANSLATE_NOOP("MaintText", "连接打印机失败，请检查连接状态！"),
+        QT_TRANSLATE_NOOP("MaintText", "与打印机通信失败，请检查打印机状态并重新尝试！"),
+        QT_TRANSLATE_NOOP("MaintText", "获取数据失败，请稍后重试！"),
+        QT_TRANSLATE_NOOP("MaintText", "未知错误！"),
+        QT_TRANSLATE_NOOP("MaintText", "不正确的地址格式！"),
+        QT_TRANSLATE_NOOP("MaintText", "设置成功，请等待打印机完成重连！"),
+        QT_TRANSLATE_NOOP("MaintText", "清洁前请确认打印机电源已打开并与计算机已连接，在纸盒放入A4或Letter尺寸的普通纸"),
+        QT_TRANSLATE_NOOP("MaintText", "清洁任务已发送，请查看打印机，在清洁完成前，请勿执行其他动作。"),
+        QT_TRANSLATE_NOOP("MaintText", "校准前请确认打印机电源已打开并与计算机已连接，在纸盒放入A4或Letter尺寸的普通纸"),
+        QT_TRANSLATE_NOOP("MaintText", "校准任务已发送，请查看打印机，在校准完成前，请勿执行其他动作。"),
+        QT_TRANSLATE_NOOP("MaintText", "已完成校准。"),
     };
     static_assert(sizeof texts / sizeof texts[0] == MM_ALIGN_DONE + 1, "one text per message");
-    const stText &t = texts[id];
-    // The windows translate the Chinese text through their catalogue; the command line,
-    // which may run without one, takes the English column, the same words.
-    return bEnglish ? QString::fromUtf8(t.en) : QCoreApplication::translate("MaintText", t.zh);
+    return QCoreApplication::translate("MaintText", texts[id]);
 }
 
 enMaintMessage UsbResultMessage(int result, bool bReplyNeeded)

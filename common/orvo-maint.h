@@ -26,8 +26,9 @@ enum enMaintMessage {
     MM_ALIGN_DONE,
 };
 
-// The message in Chinese, as the window shows it; English on request.
-QString MaintText(enMaintMessage id, bool bEnglish = false);
+// The message as the windows and the command line show it: Chinese, or its English
+// translation once the catalogue is installed (orvo-translate.h).
+QString MaintText(enMaintMessage id);
 
 // The message for a USB exchange's result. A command that needs no reply also succeeds
 // when none came (-7).

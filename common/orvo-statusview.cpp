@@ -1,28 +1,28 @@
 #include "orvo-statusview.h"
 
-namespace {
-QString Word(int language, const char *zh, const char *en)
+#include <QCoreApplication>
+
+QString GetLanguageText(int language, const char *context, const char *zh)
 {
-    return QString::fromUtf8(language == c_iLanguageChinese ? zh : en);
+    return language == c_iLanguageChinese ? QString::fromUtf8(zh) : QCoreApplication::translate(context, zh);
 }
-} // namespace
 
 QString GetRemainInkStr(uint32_t value, int language)
 {
     if (value >= 70 && value <= 100)
-        return Word(language, "高", "High");
+        return GetLanguageText(language, "InkLine", QT_TRANSLATE_NOOP("InkLine", "高"));
     if (value >= 40 && value <= 69)
-        return Word(language, "中", "Medium");
+        return GetLanguageText(language, "InkLine", QT_TRANSLATE_NOOP("InkLine", "中"));
     if (value >= 16 && value <= 39)
-        return Word(language, "较低", "Fairly low");
+        return GetLanguageText(language, "InkLine", QT_TRANSLATE_NOOP("InkLine", "较低"));
     if (value >= 1 && value <= 15)
-        return Word(language, "低", "Low");
-    return Word(language, "无", "None");
+        return GetLanguageText(language, "InkLine", QT_TRANSLATE_NOOP("InkLine", "低"));
+    return GetLanguageText(language, "InkLine", QT_TRANSLATE_NOOP("InkLine", "无"));
 }
 
 QString GetInkLineText(const stPrinterState &state, int language)
 {
-    return Word(language, "青色：%1   红色：%2   黄色：%3   黑色：%4", "Cyan: %1   Red: %2   Yellow: %3   Black: %4")
+    return GetLanguageText(language, "InkLine", QT_TRANSLATE_NOOP("InkLine", "青色：%1   红色：%2   黄色：%3   黑色：%4"))
         .arg(GetRemainInkStr(uint32_t(state.dwBlueInkRemainer), language),
              GetRemainInkStr(uint32_t(state.dwRedInkRemainer), language),
              GetRemainInkStr(uint32_t(state.dwYellowInkRemainer), language),
@@ -33,7 +33,7 @@ QString GetConnectText(const stPrinterInfo &info, int language)
 {
     if (info.iConnectType == CONNECT_USB)
         return "USB";
-    return Word(language, "网络", "Network") + "(" + info.strPort + ")";
+    return GetLanguageText(language, "PrinterConnection", QT_TRANSLATE_NOOP("PrinterConnection", "网络")) + "(" + info.strPort + ")";
 }
 
 QString GetStatusCellText(const stPrinterState &state, int language)

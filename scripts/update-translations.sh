@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Gathers the texts of the windows (written in Chinese in the code) into the English
-# catalogue translations/orvo-k500_en.ts; new texts come in unfinished, ready for Qt
-# Linguist or an editor, texts gone from the code are dropped.
+# Gathers the texts of the windows and command lines (written in Chinese in the code) into
+# the English catalogue translations/orvo-k500_en.ts; new texts come in unfinished, ready for
+# Qt Linguist or an editor, texts gone from the code are dropped.
 #   bash scripts/update-translations.sh [LUPDATE] [TS-FILE]
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -15,4 +15,4 @@ fi
 ts=${2:-$here/translations/orvo-k500_en.ts}
 cd "$here"
 "$lupdate" -silent -locations none -no-obsolete -source-language zh_CN -target-language en_US \
-  OrvoPrintSetting OrvoFWUpdate OrvoPrinterTool common -ts "$ts"
+  OrvoPrintSetting OrvoFWUpdate OrvoPrinterTool OrvoPrintMaint OrvoPrinterStatus common -ts "$ts"

@@ -164,6 +164,81 @@ if parts are missing, click “Clean again” until it does.</translation>
     </message>
 </context>
 <context>
+    <name>MaintCommands</name>
+    <message>
+        <source>未找到打印机：</source>
+        <translation>No printer of this name in the printer list: </translation>
+    </message>
+    <message>
+        <source>没有权限打开打印机的USB设备 %1（属组 %2）。请安装软件包 orvo-printer-k500-desktop（其设备规则允许已登录的桌面用户使用打印机），或请管理员将您加入组 %2 后重新登录。</source>
+        <translation>No permission to open the printer&apos;s USB device %1 (group %2). Install the package orvo-printer-k500-desktop, whose device rule lets the logged-in desktop user use the printer, or ask the administrator to add you to the group %2 and log in again.</translation>
+    </message>
+    <message>
+        <source>打印机忙，它正被其他程序使用，请稍后重试！</source>
+        <translation>Printer busy: another program is using it; please try again later.</translation>
+    </message>
+    <message>
+        <source>需要9个校准值。</source>
+        <translation>Nine alignment values are needed.</translation>
+    </message>
+    <message>
+        <source>#%1的值“%2”超出范围（%3 … %4）！</source>
+        <translation>Value &quot;%2&quot; of row #%1 is not in %3 to %4.</translation>
+    </message>
+    <message>
+        <source>IP地址</source>
+        <translation>IP address</translation>
+    </message>
+    <message>
+        <source>子网掩码</source>
+        <translation>Subnet mask</translation>
+    </message>
+    <message>
+        <source>网关地址</source>
+        <translation>Gateway</translation>
+    </message>
+    <message>
+        <source>主DNS服务器</source>
+        <translation>Primary DNS</translation>
+    </message>
+    <message>
+        <source>辅助DNS服务器</source>
+        <translation>Secondary DNS</translation>
+    </message>
+    <message>
+        <source>主WINS服务器</source>
+        <translation>Primary WINS</translation>
+    </message>
+    <message>
+        <source>辅助WINS服务器</source>
+        <translation>Secondary WINS</translation>
+    </message>
+    <message>
+        <source>静态</source>
+        <translation>static</translation>
+    </message>
+    <message>
+        <source>未知</source>
+        <translation>unknown</translation>
+    </message>
+    <message>
+        <source>IP获取方式</source>
+        <translation>IP source</translation>
+    </message>
+    <message>
+        <source>需要 dhcp|static 和7个地址。</source>
+        <translation>Expected dhcp|static followed by seven addresses.</translation>
+    </message>
+    <message>
+        <source>打印机列表中没有打印机。</source>
+        <translation>There are no printers in the printer list.</translation>
+    </message>
+    <message>
+        <source>网络</source>
+        <translation>network</translation>
+    </message>
+</context>
+<context>
     <name>MaintText</name>
     <message>
         <source>请选择一个打印机进行操作！</source>
@@ -325,6 +400,36 @@ if parts are missing, click “Clean again” until it does.</translation>
     <message>
         <source>退出</source>
         <translation>Quit</translation>
+    </message>
+</context>
+<context>
+    <name>PrinterConnection</name>
+    <message>
+        <source>网络</source>
+        <translation>Network</translation>
+    </message>
+</context>
+<context>
+    <name>StatusView</name>
+    <message>
+        <source>打印机名称</source>
+        <translation>Printer</translation>
+    </message>
+    <message>
+        <source>连接方式</source>
+        <translation>Connection</translation>
+    </message>
+    <message>
+        <source>剩余墨水量</source>
+        <translation>Ink</translation>
+    </message>
+    <message>
+        <source>状态</source>
+        <translation>Status</translation>
+    </message>
+    <message>
+        <source>(没有打印机)</source>
+        <translation>(no printers)</translation>
     </message>
 </context>
 <context>

@@ -63,8 +63,6 @@ private slots:
         for (int id = MM_SELECT_PRINTER; id <= MM_ALIGN_DONE; ++id) {
             const QString text = MaintText(enMaintMessage(id));
             QCOMPARE(HasCjk(text), !LocaleIsEnglish());
-            if (LocaleIsEnglish())   // the window's English is the command line's
-                QCOMPARE(text, MaintText(enMaintMessage(id), true));
         }
         QVERIFY(page.contains(MaintText(MM_NET_SET_DONE)));
     }

@@ -526,8 +526,8 @@ void TestStatus::statusTexts_data()
     QTest::newRow("3") << 3 << "Ready" << QString::fromUtf8("就绪");
     QTest::newRow("6") << 6 << "Canceling job" << QString::fromUtf8("正在取消任务");
     QTest::newRow("8") << 8 << "Printing" << QString::fromUtf8("正在打印");
-    QTest::newRow("14") << 14 << "ScanBack" << QString::fromUtf8("打印机任务中");
-    QTest::newRow("15") << 15 << "Debug" << QString::fromUtf8("正在打印Debug报告");
+    QTest::newRow("14") << 14 << "Busy with a task" << QString::fromUtf8("打印机任务中");
+    QTest::newRow("15") << 15 << "Printing a debug report" << QString::fromUtf8("正在打印Debug报告");
     QTest::newRow("-1") << -1 << "Unknown" << QString::fromUtf8("未知");
     QTest::newRow("16") << 16 << "Unknown" << QString::fromUtf8("未知");
     QTest::newRow("1000") << 1000 << "Unknown" << QString::fromUtf8("未知");
@@ -550,16 +550,16 @@ void TestStatus::errorTexts_data()
     QTest::addColumn<qulonglong>("code");
     QTest::addColumn<QString>("english");
     QTest::addColumn<QString>("chinese");
-    QTest::newRow("0x6151") << 0x6151ull << "Color Ink is Empty,please operate in printer"
+    QTest::newRow("0x6151") << 0x6151ull << "Color ink is used up; please follow the steps on the printer"
                             << QString::fromUtf8("彩色墨水已用完，请在打印机上操作");
-    QTest::newRow("0x5201") << 0x5201ull << "NET_ERR" << QString::fromUtf8("故障#5201，请断电重启");
-    QTest::newRow("0x5200") << 0x5200ull << "WiFi module failed to initialize"
+    QTest::newRow("0x5201") << 0x5201ull << "Network error (fault #5201); please switch the printer off and on again" << QString::fromUtf8("故障#5201，请断电重启");
+    QTest::newRow("0x5200") << 0x5200ull << "Wi-Fi module failed to start (fault #5200); please switch the printer off and on again"
                             << QString::fromUtf8("故障#5200，请断电重启");
-    QTest::newRow("0x6100") << 0x6100ull << "No Paper At The Input Tray"
+    QTest::newRow("0x6100") << 0x6100ull << "No paper in the input tray; please load paper"
                             << QString::fromUtf8("进纸托盘处无纸,请放入纸张");
-    QTest::newRow("0x6203") << 0x6203ull << "Fatal Error." << "Fatal Error.";
-    QTest::newRow("0x6163") << 0x6163ull << "Cyan Ink Level is Low." << QString();
-    QTest::newRow("0x6155") << 0x6155ull << "Color Ink is Empty,please operate in printer."
+    QTest::newRow("0x6203") << 0x6203ull << "Fatal error" << "Fatal Error.";
+    QTest::newRow("0x6163") << 0x6163ull << "Cyan ink is low" << QString();
+    QTest::newRow("0x6155") << 0x6155ull << "Magenta ink is empty; please replace the ink bottle"
                             << QString::fromUtf8("品红色墨水空，请及时更换墨水瓶");
     QTest::newRow("0x6800") << 0x6800ull << QString() << QString();
     QTest::newRow("0") << 0x0ull << "Unknown error status" << QString::fromUtf8("错误状态未知");
@@ -583,7 +583,7 @@ void TestStatus::textTablesShape()
     QCOMPARE(GetErrorDescText(-1, 1), unknown);
     QCOMPARE(GetErrorDescText(46, 1), unknown);
     QCOMPARE(GetErrorDescText(46, -3), QStringLiteral("Unknown error status"));
-    QCOMPARE(GetErrorDescText(45, 2), QStringLiteral("NET_ERR"));
+    QCOMPARE(GetErrorDescText(45, 2), c_strErrorDescText[45][0]);
     for (int s = 0; s <= PS_DEBUG; ++s)
         QVERIFY(!c_strStatusLanguageText[s][0].isEmpty() && !c_strStatusLanguageText[s][1].isEmpty());
     // Only value 42 has no English text; only 28..30 and 42 have no Chinese one.
@@ -591,7 +591,7 @@ void TestStatus::textTablesShape()
         QCOMPARE(c_strErrorDescText[e][0].isEmpty(), e == 42);
         QCOMPARE(c_strErrorDescText[e][1].isEmpty(), e == 42 || (e >= 28 && e <= 30));
     }
-    // Each fault-number text names the device code that maps to its own row.
+    // Each fault-number text names the device code that maps to its own row, in both columns.
     for (int e = 1; e <= ES_LAST; ++e) {
         const QString zh = c_strErrorDescText[e][1];
         const int hash = zh.indexOf(QLatin1Char('#'));
@@ -599,6 +599,7 @@ void TestStatus::textTablesShape()
             continue;
         const unsigned long code = zh.mid(hash + 1, 4).toULong(nullptr, 16);
         QCOMPARE(int(GetErrorStatusEnum(code)), e);
+        QVERIFY2(c_strErrorDescText[e][0].contains(zh.mid(hash, 5)), qPrintable(c_strErrorDescText[e][0]));
     }
 }
 

@@ -65,7 +65,7 @@ check_match "network row: the first error instead of the status" \
   '^Lab +网络\(127\.0\.0\.2\) +青色：中   红色：中   黄色：较低   黑色：高 +进纸托盘处无纸,请放入纸张$' "$(row Lab)"
 check_match "unparsable status file: off-line" '^Gone .*青色：无   红色：无   黄色：无   黑色：无 +脱机$' "$(row Gone)"
 check_match "no status file: off-line" '^Unplugged +USB .* +脱机$' "$(row Unplugged)"
-check_match "English status texts with -e" 'Printing\(Black Ink Level is Low\.\)$' "$("$VIEW" -e | grep '^Office ')"
+check_match "English status texts with -e" 'Printing\(Black ink is low\)$' "$("$VIEW" -e | grep '^Office ')"
 check_match "... and with --english" '^Lab +Network\(127\.0\.0\.2\) ' "$("$VIEW" --english | grep '^Lab ')"
 
 # shellcheck disable=SC2317 # run through check
@@ -75,7 +75,7 @@ for loc in none C POSIX C.UTF-8 en_US.UTF-8; do
   out=$(run_in_locale "$loc" "$VIEW")
   check_match "locale $loc: English header" '^Printer +Connection +Ink +Status$' "$(head -1 <<< "$out")"
   check_match "locale $loc: English row" \
-    '^Office +USB +Cyan: Medium   Red: Fairly low   Yellow: Low   Black: High +Printing\(Black Ink Level is Low\.\)$' \
+    '^Office +USB +Cyan: Medium  Red: Low  Yellow: Very low  Black: High +Printing\(Black ink is low\)$' \
     "$(grep '^Office ' <<< "$out")"
   check "locale $loc: nothing but ASCII" ascii_only "$out"
 done
@@ -92,11 +92,11 @@ zh = sys.argv[2] == "zh"
 assert [p["name"] for p in d] == ["Office", "Lab", "Gone", "Unplugged"], d
 o, lab, gone, off = d
 assert o["model"] == "Orvo K20NW" and o["connection"] == "usb" and o["online"] is True and o["status"] == 8, o
-assert o["errors"] == [] and o["warnings"] == [{"code": 25, "text": "墨水量低" if zh else "Black Ink Level is Low."}], o
+assert o["errors"] == [] and o["warnings"] == [{"code": 25, "text": "墨水量低" if zh else "Black ink is low"}], o
 assert o["ink"] == [{"colour": "black", "value": 80}, {"colour": "cyan", "value": 50},
                     {"colour": "red", "value": 20}, {"colour": "yellow", "value": 5}], o
 assert lab["connection"] == "network" and lab["online"] is True, lab
-assert lab["errors"] == [{"code": 11, "text": "进纸托盘处无纸,请放入纸张" if zh else "No Paper At The Input Tray"}], lab
+assert lab["errors"] == [{"code": 11, "text": "进纸托盘处无纸,请放入纸张" if zh else "No paper in the input tray; please load paper"}], lab
 for p in (gone, off):
     assert p["online"] is False and p["status"] == 2 and p["errors"] == [] and p["ink"] == [], p
 assert off["connection"] == "usb" and gone["model"] == "", (off, gone)
