@@ -71,13 +71,13 @@ OrvoPrinterToolWidget::~OrvoPrinterToolWidget()
         worker->RequestQuit();
 
     // The watch wakes the workers: it ends first (it is deleted in its thread as that ends).
-    if (pStatusWatchThread)
-        StopThread(pStatusWatchThread);
-    if (pDeviceManageThread && StopThread(pDeviceManageThread))
+    // While it still runs, the workers it holds are left to the process's end with it.
+    const bool watchStopped = !pStatusWatchThread || StopThread(pStatusWatchThread);
+    if (pDeviceManageThread && StopThread(pDeviceManageThread) && watchStopped)
         delete pDeviceManage;
     for (int i = 0; i < listStatusWorker.size(); ++i) {
         const bool stopped = i >= listStatusThread.size() || !listStatusThread.at(i) || StopThread(listStatusThread.at(i));
-        if (stopped)
+        if (stopped && watchStopped)
             delete listStatusWorker.at(i);
     }
     delete pAppSetting;
