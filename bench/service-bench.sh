@@ -125,25 +125,8 @@ ticks() {
   set -- $rest
   echo "$(( ${12} + ${13} )) $(( ${14} + ${15} ))"
 }
-# runtime_ns PID -> nanoseconds its threads have run (the scheduler's own clock, the first
-# field of each thread's schedstat). Exact, where the tick figures above are samples: a
-# process that runs in bursts far shorter than a tick, right after the timer interrupt that
-# woke it, is charged a tick only now and then, and unevenly.
-runtime_ns() {
-  local f v total=0
-  for f in /proc/"$1"/task/*/schedstat; do
-    read -r v _ < "$f" 2> /dev/null || continue
-    total=$(( total + v ))
-  done
-  echo "$total"
-}
-hwm_kb() {
-  local k v
-  while read -r k v _; do
-    [ "$k" != VmHWM: ] || { echo "$v"; return; }
-  done < "/proc/$1/status"
-  echo 0
-}
+# shellcheck source=bench/lib/proc.sh
+. "$ORVO_SOURCE_DIR/bench/lib/proc.sh"
 pid_of() {
   local d c
   for d in /proc/[0-9]*; do
@@ -279,7 +262,7 @@ measure_service() {
   local pid=$!
   pause "$warmup"
   measure "$1" "service=$pid"
-  HWM=$(hwm_kb "$pid")
+  HWM=$(status_of "$pid" VmHWM)
   kill "$pid"
   wait "$pid" 2> /dev/null || true
 }
@@ -307,7 +290,7 @@ if [ "$with_watchdog" -eq 1 ]; then
   pause "$warmup"
   wsvc=$(pid_of "$SERVICE")
   measure watchdog "watchdog=$wd" "service=$wsvc"
-  wsvc_hwm=$(hwm_kb "$wsvc")
+  wsvc_hwm=$(status_of "$wsvc" VmHWM)
   kill "$wd" "$wsvc" 2> /dev/null || true
   wait "$wd" 2> /dev/null || true
 fi
