@@ -21,7 +21,7 @@
 #   printing, the time from a cancel in CUPS to the cancel request at that printer.
 # --tool: the tray tool with 250 rows (tests/tool/bench_tool_latency): status file -> row
 #   latency, idle CPU and threads.
-# --quick: N = 8 and 64, 2 s windows after 2 s warm-ups, busy and ready; the suite runs it
+# --quick: N = 8 and 64, 1 s windows after 1 s warm-ups, busy and ready; the suite runs it
 #   so, and it fails only when the service stops serving (status files missing once the
 #   service had time to write them, more than 2 connections, the scheduler holding
 #   connections), not on figures, which a sanitized build distorts.
@@ -44,7 +44,7 @@ tool=0
 latencies=()
 while [ "$#" -gt 0 ]; do
   case "$1" in
-    --quick) quick=1; sizes="8 64"; window=2; warmup=2; shift ;;
+    --quick) quick=1; sizes="8 64"; window=1; warmup=1; shift ;;
     --seconds) window=$2; shift 2 ;;
     --sizes) sizes=$2; shift 2 ;;
     --states) states=$2; shift 2 ;;
