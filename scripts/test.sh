@@ -14,8 +14,9 @@ cmake --build build-test -j2
 export ASAN_OPTIONS=verify_asan_link_order=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 # Most tests spend their time waiting on the programs' own cycles (a status request a
-# second, a watchdog check every few seconds): four at a time on the two cores. A test that
-# keeps a core busy counts twice (its PROCESSORS), the longest start first (their COST).
+# second, a watchdog check every few seconds): four at a time on the two cores. The package
+# build and the pace-measuring outage test count twice (their PROCESSORS), the longest tests
+# start first (their COST).
 rc=0
 ctest --test-dir build-test -j4 --output-on-failure || rc=$?
 
