@@ -27,7 +27,10 @@ ctest --test-dir build-test -j4 --output-on-failure || rc=$?
 # Without debug information (unoptimised and with assertions, as Debug), which only this
 # build's compile and link time would pay for.
 qt5_tests='^(common_|status_parser|status_reply|setting_frames|service_rules|fw_transfer|fw_e2e_sizes|setting_pages_netReadWriteRead|tool_e2e|statusview|setting_cli|watchdog_cycle|remover_listing|translations_complete|[a-z]*_lang_)'
-cmake -S . -B build-qt5 -DORVO_QT_MAJOR=5 -DORVO_WERROR=ON -DCMAKE_BUILD_TYPE=Debug \
+# Ninja builds the listed targets as one graph; CMake's Makefiles build them one after
+# another, each one's last steps on one core. An earlier Makefile tree is made afresh.
+grep -qsx 'CMAKE_GENERATOR:INTERNAL=Ninja' build-qt5/CMakeCache.txt || rm -rf build-qt5
+cmake -S . -B build-qt5 -G Ninja -DORVO_QT_MAJOR=5 -DORVO_WERROR=ON -DCMAKE_BUILD_TYPE=Debug \
   -DCMAKE_CXX_FLAGS_DEBUG= -DCMAKE_C_FLAGS_DEBUG= "${link[@]}"
 mapfile -t qt5_targets < <(bash tests/harness/test-targets.sh build-qt5 "$qt5_tests")
 cmake --build build-qt5 -j2 --target orvo-part-printing orvo-part-desktop orvo-mfpsim "${qt5_targets[@]}"
