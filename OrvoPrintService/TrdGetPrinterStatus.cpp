@@ -37,19 +37,27 @@ QString TrdGetPrinterStatus::StatusFilePath() const
     return ::StatusFilePath(stPrinter.stInfo.strPrinterName);
 }
 
+bool TrdGetPrinterStatus::ReadServed(stPrinterInfo &info, int &status)
+{
+    QMutexLocker lock(pListLock);
+    if (iIndex < 0 || iIndex >= pPrinterList->size())
+        return false;
+    info = pPrinterList->at(iIndex).stInfo;
+    status = pPrinterList->at(iIndex).stState.enCurrentStatus;
+    return true;
+}
+
+bool TrdGetPrinterStatus::DecideServed(const stPrinterInfo &info, int status, int &interval)
+{
+    return DecideNeedStatus(info.iConnectType, status,
+                            [&] { return GetCupsPrinterSendingCached(stCups, info.strPrinterName); }, interval);
+}
+
 bool TrdGetPrinterStatus::CheckNeedStatus(int &interval)
 {
     stPrinterInfo info;
     int status = PS_OFFLINE;
-    {
-        QMutexLocker lock(pListLock);
-        if (iIndex < 0 || iIndex >= pPrinterList->size())
-            return false;
-        info = pPrinterList->at(iIndex).stInfo;
-        status = pPrinterList->at(iIndex).stState.enCurrentStatus;
-    }
-    return DecideNeedStatus(info.iConnectType, status,
-                            [&] { return GetCupsPrinterSendingCached(stCups, info.strPrinterName); }, interval);
+    return ReadServed(info, status) && DecideServed(info, status, interval);
 }
 
 bool TrdGetPrinterStatus::CheckRecvBufChange(const unsigned char *buf, unsigned long len)
@@ -104,19 +112,16 @@ void TrdGetPrinterStatus::SlotTaskStart()
 
     for (;;) {
         int interval = 1000;
-        bool inRange;
-        {
-            QMutexLocker lock(pListLock);
-            inRange = iIndex >= 0 && iIndex < pPrinterList->size();
-        }
-        if (!inRange) {
+        stPrinterInfo info;
+        int status = PS_OFFLINE;
+        if (!ReadServed(info, status)) {
             // No printer at this position: none is kept open for it either.
             ForgetUsbPrinter();
             if (WaitForSleep(1000))
                 return;
             continue;
         }
-        if (!CheckNeedStatus(interval)) {
+        if (!DecideServed(info, status, interval)) {
             if (WaitIdle(interval))
                 return;
             continue;

@@ -14,6 +14,7 @@ class TrdGetPrinterStatus : public UtilThreadBase
     Q_OBJECT
 public:
     explicit TrdGetPrinterStatus(QObject *parent = nullptr);
+    ~TrdGetPrinterStatus() override;
 
     void Init(int index, QList<stPrinterManager> *list, QMutex *listLock);
 
@@ -49,6 +50,10 @@ public slots:
 
 private:
     QString StatusFilePath() const;
+    // CheckNeedStatus in its two steps: the served element's queue and status (false when the
+    // position is out of the list), and the decision.
+    bool ReadServed(stPrinterInfo &info, int &status);
+    bool DecideServed(const stPrinterInfo &info, int status, int &interval);
 
     int iIndex = -1;
     QList<stPrinterManager> *pPrinterList = nullptr;
@@ -57,5 +62,7 @@ private:
     uint32_t iLastRecvLen = 0;
     unsigned char szLastRecvBuf[2048] = {};
 
+    int iUdpSocket = -1;     // the network query's socket, made at its first use
+    bool bUdpLate = false;   // a query timed out: its reply may still come
     stCupsQueueCache stCups;   // the scheduler's last answers about the queue served
 };

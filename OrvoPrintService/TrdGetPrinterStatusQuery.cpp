@@ -38,6 +38,9 @@ int TrdGetPrinterStatus::GetPrinterStatusUSB(const QString &port)
     return CheckPrinterStatus(buf, static_cast<unsigned long>(received) + c_iUsbReplyOffset);
 }
 
+// The socket is the worker's for as long as it runs (as many sockets as printers, made once):
+// a reply that came after its time-out is dropped before the next request, so that no
+// reply is taken for the next one's, and one from another address is not a reply.
 int TrdGetPrinterStatus::GetPrinterStatusUDP(const QString &host)
 {
     if (host.isEmpty())
@@ -49,25 +52,46 @@ int TrdGetPrinterStatus::GetPrinterStatusUDP(const QString &host)
     // Dotted text only: a host name is not resolved and gives no usable address.
     dest.sin_addr.s_addr = inet_addr(host.toLatin1().constData());
 
-    const int sock = socket(AF_INET, SOCK_DGRAM, 0);
-    if (sock < 0)
-        return -2;
-    const ssize_t sent = sendto(sock, c_szStatusRequest, sizeof c_szStatusRequest, 0,
-                                reinterpret_cast<const sockaddr *>(&dest), sizeof dest);
-    if (sent < ssize_t(sizeof c_szStatusRequest)) {
-        close(sock);
-        return -3;
-    }
-    timeval timeout{2, 0};
-    if (setsockopt(sock, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout) != 0) {
-        close(sock);
-        return -4;
+    if (iUdpSocket < 0) {
+        const int sock = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        if (sock < 0)
+            return -2;
+        timeval timeout{2, 0};
+        if (setsockopt(sock, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout) != 0) {
+            close(sock);
+            return -4;
+        }
+        iUdpSocket = sock;
     }
     unsigned char buf[2048];
-    memset(buf, 0, sizeof buf);
-    const ssize_t got = recvfrom(sock, buf, sizeof buf, 0, nullptr, nullptr);
-    close(sock);
-    if (got > 7)
-        return CheckPrinterStatus(buf, static_cast<unsigned long>(got));
+    if (bUdpLate) {
+        while (recv(iUdpSocket, buf, sizeof buf, MSG_DONTWAIT) >= 0) {
+        }
+        bUdpLate = false;
+    }
+    const ssize_t sent = sendto(iUdpSocket, c_szStatusRequest, sizeof c_szStatusRequest, 0,
+                                reinterpret_cast<const sockaddr *>(&dest), sizeof dest);
+    if (sent < ssize_t(sizeof c_szStatusRequest))
+        return -3;
+    for (int stray = 0; stray < 8; ++stray) {
+        memset(buf, 0, sizeof buf);
+        sockaddr_in from;
+        socklen_t fromLen = sizeof from;
+        const ssize_t got = recvfrom(iUdpSocket, buf, sizeof buf, 0, reinterpret_cast<sockaddr *>(&from), &fromLen);
+        if (got < 0)
+            break;
+        if (from.sin_addr.s_addr != dest.sin_addr.s_addr || from.sin_port != dest.sin_port)
+            continue;
+        if (got > 7)
+            return CheckPrinterStatus(buf, static_cast<unsigned long>(got));
+        return -5;
+    }
+    bUdpLate = true;
     return -5;
+}
+
+TrdGetPrinterStatus::~TrdGetPrinterStatus()
+{
+    if (iUdpSocket >= 0)
+        close(iUdpSocket);
 }

@@ -33,7 +33,7 @@ int JobCheckIndex(int interval, qint64 elapsedMs);
 // Longest wait of an idle ready network printer's worker for an event of its queue. The
 // wait ends as soon as the queue's events announce a change, the subscription is lost, the
 // list is rebuilt or the service quits, so it is long: a waiting worker costs nothing.
-constexpr int c_iIdleWaitMs = 10000;
+constexpr int c_iIdleWaitMs = 60000;
 
 // One job check on the queue's jobs (null when the listing failed). Returns one job
 // identifier per printer cancel to send; carried (the printing jobs of the last check)

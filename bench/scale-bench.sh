@@ -21,6 +21,8 @@
 #   printing, the time from a cancel in CUPS to the cancel request at that printer.
 # --tool: the tray tool with 250 rows (tests/tool/bench_tool_latency): status file -> row
 #   latency, idle CPU and threads.
+# ORVO_BENCH_PERF=DIR: a call-graph profile of the service (perf record) over each of its
+#   windows, into DIR/perf-N-STATE.data (perf's own work then counts in the figures).
 # --quick: N = 8 and 64, 1 s windows after 1 s warm-ups, busy and ready; the suite runs it
 #   so, and it fails only when the service stops serving (status files missing once the
 #   service had time to write them, more than 2 connections, the scheduler holding
@@ -104,6 +106,10 @@ measure() {
   R[$key.links0]=$(cupsfx_client_links "$pid")
   p0=$(runtime_ns "$pid")
   c0=$(runtime_ns "$CUPSFX_PID")
+  if [ -n "${ORVO_BENCH_PERF:-}" ] && [ "${key##*.}" = svc ]; then
+    local k=${key%.svc}
+    perf record -q --call-graph dwarf,16384 -p "$pid" -o "$ORVO_BENCH_PERF/perf-${k/./-}.data" -- sleep "$window" > /dev/null 2>&1 &
+  fi
   pause "$window"
   R[$key.cpu]=$(pct $(( $(runtime_ns "$pid") - p0 )))
   R[$key.cupsd]=$(pct $(( $(runtime_ns "$CUPSFX_PID") - c0 )))

@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstring>
 #include <mutex>
 #include <thread>
 
@@ -25,10 +26,11 @@ constexpr qint64 c_iRetrySubscribeMs = 60000;
 // The poller asks the scheduler only while some thread waits for events or asked for a
 // generation this long ago at most: a process with no queue to watch costs the scheduler nothing.
 constexpr qint64 c_iInterestMs = 1000;
+// How long a job seen being stopped keeps the fetch at its stopping period.
+constexpr qint64 c_iStoppingMs = 3000;
 
 struct stCupsEvents {
     std::mutex mutex;
-    std::condition_variable cvChanged;   // waiters: a generation changed, or a wake
     std::condition_variable cvPoller;    // the poller: someone became interested, or quit
     int iSubscriptionId = 0;       // 0: none
     int iNextSequence = 1;         // the first event not yet fetched
@@ -36,14 +38,23 @@ struct stCupsEvents {
     QHash<QString, qint64> hashQueueGeneration;
     QHash<QString, QSet<int>> hashActiveJobs;   // per queue: its jobs pending or printing
     int iActiveJobs = 0;                         // all of them
+    // Jobs being stopped (cancelled while they print): they end within moments, and their
+    // end is fetched sooner. Bounded in time: a job that does not stop costs no more.
+    QSet<int> setStopping;
+    QElapsedTimer timerStopping;   // since a job was last seen being stopped
     QElapsedTimer timerPolled;     // since the last Get-Notifications
     QElapsedTimer timerRenewed;    // since the subscription was created or renewed
     QElapsedTimer timerRefused;    // since the scheduler refused to subscribe
     qint64 iPolls = 0;             // Get-Notifications answered
-    qint64 iChanges = 0;           // bumped with any generation, and when the subscription goes
+    // What the poll in progress changed, for waking only the threads that wait for it.
+    QSet<QString> setChanged;      // queues whose generation changed
+    bool bAllChanged = false;      // every queue's, or the subscription came or went
     qint64 iWakes = 0;             // WakeCupsEventWaiters calls
     QElapsedTimer timerAsked;      // since a thread last asked for a generation
     int iWaiters = 0;              // threads in WaitCupsQueueGeneration
+    // The waiting threads by queue, each on a condition of its own: an event of one queue
+    // wakes the threads that watch it, not every thread of the process.
+    QMultiHash<QString, std::condition_variable *> hashWaiters;
     std::thread poller;            // started by the first wait
     bool bPollerQuit = false;
     bool bPolling = false;         // a thread is fetching: the others do not
@@ -97,7 +108,11 @@ void NoteJobState(int job, const QString &queue, int state)
 
 int PollPeriodMs()
 {
-    return s_events.iActiveJobs == 0 ? c_iCupsIdlePollMs : c_iCupsEventPollMs;
+    if (s_events.iActiveJobs == 0)
+        return c_iCupsIdlePollMs;
+    if (!s_events.setStopping.isEmpty() && !s_events.timerStopping.hasExpired(c_iStoppingMs))
+        return c_iCupsStoppingPollMs;
+    return c_iCupsEventPollMs;
 }
 
 // Whatever happened while no subscription was watching is unknown: every queue asks again
@@ -106,10 +121,11 @@ void ForgetSubscription()
 {
     s_events.hashActiveJobs.clear();
     s_events.iActiveJobs = 0;
+    s_events.setStopping.clear();
     s_events.iSubscriptionId = 0;
     s_events.iNextSequence = 1;
     ++s_events.iAllGeneration;
-    ++s_events.iChanges;
+    s_events.bAllChanged = true;
 }
 
 using Lock = std::unique_lock<std::mutex>;
@@ -176,6 +192,8 @@ void Poll(Lock &lock)
         return;
     }
     ++s_events.iPolls;
+    if (s_events.timerStopping.isValid() && s_events.timerStopping.hasExpired(c_iStoppingMs))
+        s_events.setStopping.clear();
     // Each event is one group of attributes; a group without a name ends it.
     struct stEvent {
         int iSequence = 0;
@@ -183,27 +201,39 @@ void Poll(Lock &lock)
         QString strPrinterUri;
         int iJobId = 0;
         int iJobState = 0;
+        bool bStopping = false;  // job-state-reasons: on its way to stop
     } event;
     bool first = true;
     const auto take = [&] {
         if (event.iSequence <= 0)
             return;
         // Events the scheduler dropped before they were fetched: anything may have changed.
-        if (first && event.iSequence > s_events.iNextSequence)
+        if (first && event.iSequence > s_events.iNextSequence) {
             ++s_events.iAllGeneration;
-        ++s_events.iChanges;
+            s_events.bAllChanged = true;
+        }
         first = false;
         if (event.iSequence >= s_events.iNextSequence)
             s_events.iNextSequence = event.iSequence + 1;
         QString queue = event.strQueue;
         if (queue.isEmpty() && !event.strPrinterUri.isEmpty())
             queue = QUrl::fromPercentEncoding(event.strPrinterUri.section('/', -1).toUtf8());
-        if (queue.isEmpty())
+        if (queue.isEmpty()) {
             ++s_events.iAllGeneration;
-        else
+            s_events.bAllChanged = true;
+        } else {
             ++s_events.hashQueueGeneration[queue];
-        if (event.iJobState > 0)
+            s_events.setChanged.insert(queue);
+        }
+        if (event.iJobState > 0) {
             NoteJobState(event.iJobId, queue, event.iJobState);
+            if (event.iJobState == IPP_JSTATE_PROCESSING && event.bStopping) {
+                s_events.setStopping.insert(event.iJobId);
+                s_events.timerStopping.start();
+            } else {
+                s_events.setStopping.remove(event.iJobId);
+            }
+        }
     };
     for (ipp_attribute_t *a = ippFirstAttribute(response); a; a = ippNextAttribute(response)) {
         const char *name = ippGetName(a);
@@ -223,9 +253,32 @@ void Poll(Lock &lock)
             event.iJobId = ippGetInteger(a, 0);
         else if (n == "job-state" && ippGetValueTag(a) == IPP_TAG_ENUM)
             event.iJobState = ippGetInteger(a, 0);
+        else if (n == "job-state-reasons") {
+            for (int i = 0; i < ippGetCount(a); ++i) {
+                const char *reason = ippGetString(a, i, nullptr);
+                if (reason && (!strcmp(reason, "processing-to-stop-point") || !strcmp(reason, "job-canceled-by-user")))
+                    event.bStopping = true;
+            }
+        }
     }
     take();
     ippDelete(response);
+}
+
+// With the mutex held: wakes the threads waiting for what the last poll changed.
+void NotifyChanged()
+{
+    if (s_events.bAllChanged) {
+        for (std::condition_variable *cv : std::as_const(s_events.hashWaiters))
+            cv->notify_one();
+    } else {
+        for (const QString &queue : std::as_const(s_events.setChanged)) {
+            for (std::condition_variable *cv : s_events.hashWaiters.values(queue))
+                cv->notify_one();
+        }
+    }
+    s_events.bAllChanged = false;
+    s_events.setChanged.clear();
 }
 
 // Subscribes, renews and fetches the events when a poll is due and no other thread does;
@@ -236,19 +289,17 @@ void PollIfDue(Lock &lock)
         return;
     s_events.bPolling = true;
     s_events.timerPolled.start();
-    const qint64 changes = s_events.iChanges;
     if (s_events.iSubscriptionId == 0) {
         const bool refusedLately = s_events.timerRefused.isValid() && !s_events.timerRefused.hasExpired(c_iRetrySubscribeMs);
         if (!refusedLately && Subscribe(lock))
-            ++s_events.iChanges;   // waiters listing every time may wait for events now
+            s_events.bAllChanged = true;   // waiters listing every time may wait for events now
     } else if (s_events.timerRenewed.hasExpired(c_iRenewMs)) {
         Renew(lock);
     }
     if (s_events.iSubscriptionId != 0)
         Poll(lock);
     s_events.bPolling = false;
-    if (s_events.iChanges != changes)
-        s_events.cvChanged.notify_all();
+    NotifyChanged();
 }
 
 qint64 Generation(const QString &queue)
@@ -314,8 +365,11 @@ qint64 WaitCupsQueueGeneration(const QString &queue, qint64 seen, int ms)
     const qint64 wakes = s_events.iWakes;
     ++s_events.iWaiters;
     NoteAsked();
-    s_events.cvChanged.wait_for(lock, std::chrono::milliseconds(ms),
-                                [&] { return s_events.iWakes != wakes || Generation(queue) != seen; });
+    std::condition_variable changed;
+    s_events.hashWaiters.insert(queue, &changed);
+    changed.wait_for(lock, std::chrono::milliseconds(ms),
+                     [&] { return s_events.iWakes != wakes || Generation(queue) != seen; });
+    s_events.hashWaiters.remove(queue, &changed);
     --s_events.iWaiters;
     NoteAsked();
     return Generation(queue);
@@ -323,11 +377,10 @@ qint64 WaitCupsQueueGeneration(const QString &queue, qint64 seen, int ms)
 
 void WakeCupsEventWaiters()
 {
-    {
-        std::lock_guard<std::mutex> lock(s_events.mutex);
-        ++s_events.iWakes;
-    }
-    s_events.cvChanged.notify_all();
+    std::lock_guard<std::mutex> lock(s_events.mutex);
+    ++s_events.iWakes;
+    for (std::condition_variable *cv : std::as_const(s_events.hashWaiters))
+        cv->notify_one();
 }
 
 qint64 CupsEventPolls()
@@ -381,12 +434,77 @@ bool GetCupsJobsCached(stCupsQueueCache &cache, const QString &queue, QList<stCu
     return true;
 }
 
+namespace {
+// The answers of the last CUPS-Get-Printers, each with its queue's generation when it was
+// asked: the workers of idle ready printers that find their queue changed (all of them at
+// once after a start or an outage) are served by one request.
+struct stSendingTable {
+    std::mutex mutex;
+    std::condition_variable cvFetched;
+    bool bFetching = false;
+    qint64 iFetches = 0;
+    QHash<QString, std::pair<qint64, bool>> hashSending;   // queue -> (generation, sending)
+};
+stSendingTable s_sending;
+
+// Whether the table answers for the queue at this generation, after a fetch if need be; false
+// when the scheduler's list does not answer for it (the caller asks about the queue alone).
+bool SendingFromTable(const QString &queue, qint64 generation, bool &sending)
+{
+    std::unique_lock<std::mutex> lock(s_sending.mutex);
+    const qint64 seenFetches = s_sending.iFetches;
+    for (;;) {
+        const auto it = s_sending.hashSending.constFind(queue);
+        if (it != s_sending.hashSending.cend() && it->first == generation) {
+            sending = it->second;
+            return true;
+        }
+        if (!s_sending.bFetching)
+            break;
+        s_sending.cvFetched.wait(lock);
+    }
+    // A fetch made since this thread read the generation did not answer for it: its own would not either.
+    if (s_sending.iFetches != seenFetches)
+        return false;
+    s_sending.bFetching = true;
+    lock.unlock();
+    // Each queue's generation is read before asking: an event during the request makes the
+    // answer stale for that queue, and it asks again.
+    qint64 all = -1;
+    QHash<QString, qint64> queues;
+    {
+        std::lock_guard<std::mutex> events(s_events.mutex);
+        if (s_events.iSubscriptionId != 0) {
+            all = s_events.iAllGeneration;
+            queues = s_events.hashQueueGeneration;
+        }
+    }
+    QHash<QString, bool> answers;
+    const bool ok = all >= 0 && GetCupsPrintersSending(answers);
+    lock.lock();
+    s_sending.bFetching = false;
+    ++s_sending.iFetches;
+    if (ok) {
+        s_sending.hashSending.clear();
+        for (auto it = answers.cbegin(); it != answers.cend(); ++it)
+            s_sending.hashSending.insert(it.key(), {all + queues.value(it.key()), it.value()});
+    }
+    s_sending.cvFetched.notify_all();
+    const auto it = s_sending.hashSending.constFind(queue);
+    if (it == s_sending.hashSending.cend() || it->first != generation)
+        return false;
+    sending = it->second;
+    return true;
+}
+} // namespace
+
 bool GetCupsPrinterSendingCached(stCupsQueueCache &cache, const QString &queue)
 {
     const qint64 generation = CupsQueueGeneration(queue);
     UseQueue(cache, queue);
     if (generation < 0 || generation != cache.iSendingGeneration) {
-        cache.bSending = GetCupsPrinterSending(queue);
+        if (generation < 0 || !SendingFromTable(queue, generation, cache.bSending))
+            cache.bSending = GetCupsPrinterSending(queue);
         cache.iSendingGeneration = generation;
     }
     return cache.bSending;

@@ -14,6 +14,9 @@
 // CUPS reaches its printer within about this time), and while none is.
 constexpr int c_iCupsEventPollMs = 250;
 constexpr int c_iCupsIdlePollMs = 1000;
+// A job cancelled while it prints first stops, then ends (when its processes are gone): from
+// the event that shows it stopping, the events are fetched this often until it ended.
+constexpr int c_iCupsStoppingPollMs = 40;
 
 // A number that changes whenever the scheduler reported an event that may change what it
 // says about the queue (its jobs or its state) since the number was last read. -1 when no
@@ -34,7 +37,8 @@ void WakeCupsEventWaiters();
 qint64 CupsEventPolls();
 
 // The period the events are fetched with now: c_iCupsEventPollMs while a job is pending or
-// printing on some queue (as the events and the latest job listings tell), else c_iCupsIdlePollMs.
+// printing on some queue (as the events and the latest job listings tell; c_iCupsStoppingPollMs
+// while one is being stopped), else c_iCupsIdlePollMs.
 int CupsEventPollPeriodMs();
 
 // A caller's last answers about one queue, reused while the queue's generation stays.

@@ -379,6 +379,41 @@ bool GetCupsPrinterSending(const QString &queue)
     return sending;
 }
 
+bool GetCupsPrintersSending(QHash<QString, bool> &sending)
+{
+    static const char *const c_szAttrs[] = {"printer-name", "printer-state"};
+    sending.clear();
+    ipp_t *request = ippNewRequest(IPP_OP_CUPS_GET_PRINTERS);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, cupsUser());
+    ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 2, nullptr, c_szAttrs);
+    ipp_t *response = CupsSend(request, "/", nullptr);
+    if (!response)
+        return false;
+    // One group of printer attributes per queue.
+    QString name;
+    int state = 0;
+    const auto flush = [&] {
+        if (!name.isEmpty())
+            sending.insert(name, state == IPP_PSTATE_PROCESSING);
+        name.clear();
+        state = 0;
+    };
+    for (ipp_attribute_t *a = ippFirstAttribute(response); a; a = ippNextAttribute(response)) {
+        const char *attr = ippGetName(a);
+        if (!attr || ippGetGroupTag(a) != IPP_TAG_PRINTER) {
+            flush();
+            continue;
+        }
+        if (!strcmp(attr, "printer-name") && ippGetValueTag(a) == IPP_TAG_NAME)
+            name = QString::fromUtf8(ippGetString(a, 0, nullptr));
+        else if (!strcmp(attr, "printer-state") && ippGetValueTag(a) == IPP_TAG_ENUM)
+            state = ippGetInteger(a, 0);
+    }
+    flush();
+    ippDelete(response);
+    return true;
+}
+
 bool GetCupsJobs(const QString &queue, QList<stCupsJob> &jobs)
 {
     static const char *const c_szAttrs[] = {"job-id", "job-state", "job-state-reasons", "job-printer-state-message"};

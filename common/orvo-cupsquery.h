@@ -6,6 +6,7 @@
 // answers the client's probe again, made every second), and a failure is logged
 // once: an outage when it starts and ends, a refusal when its text changes.
 #pragma once
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -13,6 +14,10 @@
 // Whether the queue's printer-state is "processing": CUPS is sending the printer a job
 // (the listing tool's "now printing" line). False when the scheduler or queue is unknown.
 bool GetCupsPrinterSending(const QString &queue);
+
+// GetCupsPrinterSending for every queue of the scheduler at once (one CUPS-Get-Printers):
+// queue name -> sending. False when the scheduler does not answer.
+bool GetCupsPrintersSending(QHash<QString, bool> &sending);
 
 // One job of a queue as Get-Jobs returns it.
 struct stCupsJob {

@@ -6,3 +6,6 @@
 bool CheckDriverMatch(const QString &queueName, QString &modelName);
 // The same for the PPD file at ppdPath.
 bool CheckPPDModel(const QString &ppdPath, QString &modelName);
+// CheckPPDModel, reading the file again only when its identity (device, inode, modification
+// time, size) changed since the last call for the path.
+bool CheckPPDModelCached(const QString &ppdPath, QString &modelName);

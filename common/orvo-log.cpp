@@ -121,16 +121,20 @@ void WriteStringLog(const char *file, int line, const char *function, const char
     const QByteArray text = QByteArray(stamp) + InLocal8Bit(file) + "@" + QByteArray::number(line) + " "
         + InLocal8Bit(function) + ") " + InLocal8Bit(buf) + "\n";
 
+    // The size is read from the file opened for the line: one look-up of its path per line
+    // (the service writes one per status query of every printer).
     QByteArray name = QFile::encodeName(s_strLogName);
+    int fd = open(name.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
     struct stat current{};
-    if (stat(name.constData(), &current) == 0 && current.st_size > c_iLogRotateSize) {
+    if (fd >= 0 && fstat(fd, &current) == 0 && current.st_size > c_iLogRotateSize) {
         // A program that runs for months rotates without ever switching its log on again.
+        close(fd);
         PruneOldLogs();
         ++s_iLogIndex;
         s_strLogName = s_strLogNameTmp + QString::number(s_iLogIndex) + ".log";
         name = QFile::encodeName(s_strLogName);
+        fd = open(name.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
     }
-    const int fd = open(name.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
     if (fd < 0)
         return;
     for (qsizetype done = 0; done < text.size();) {

@@ -5,10 +5,14 @@
 #include "orvo-printerlist.h"
 #include "orvo-registry.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 #include <QTest>
+
+#include <cstdio>
 
 namespace {
 void WriteFile(const QString &path, const QByteArray &text)
@@ -23,6 +27,14 @@ void WritePPD(const QString &queue, const QByteArray &modelLine)
     QDir().mkpath("/etc/cups/ppd");
     WriteFile("/etc/cups/ppd/" + queue + ".ppd",
               "*PPD-Adobe: \"4.3\"\n*Manufacturer: \"Orvo\"\n" + modelLine + "\n*NickName: \"x\"\n");
+}
+
+// Sets the file's modification time secondsAgo in the past, where the readers trust it.
+void Age(const QString &path, int secondsAgo)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::ReadWrite));
+    QVERIFY(f.setFileTime(QDateTime::currentDateTime().addSecs(-secondsAgo), QFileDevice::FileModificationTime));
 }
 
 QStringList Names(const QList<stPrinterInfo> &list)
@@ -117,6 +129,40 @@ private slots:
         QCOMPARE(model, QString("Orvo K40NW"));
         WritePPD("Short", "*ModelName: \"Orvo K20\"");
         QVERIFY(!CheckDriverMatch("Short", model));
+    }
+
+    // The service asks every few seconds and the answers are kept: a settled file is read again
+    // when it is rewritten in place (same size, new time) or replaced (new inode, same time).
+    void keptAnswersFollowTheFiles()
+    {
+        const QString ppd = "/etc/cups/ppd/Kept.ppd";
+        QString model;
+        WritePPD("Kept", "*ModelName: \"Orvo K20N\"");
+        Age(ppd, 100);
+        QVERIFY(CheckDriverMatch("Kept", model));
+        QCOMPARE(model, QString("Orvo K20N"));
+        WritePPD("Kept", "*ModelName: \"Orvo K40N\"");
+        Age(ppd, 50);
+        QVERIFY(CheckDriverMatch("Kept", model));
+        QCOMPARE(model, QString("Orvo K40N"));
+        WriteFile("/etc/cups/ppd/new.ppd", "*ModelName: \"Orvo K40W\"\n*NickName: \"x\"\n*PPD-Adobe: \"4.3\"\n"
+                                           "*Manufacturer: \"Orvo\"\n");
+        QCOMPARE(QFileInfo("/etc/cups/ppd/new.ppd").size(), QFileInfo(ppd).size());
+        Age("/etc/cups/ppd/new.ppd", 50);
+        QVERIFY(::rename("/etc/cups/ppd/new.ppd", QFile::encodeName(ppd).constData()) == 0);
+        QVERIFY(CheckDriverMatch("Kept", model));
+        QCOMPARE(model, QString("Orvo K40W"));
+        QFile::remove(ppd);
+        QVERIFY(!CheckDriverMatch("Kept", model));
+
+        const QByteArray one = "<Printer Kept>\nDeviceURI socket://10.0.0.1:9100\n</Printer>\n";
+        WriteFile("/etc/cups/printers.conf", one);
+        Age("/etc/cups/printers.conf", 100);
+        WritePPD("Kept", "*ModelName: \"Orvo K40N\"");
+        QCOMPARE(GetPrinterInfo(true).value(0).strPort, QString("10.0.0.1"));
+        WriteFile("/etc/cups/printers.conf", QByteArray(one).replace("10.0.0.1", "10.0.0.2"));
+        Age("/etc/cups/printers.conf", 50);
+        QCOMPARE(GetPrinterInfo(true).value(0).strPort, QString("10.0.0.2"));
     }
 
     void usbIds()
