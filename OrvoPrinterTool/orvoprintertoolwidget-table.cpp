@@ -112,7 +112,10 @@ void OrvoPrinterToolWidget::SlotUpdatePrinterStatus(int row)
     hashAnnounced.insert(record.stInfo.strPrinterName, record.stState);
     if (balloon.bShow)
         ShowTrayMessage(record.stInfo.strPrinterName, balloon.strText, balloon.enIcon, c_iBalloonMs);
-    table->item(row, 3)->setText(GetStatusCellText(record.stState, iLanguageIndex));
+    // The status column cuts a long error text at the window's width: its tip shows it whole.
+    const QString status = GetStatusCellText(record.stState, iLanguageIndex);
+    table->item(row, 3)->setText(status);
+    table->item(row, 3)->setToolTip(status);
     DebugOutputPrinterStatus(row);
 }
 

@@ -40,6 +40,7 @@ private slots:
         QCOMPARE(CellText(w, 1, 2), Say("Cyan: Very low  Red: Very low  Yellow: Very low  Black: Very low",
                                         "青色：低   红色：低   黄色：低   黑色：低"));
         QCOMPARE(CellText(w, 1, 1), Say("Network(192.168.100.123)", "网络(192.168.100.123)"));
+        QCOMPARE(w.DeviceTable()->item(1, 3)->toolTip(), CellText(w, 1, 3));   // a cut status is whole in its tip
         QCOMPARE(w.TrayIcon()->toolTip(), Say("Orvo Inkjet Printer Assistant", "Orvo喷墨打印机助手"));
         QStringList texts = WidgetTexts(&w) + WidgetTexts(w.TrayMenu()) + WidgetTexts(w.SettingDialog())
                             << w.TrayIcon()->toolTip() << w.listBalloon.first().strText;
