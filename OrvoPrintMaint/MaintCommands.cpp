@@ -4,7 +4,6 @@
 #include "orvo-maint.h"
 #include "orvo-maintcmd.h"
 #include "orvo-printerlist.h"
-#include "orvo-udp.h"
 #include "UtilLibusb.h"
 
 #include <QCoreApplication>

@@ -2,9 +2,11 @@
 #include "TrdGetPrinterStatus.h"
 #include "UtilUsbPrinter.h"
 
+#include "orvo-ipv4-plain.h"
+#include "orvo-log.h"
+
 #include <libusb.h>
 
-#include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/time.h>
@@ -18,6 +20,17 @@ const unsigned char c_szStatusRequest[15] = {0xA5, 0x00, 0x0C, 0x50, 0xE0, 0x74,
                                              0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
 const int c_iUsbStatusRequest = 0x33;
 const int c_iUsbReplyOffset = 7;   // seven zero bytes stand in for the network reply header
+
+// Logs the address a network printer's host text was read as, once per host a worker serves.
+void LogResolvedHost(const QString &host, const in_addr &address)
+{
+    static thread_local QString t_strLoggedHost;
+    if (host == t_strLoggedHost)
+        return;
+    t_strLoggedHost = host;
+    WriteStringLog("../OrvoPrintService/TrdGetPrinterStatus", __LINE__, "GetPrinterStatusUDP", "host %s is %s",
+                   host.toLocal8Bit().constData(), IPv4AddressText(address).c_str());
+}
 }
 
 int TrdGetPrinterStatus::GetPrinterStatusUSB(const QString &port)
@@ -43,14 +56,17 @@ int TrdGetPrinterStatus::GetPrinterStatusUSB(const QString &port)
 // reply is taken for the next one's, and one from another address is not a reply.
 int TrdGetPrinterStatus::GetPrinterStatusUDP(const QString &host)
 {
-    if (host.isEmpty())
+    // The host as the scheduler's socket backend reads it, so that the status comes from the
+    // printer that prints the queue's jobs; a host name is not looked up.
+    in_addr address{};
+    if (!ParseIPv4Address(host.toStdString(), address))
         return -1;
     sockaddr_in dest;
     memset(&dest, 0, sizeof dest);
     dest.sin_family = AF_INET;
     dest.sin_port = htons(9300);
-    // Dotted text only: a host name is not resolved and gives no usable address.
-    dest.sin_addr.s_addr = inet_addr(host.toLatin1().constData());
+    dest.sin_addr = address;
+    LogResolvedHost(host, address);
 
     if (iUdpSocket < 0) {
         const int sock = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);

@@ -1,7 +1,6 @@
 #include "NetForm.h"
 
 #include "orvo-models.h"
-#include "orvo-udp.h"
 
 #include <QIntValidator>
 

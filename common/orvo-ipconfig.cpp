@@ -1,7 +1,6 @@
 #include "orvo-ipconfig.h"
 
-#include "orvo-udp.h"
-
+#include <QRegularExpression>
 #include <QStringList>
 
 #include <cstring>
@@ -41,6 +40,13 @@ QString &IPInfoAddress(stIPInfo &info, int i)
 const QString &IPInfoAddress(const stIPInfo &info, int i)
 {
     return IPInfoAddress(const_cast<stIPInfo &>(info), i);
+}
+
+bool IsIPValid(const QString &text)
+{
+    static const QRegularExpression re(QRegularExpression::anchoredPattern(
+        "((2[0-4]\\d|25[0-5]|[01]?\\d\\d?)\\.){3}(2[0-4]\\d|25[0-5]|[01]?\\d\\d?)"));
+    return re.match(text).hasMatch();
 }
 
 bool FormatIPData(const QString &text, unsigned char *buf, int offset)

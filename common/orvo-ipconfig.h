@@ -23,6 +23,10 @@ extern const unsigned char c_ucIPReadRequest[c_iIPReadRequestLen];
 constexpr int c_iIPWriteRequestLen = 75;
 constexpr int c_iIPReplyMax = 1024;   // largest reply taken, and the payload buffer's size
 
+// True when the whole text is a dotted IPv4 address (octets 0…255, leading zeros allowed,
+// read as decimal): the form in which the pages and the command line take and show the
+// printer's own addresses.
+bool IsIPValid(const QString &text);
 // Writes the address as four bytes at buf[offset]; false (buffer untouched) when invalid.
 bool FormatIPData(const QString &text, unsigned char *buf, int offset);
 // Builds the 75-byte write request into buf (at least c_iIPWriteRequestLen bytes); len gets

@@ -1,6 +1,7 @@
 #include "orvo-udp.h"
 
-#include <QRegularExpression>
+#include "orvo-ipv4-plain.h"
+#include "orvo-log.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -13,27 +14,21 @@ constexpr uint16_t c_uMaintPort = 9300;
 constexpr int c_iReplyWaitSec = 2;
 } // namespace
 
-bool IsIPValid(const QString &text)
-{
-    static const QRegularExpression re(QRegularExpression::anchoredPattern(
-        "((2[0-4]\\d|25[0-5]|[01]?\\d\\d?)\\.){3}(2[0-4]\\d|25[0-5]|[01]?\\d\\d?)"));
-    return re.match(text).hasMatch();
-}
-
 int UDPSendRecvData(const QString &address, const unsigned char *send, int sendLen, unsigned char *recv, int recvCap,
                     int &recvSize)
 {
-    if (!IsIPValid(address))
+    // The queue's address as the scheduler reads it, so that maintenance reaches the printer
+    // that prints the queue's jobs.
+    in_addr resolved{};
+    if (!ParseIPv4Address(address.toStdString(), resolved))
         return -1;
     sockaddr_in to{};
     to.sin_family = AF_INET;
     to.sin_port = htons(c_uMaintPort);
-    // Octets are decimal, also with leading zeros ("192.168.001.010" is 192.168.1.10), as
-    // the check reads them; the C library would take "010" as octal.
-    uint32_t host = 0;
-    for (const QString &octet : address.split('.'))
-        host = host << 8 | uint32_t(octet.toUInt(nullptr, 10));
-    to.sin_addr.s_addr = htonl(host);
+    to.sin_addr = resolved;
+    const QByteArray text = address.toLocal8Bit();
+    WriteStringLog("common/orvo-udp", __LINE__, "UDPSendRecvData", "*** address %s is %s \n", text.constData(),
+                   IPv4AddressText(resolved).c_str());
     const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (fd < 0)
         return -2;

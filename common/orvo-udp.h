@@ -1,12 +1,9 @@
-// Maintenance datagrams to a network printer (UDP port 9300) and the address check the
-// maintenance pages apply to every dotted IPv4 text.
+// Maintenance datagrams to a network printer (UDP port 9300).
 #pragma once
 #include <QString>
 
-// True when the whole text is a dotted IPv4 address (octets 0…255, leading zeros allowed).
-bool IsIPValid(const QString &text);
-
-// Sends one datagram to port 9300 of the address and waits up to 2 s for one reply.
+// Sends one datagram to port 9300 of the address (read as ParseIPv4Address reads a queue's
+// host) and waits up to 2 s for one reply.
 // Returns 0 once the datagram went out (recvSize: the reply's length, -1 when none came),
 // -1 not an address, -2 no socket, -3 not sent completely, -4 no receive time-out.
 int UDPSendRecvData(const QString &address, const unsigned char *send, int sendLen, unsigned char *recv, int recvCap,
