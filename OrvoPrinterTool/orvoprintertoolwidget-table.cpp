@@ -36,12 +36,16 @@ void OrvoPrinterToolWidget::InitDeviceTable()
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->setHorizontalHeaderLabels({tr("打印机名称"), tr("连接方式"),
                                       tr("剩余墨水量"), tr("状态")});
-    // The English ink words are longer: the status column, which stretches, gives the room.
+    // The English connection and ink words are longer; the English window is wider (see the
+    // constructor), and the stretching status column keeps the room a long English text needs.
     const bool english = iLanguageIndex == c_iLanguageEnglish;
-    table->setColumnWidth(0, english ? 110 : 120);
+    table->setColumnWidth(0, 120);
     table->setColumnWidth(1, english ? 185 : 150);
     table->setColumnWidth(2, english ? 425 : 345);
-    table->setColumnWidth(3, english ? 80 : 185);
+    table->setColumnWidth(3, 185);
+    // Rows fitted to their text keep at least the height of the others.
+    if (english)
+        table->verticalHeader()->setMinimumSectionSize(table->verticalHeader()->defaultSectionSize());
     TOOL_LOG("InitDeviceTable", "InitDeviceTable end");
 }
 
@@ -71,6 +75,9 @@ void OrvoPrinterToolWidget::SlotUpdatePrinterList()
     const int n = list.size();
     QTableWidget *table = pForm->tableDeviceManage;
     table->clearContents();
+    // English rows grow with their status text: rebuilt ones start again at one height.
+    if (iLanguageIndex == c_iLanguageEnglish)
+        table->setRowCount(0);
     table->setRowCount(n);
     const stPrinterState offline;
     for (int i = 0; i < n; ++i) {
@@ -112,10 +119,16 @@ void OrvoPrinterToolWidget::SlotUpdatePrinterStatus(int row)
     hashAnnounced.insert(record.stInfo.strPrinterName, record.stState);
     if (balloon.bShow)
         ShowTrayMessage(record.stInfo.strPrinterName, balloon.strText, balloon.enIcon, c_iBalloonMs);
-    // The status column cuts a long error text at the window's width: its tip shows it whole.
+    // Its tip shows the status text whole, should a desktop's font still make it too long.
     const QString status = GetStatusCellText(record.stState, iLanguageIndex);
-    table->item(row, 3)->setText(status);
-    table->item(row, 3)->setToolTip(status);
+    QTableWidgetItem *cell = table->item(row, 3);
+    const bool changed = cell->text() != status;
+    cell->setText(status);
+    cell->setToolTip(status);
+    // An English status can take a few lines: the row takes its text's height when the text
+    // changes (one row's cells measured, not the table's).
+    if (changed && iLanguageIndex == c_iLanguageEnglish)
+        table->resizeRowToContents(row);
     DebugOutputPrinterStatus(row);
 }
 

@@ -39,10 +39,12 @@ OrvoPrinterToolWidget::OrvoPrinterToolWidget(QWidget *parent) : QWidget(parent),
 {
     if (objectName().isEmpty())
         setObjectName("OrvoPrinterToolWidget");
-    resize(860, 300);
+    // The English texts are longer than the Chinese ones: an English window is wider and a
+    // little taller, the table keeping its 20-pixel margins.
+    resize(OrvoUiIsEnglish() ? QSize(1100, 340) : QSize(860, 300));
     pForm->tableDeviceManage = new QTableWidget(this);
     pForm->tableDeviceManage->setObjectName("tableDeviceManage");
-    pForm->tableDeviceManage->setGeometry(20, 20, 820, 260);
+    pForm->tableDeviceManage->setGeometry(20, 20, width() - 40, height() - 40);
     QMetaObject::connectSlotsByName(this);
 
     setWindowIcon(QIcon(":/Icon/Resource/Orvo.png"));
@@ -164,6 +166,10 @@ void OrvoPrinterToolWidget::SlotTrayActionShow()
     // Resetting the flags brings every title-bar button back: choose the set again.
     RemoveMaximizeButton(this);
     showNormal();
+    // A table filled while the window was never shown measured its English rows against
+    // columns not yet laid out: now that they are, the rows take their texts' height.
+    if (iLanguageIndex == c_iLanguageEnglish)
+        pForm->tableDeviceManage->resizeRowsToContents();
 }
 
 void OrvoPrinterToolWidget::SlotTrayActionUpdateFW()

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # scripts/screenshot-tool.sh [OUT.png]: regenerates docs/tray-tool.png, the tray tool's window
-# with two printers, and its English twin (OUT-en.png), taken under Xvfb with the WenQuanYi Micro Hei font
+# with three printers, and its English twin (OUT-en.png), taken under Xvfb with the WenQuanYi Micro Hei font
 # (apt-get install -y xvfb xauth fonts-wqy-microhei imagemagick x11-utils).
 # Runs the installed tool in the sandbox on a printer list and two status files written here.
 # ORVO_BUILD_DIR: a built tree (default build).
@@ -16,7 +16,7 @@ root=${ORVO_INSTALL_ROOT:?set by orvo-sandbox}
 mkdir -p "$root/cfg"
 cat > "$root/cfg/printerlist.ini" << 'INI'
 [Main]
-Count=2
+Count=3
 
 [printer_0]
 Name=Office_K20NW
@@ -31,12 +31,21 @@ Model=Orvo K40N
 ConnectType=2
 Port=127.0.0.2
 URI=socket://127.0.0.2:9100
+
+[printer_2]
+Name=Store_K20NW
+Model=Orvo K20NW
+ConnectType=1
+Port=Orvo/K20NW?serial=CD5678
+URI=usb://Orvo/K20NW?serial=CD5678
 INI
 
 # Status replies as the service stores them, from the suite's own encoder.
 reply=$ORVO_BUILD_DIR/tests/sim/orvo-statusreply
 "$reply" --status 16 --warnings 0x6160 --ink 12,85,55,30 > "$root/cfg/Office_K20NW.dat"
 "$reply" --status 0 --errors 0x6100 --ink 75,0,45,90 > "$root/cfg/Lab_K40N.dat"
+# The error with the longest English text.
+"$reply" --status 0 --errors 0x7200 --ink 40,40,40,40 > "$root/cfg/Store_K20NW.dat"
 
 export QT_QPA_PLATFORM=xcb DISPLAY=:77
 Xvfb :77 -screen 0 1280x800x24 -nolisten tcp > "$TMPDIR/xvfb.log" 2>&1 &
@@ -51,7 +60,7 @@ shot() {
     sleep 0.1
   done
   [ -n "$win" ] || { echo "the tool's window did not appear" >&2; cat "$TMPDIR/tool.log" >&2; exit 1; }
-  sleep 3   # the first status of both rows (about one status cycle)
+  sleep 3   # the first status of every row (about one status cycle)
   import -window "$win" "$3"
   kill "$tool"
   wait "$tool" || true   # one instance at a time

@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QStringList>
+#include <QStyleOptionViewItem>
 #include <QTableWidget>
 #include <QTimer>
 #include <QWidget>
@@ -41,6 +42,32 @@ inline void AddModel(QStringList &out, const QAbstractItemModel *model)
             out << model->index(r, c).data().toString();
     for (int c = 0; c < model->columnCount(); ++c)
         out << model->headerData(c, Qt::Horizontal).toString();
+}
+
+// The cells whose text does not fit the cell as the table lays it out: measured by the
+// table's own delegate the way it paints, on as many lines as the cell's width makes of it
+// when the table wraps words.
+inline QStringList ClippedCells(const QTableWidget *t)
+{
+    QStringList out;
+    for (int r = 0; r < t->rowCount(); ++r)
+        for (int c = 0; c < t->columnCount(); ++c) {
+            const QTableWidgetItem *item = t->item(r, c);
+            if (!item || item->text().isEmpty())
+                continue;
+            QStyleOptionViewItem option;
+            option.initFrom(t->viewport());
+            option.font = t->font();
+            option.rect = t->visualItemRect(item);   // without the grid line
+            option.textElideMode = t->textElideMode();
+            if (t->wordWrap())
+                option.features |= QStyleOptionViewItem::WrapText;
+            const QSize need = t->itemDelegate()->sizeHint(option, t->model()->index(r, c));
+            if (need.width() > option.rect.width() || need.height() > option.rect.height())
+                out << QString("%1 (cell %2,%3: %4x%5 in %6x%7)").arg(item->text()).arg(r).arg(c).arg(need.width())
+                           .arg(need.height()).arg(option.rect.width()).arg(option.rect.height());
+        }
+    return out;
 }
 } // namespace uitext
 
@@ -82,8 +109,8 @@ inline void UseDesktopFont(int points = 10)
 }
 
 // The labels and buttons whose text (in their own font, on one line per line break) is
-// wider or taller than the widget: cut off at a fixed window size. Picture labels and
-// word-wrapped labels lay themselves out and are left out.
+// wider or taller than the widget, and the table cells that cut their text: cut off at a
+// fixed window size. Picture labels and word-wrapped labels lay themselves out and are left out.
 inline QStringList ClippedTexts(const QWidget *root)
 {
     QStringList out;
@@ -98,13 +125,7 @@ inline QStringList ClippedTexts(const QWidget *root)
             text = b->text();
             room = b->inherits("QCheckBox") ? 24 : 8;   // the box, or the button's frame and padding
         } else if (auto *t = qobject_cast<const QTableWidget *>(w)) {
-            // Cells but the last column's, which stretches and cuts long texts in any language.
-            for (int r = 0; r < t->rowCount(); ++r)
-                for (int c = 0; c + 1 < t->columnCount(); ++c)
-                    if (const QTableWidgetItem *item = t->item(r, c))
-                        if (t->fontMetrics().horizontalAdvance(item->text()) + 8 > t->columnWidth(c))
-                            out << QString("%1 (cell %2,%3: %4 in %5)").arg(item->text()).arg(r).arg(c)
-                                       .arg(t->fontMetrics().horizontalAdvance(item->text()) + 8).arg(t->columnWidth(c));
+            out << uitext::ClippedCells(t);
             continue;
         } else {
             continue;

@@ -1,13 +1,17 @@
 // The tray tool's language: under an English locale the window, its table (headers, rows
-// of a USB and a network printer through the real workers), the tray menu and tooltip, the
-// balloons, the settings dialog and the "already running" box are English and fit; under a
-// Chinese one they are today's. The locale comes from the test's environment.
+// of USB and network printers through the real workers, the longest status texts among
+// them), the tray menu and tooltip, the balloons, the settings dialog and the "already
+// running" box are English and fit, also when the window is shown only after its table was
+// filled; under a Chinese one they are today's. The locale comes from the test's environment.
 #include "ToolEntry.h"
+#include "UtilPrinterStatus.h"
 #include "orvo-lang.h"
+#include "orvo-statustext.h"
 #include "orvo-translate.h"
 #include "tool-fixture.h"
 #include "../harness/ui-text.h"
 
+#include <QHeaderView>
 #include <QTableWidget>
 #include <QtTest>
 
@@ -15,6 +19,8 @@ class TstToolLang : public QObject
 {
     Q_OBJECT
     static QString Say(const char *en, const char *zh) { return QString::fromUtf8(LocaleIsEnglish() ? en : zh); }
+    static int LanguageIndex() { return LocaleIsEnglish() ? c_iLanguageEnglish : c_iLanguageChinese; }
+    static constexpr unsigned c_wLongestError = 0x7200;
 
 private slots:
     void initTestCase()
@@ -24,19 +30,43 @@ private slots:
         UseDesktopFont(9);   // the table's columns hold the Chinese connection text at 9 points only
     }
 
+    // The error the window tests with is the one with the widest English text.
+    void longestError()
+    {
+        const QFontMetrics metrics(QApplication::font());
+        const int longest = metrics.horizontalAdvance(GetErrorDescText(GetErrorStatusEnum(c_wLongestError), c_iLanguageEnglish));
+        for (int e = 0; e < c_iErrorTextRows; ++e)
+            QVERIFY2(metrics.horizontalAdvance(GetErrorDescText(e, c_iLanguageEnglish)) <= longest,
+                     qPrintable(GetErrorDescText(e, c_iLanguageEnglish)));
+    }
+
     void window()
     {
         WritePrinterList({MakeInfo("Orvo-A", CONNECT_USB, "Orvo/K20NW?serial=A"),
-                          MakeInfo("Orvo-B", CONNECT_NET, "192.168.100.123")});
+                          MakeInfo("Orvo-B", CONNECT_NET, "192.168.100.123"),
+                          MakeInfo("Orvo-C", CONNECT_USB, "Orvo/K20NW?serial=C"),
+                          MakeInfo("Orvo-D", CONNECT_USB, "Orvo/K20NW?serial=D")});
         TestToolWidget w;
         w.show();
-        QTRY_COMPARE_WITH_TIMEOUT(w.DeviceTable()->rowCount(), 2, 4000);
+        QTRY_COMPARE_WITH_TIMEOUT(w.DeviceTable()->rowCount(), 4, 4000);
         stSimPrinter p;   // the longest ink words, a warning while printing
         p.byStatus = 0x10;
         p.listWarning = {0x6160};
         p.iBlue = p.iRed = p.iYellow = p.iBlack = 10;   // 低, the longest English word
         QVERIFY(WriteStatusFile("Orvo-B", BuildResponse(p)));
-        QTRY_COMPARE_WITH_TIMEOUT(w.listBalloon.size(), 1, 3000);
+        // The longest texts the status column shows: the longest error, and the same text as
+        // a warning while printing.
+        stSimPrinter error;
+        error.listError = {c_wLongestError};
+        QVERIFY(WriteStatusFile("Orvo-C", BuildResponse(error)));
+        p.listWarning = {c_wLongestError};
+        QVERIFY(WriteStatusFile("Orvo-D", BuildResponse(p)));
+        QTRY_COMPARE_WITH_TIMEOUT(w.listBalloon.size(), 3, 3000);
+        QCOMPARE(CellText(w, 2, 3), GetErrorDescText(GetErrorStatusEnum(c_wLongestError), LanguageIndex()));
+        const int rowHeight = w.DeviceTable()->verticalHeader()->defaultSectionSize();   // a one-line status's row
+        QCOMPARE(w.DeviceTable()->rowHeight(0), rowHeight);
+        QCOMPARE(w.DeviceTable()->rowHeight(1), rowHeight);
+        QCOMPARE(w.DeviceTable()->rowHeight(3) > rowHeight, LocaleIsEnglish());   // three English lines
         QCOMPARE(CellText(w, 1, 2), Say("Cyan: Very low  Red: Very low  Yellow: Very low  Black: Very low",
                                         "青色：低   红色：低   黄色：低   黑色：低"));
         QCOMPARE(CellText(w, 1, 1), Say("Network(192.168.100.123)", "网络(192.168.100.123)"));
@@ -55,6 +85,18 @@ private slots:
             for (const QWidget *root : {static_cast<QWidget *>(&w), static_cast<QWidget *>(w.SettingDialog())})
                 QVERIFY2(ClippedTexts(root).isEmpty(), qPrintable(ClippedTexts(root).join(" | ")));
         }
+    }
+
+    // Started with "-hide", the window fills its table unseen: once shown, its rows fit as well.
+    void hiddenStart()
+    {
+        if (!LocaleIsEnglish())
+            QSKIP("the rows of a Chinese table keep one height");
+        TestToolWidget w;   // the printer list and status files of window()
+        QTRY_COMPARE_WITH_TIMEOUT(w.listBalloon.size(), 3, 5000);
+        w.SlotTrayActionShow();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QVERIFY2(ClippedTexts(&w).isEmpty(), qPrintable(ClippedTexts(&w).join(" | ")));
     }
 };
 
