@@ -28,7 +28,7 @@
 
 namespace {
 // The one model whose firmware this updater sends.
-const stModelInfo c_stFWModelInfo = {"K40N", "Orvo K40N", "Orvo_K40N.ppd", 0x300E, 0x2009};
+const char *const c_szFWModelShortName = "K40N";
 
 // Firmware images are a few MiB; a file beyond this is not an image and is refused before
 // anything is allocated.
@@ -105,10 +105,11 @@ void Widget::RefreshDeviceTable()
 
 bool Widget::GetPrinterVidPid(const QString &strModelName, int &iVendorID, int &iProductID)
 {
-    if (strModelName.compare(c_stFWModelInfo.strModelName, Qt::CaseInsensitive) != 0)
+    const stModelInfo *model = FindModelByShortName(c_szFWModelShortName);
+    if (!model || strModelName.compare(model->strModelName, Qt::CaseInsensitive) != 0)
         return false;
-    iVendorID = c_stFWModelInfo.iVendorID;
-    iProductID = c_stFWModelInfo.iProductID;
+    iVendorID = model->iVendorID;
+    iProductID = model->iProductID;
     return true;
 }
 

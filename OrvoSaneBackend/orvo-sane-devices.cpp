@@ -1,4 +1,5 @@
 #include "orvo-sane-devices.h"
+#include "orvo-modelids-plain.h"
 #include "orvo-printerlist-plain.h"
 #include "orvo-sane-family.h"
 #include "orvo-sane-log.h"
@@ -10,7 +11,6 @@
 
 namespace {
 
-const uint16_t c_vendorOrvo = 0x300E;
 const int c_connectTimeoutMs = 5000;
 const size_t c_maxNetProbes = 32;
 const int32_t c_maxFamilyReply = 8192;   // the daemon's reply buffer
@@ -111,7 +111,7 @@ bool OrvoFindDevices(const stOrvoSaneConf &conf, std::vector<stOrvoDevice> &list
     if (!OrvoConnect(conn, c_connectTimeoutMs, strError))
         return false;
     std::vector<USBFindDevRes> usb;
-    const int io = OrvoFindUsb(conn, c_vendorOrvo, usb, OrvoNowMs() + int64_t(conf.iTimeoutSec) * 1000);
+    const int io = OrvoFindUsb(conn, c_wOrvoVendorID, usb, OrvoNowMs() + int64_t(conf.iTimeoutSec) * 1000);
     // Closing the connection ends its process in the daemon, which closes the handles.
     OrvoDisconnect(conn);
     if (io != IO_OK)

@@ -1,4 +1,5 @@
 #include "orvo-sane-scan.h"
+#include "orvo-modelids-plain.h"
 #include "orvo-sane-log.h"
 #include "orvo-sane-pagename.h"
 
@@ -16,7 +17,6 @@ namespace {
 // Bit of ResScanDeviceProperties.sources that reports a document feeder.
 const uint8_t c_usbSourceAdf = 0x02;
 
-const uint16_t c_vendorOrvo = 0x300E;
 const int c_connectTimeoutMs = 5000;
 // What the clean-up after a wait that ran out (the abort, the unlock) may take on top of
 // the configured timeout: a daemon that answers nothing costs a call the timeout and this.
@@ -587,7 +587,7 @@ SANE_Status OrvoIdentifyDevice(stOrvoHandle &h)
 {
     if (!h.dev.bNet) {
         std::vector<USBFindDevRes> list;
-        int io = OrvoFindUsb(h.conn, c_vendorOrvo, list, CommandDeadline(h));
+        int io = OrvoFindUsb(h.conn, c_wOrvoVendorID, list, CommandDeadline(h));
         if (io != IO_OK) {
             OrvoLog(LOG_ERROR, "USB search through the scan daemon: %s", OrvoIoText(io));
             return SANE_STATUS_IO_ERROR;

@@ -12,6 +12,7 @@
 
 #include "SaneStatus.h"
 #include "ScanLog.h"
+#include "orvo-modelids-plain.h"
 
 namespace {
 
@@ -22,9 +23,6 @@ bool StartsWithDigit(const char *name)
 
 constexpr const char *c_szUsbRoots[] = {"/dev/bus/usb", "/proc/bus/usb"};
 constexpr const char *c_szSysUsbDevices = "/sys/bus/usb/devices";
-constexpr uint16_t c_wMakerVendor = 0x300E;
-// The product ids of the maker's devices that have a scanner.
-constexpr uint16_t c_wScannerProducts[] = {0x2005, 0x2006, 0x2007, 0x2008, 0x2009, 0x200A};
 
 // One sysfs attribute of a USB device as a number (hexadecimal for ids), -1 when absent.
 long SysAttr(const char *dev, const char *attr, int base)
@@ -127,14 +125,10 @@ int ScanBus(const char *busPath, uint16_t vid, uint16_t pid, ORVO_USB_DEV *devs,
 
 }  // namespace
 
+// Every supported model has a scanner.
 bool orvo_is_maker_scanner(uint16_t vid, uint16_t pid)
 {
-    if (vid != c_wMakerVendor)
-        return false;
-    for (uint16_t p : c_wScannerProducts)
-        if (p == pid)
-            return true;
-    return false;
+    return IsOrvoModelUsbId(vid, pid);
 }
 
 int orvo_control_msg(int fd, int requesttype, int request, int value, int index, char *bytes, int size,

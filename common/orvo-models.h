@@ -1,4 +1,5 @@
-// The maker's supported models. Lookups take the first matching row, so the order matters.
+// The maker's supported models (the rows of orvo-modelids-plain.h). Lookups take the first
+// matching row, so the order matters.
 #pragma once
 #include <QString>
 #include <QList>
@@ -16,3 +17,6 @@ extern const QList<stModelInfo> c_stModelInfoList;
 // USB ids of the first model whose short name followed by "?" occurs in the port text
 // ("?" keeps K20N from matching a K20NW port).
 bool GetPrinterVidPid(const QString &port, int &vid, int &pid);
+
+// The row of the model with this short name, or null.
+const stModelInfo *FindModelByShortName(const QString &shortName);
