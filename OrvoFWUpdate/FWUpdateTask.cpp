@@ -1,5 +1,4 @@
 #include "FWUpdateTask.h"
-#include "UtilLibusb.h"
 #include "orvo-log.h"
 
 #include <algorithm>
@@ -14,9 +13,9 @@ int FWUpdateTask(int iVendorID, int iProductID, const QString &strPort, const un
 {
     stUsbExchange ex;
     int iResult = OpenUsbExchange(iVendorID, iProductID, strPort, ex, "FWUpdateTask");
-    if (iResult == -1)
-        return -1;
-    if (iResult == 0) {
+    if (iResult == USB_INIT_FAILED)
+        return USB_INIT_FAILED;
+    if (iResult == USB_OK) {
         int iOffset = 0;
         int iRemaining = iLength;
         int iWritten = 0;
@@ -30,7 +29,7 @@ int FWUpdateTask(int iVendorID, int iProductID, const QString &strPort, const un
             if (rv < 0 || iWritten != iChunk) {
                 FW_USB_LOG("*** bulk_transfer failed! \n");
                 ex.iErrorCode = rv < 0 ? rv : 0;   // a short write has no error name
-                iResult = -7;
+                iResult = c_iFWStreamFailed;
                 break;
             }
             iOffset += iWritten;

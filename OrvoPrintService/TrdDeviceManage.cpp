@@ -45,20 +45,6 @@ void TrdDeviceManage::WriteHeartbeat()
                        QFile::encodeName(file.fileName()).constData(), file.errorString().toLocal8Bit().constData());
 }
 
-bool PrinterListEqual(const QList<stPrinterManager> &list, const QList<stPrinterInfo> &infos)
-{
-    if (infos.size() != list.size())
-        return false;
-    for (int i = 0; i < infos.size(); ++i) {
-        const stPrinterInfo &have = list.at(i).stInfo;
-        const stPrinterInfo &found = infos.at(i);
-        if (have.strPrinterName != found.strPrinterName || have.strPort != found.strPort
-            || have.strDeviceURI != found.strDeviceURI)
-            return false;
-    }
-    return true;
-}
-
 bool TrdDeviceManage::CheckListEqual(const QList<stPrinterInfo> &infos)
 {
     QMutexLocker lock(pListLock);

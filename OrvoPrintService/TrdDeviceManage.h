@@ -9,10 +9,6 @@
 class QThread;
 class TrdGetPrinterStatus;
 
-// Whether the queues found are the printers the list holds: queue name, port and device URI
-// position by position (a changed model alone is no change).
-bool PrinterListEqual(const QList<stPrinterManager> &list, const QList<stPrinterInfo> &infos);
-
 class TrdDeviceManage : public UtilThreadBase
 {
     Q_OBJECT

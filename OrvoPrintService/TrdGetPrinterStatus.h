@@ -39,7 +39,6 @@ public:
 
     int CheckJobStatus();
     int CancelPrinterJob(const QString &port);
-    int CancelCUPSJob(const QString &jobID);
 
 signals:
     void SgnUpdatePrinterStatus(int index);

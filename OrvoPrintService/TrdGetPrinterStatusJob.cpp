@@ -5,7 +5,6 @@
 #include "UtilUsbPrinter.h"
 
 #include "orvo-log.h"
-#include "orvo-spawn.h"
 
 #include <libusb.h>
 
@@ -43,9 +42,4 @@ int TrdGetPrinterStatus::CancelPrinterJob(const QString &port)
     const int ret = UsbClassRequest(handle, c_iUsbCancelRequest, buf, int(sizeof buf));
     ReleaseUsbPrinter(handle, ret);
     return ret;
-}
-
-int TrdGetPrinterStatus::CancelCUPSJob(const QString &jobID)
-{
-    return RunCommand({"cancel", jobID});
 }

@@ -39,8 +39,8 @@ int TrdGetPrinterStatus::GetPrinterStatusUSB(const QString &port)
     memset(buf, 0, sizeof buf);
     libusb_device_handle *handle = nullptr;
     const int open = OpenUsbPrinter(port, c_stStatusQueryLines, &handle);
-    if (open == -1)
-        return -2;
+    if (open == UP_NO_MODEL)
+        return UP_NO_CONTEXT;
     if (open < 0)
         return open;
     const int received = UsbClassRequest(handle, c_iUsbStatusRequest, buf + c_iUsbReplyOffset,

@@ -1,5 +1,6 @@
 #include "TrdGetPrinterStatusRules.h"
 
+#include "UtilUsbPrinter.h"
 #include "orvo-jobstate.h"
 
 bool DecideNeedStatus(int iConnectType, int enCurrentStatus, const std::function<bool()> &cupsSending,
@@ -28,7 +29,7 @@ bool ApplyQueryFailure(stPrinterState &state, int iConnectType, int ret)
 {
     // An unplugged USB printer is gone at once; a network printer only after six silent
     // queries in a row, since a datagram may be lost.
-    const bool offline = iConnectType == CONNECT_USB ? ret == -5 : ++state.iFailCount > 5;
+    const bool offline = iConnectType == CONNECT_USB ? ret == UP_NO_DEVICE : ++state.iFailCount > 5;
     if (offline) {
         state.enCurrentStatus = PS_OFFLINE;
         state.listError.clear();
@@ -59,9 +60,4 @@ QStringList StepJobMonitor(const QString &queue, const QList<stCupsJob> *jobs, Q
     const stJobCheck check = DeriveJobStates(queue, *jobs, carried);
     carried = check.listPrinting;
     return check.listCancel;
-}
-
-bool IsSamePrinter(const stPrinterInfo &element, const stPrinterInfo &working)
-{
-    return element.strPrinterName == working.strPrinterName && element.strDeviceURI == working.strDeviceURI;
 }

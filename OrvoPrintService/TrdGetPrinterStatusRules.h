@@ -39,6 +39,3 @@ constexpr int c_iIdleWaitMs = 60000;
 // identifier per printer cancel to send; carried (the printing jobs of the last check)
 // becomes this check's printing jobs, or stays as it is when the listing failed.
 QStringList StepJobMonitor(const QString &queue, const QList<stCupsJob> *jobs, QList<stJobState> &carried);
-
-// Whether a list element still holds the printer a working copy was taken from.
-bool IsSamePrinter(const stPrinterInfo &element, const stPrinterInfo &working);

@@ -111,7 +111,7 @@ int FindUsbPrinter(libusb_context *ctx, const QString &port, int vid, int pid, c
     const ssize_t count = libusb_get_device_list(ctx, &devs);
     if (count < 0) {
         WriteStringLog(c_szSource, lines.iGetDeviceError, lines.function, "Get Device Error");
-        return -3;
+        return UP_NO_DEVICE_LIST;
     }
     bool lastCallFailed = false;
     for (ssize_t i = 0; i < count && !*found; ++i) {
@@ -121,7 +121,7 @@ int FindUsbPrinter(libusb_context *ctx, const QString &port, int vid, int pid, c
                            "*** libusb_get_device_descriptor failed! i:%d", int(i));
             WriteStringLog(c_szSource, lines.iDescriptorWalkFailed, lines.function, "*** get_device_descriptor failed!");
             libusb_free_device_list(devs, 1);
-            return -4;
+            return UP_DESCRIPTOR_FAILED;
         }
         lastCallFailed = false;
         if (desc.idProduct != pid || desc.idVendor != vid)
@@ -144,13 +144,13 @@ int FindUsbPrinter(libusb_context *ctx, const QString &port, int vid, int pid, c
     }
     libusb_free_device_list(devs, 1);
     if (*found)
-        return 0;
+        return UP_OK;
     if (lastCallFailed) {
         WriteStringLog(c_szSource, lines.iDescriptorWalkFailed, lines.function, "*** get_device_descriptor failed!");
-        return -4;
+        return UP_DESCRIPTOR_FAILED;
     }
     WriteStringLog(c_szSource, lines.iCannotOpen, lines.function, "Cannot open device");
-    return -5;
+    return UP_NO_DEVICE;
 }
 } // namespace
 
@@ -177,7 +177,7 @@ int CannotClaim(int claim, const stUsbLogLines &lines)
     else
         WriteStringLog(c_szSource, lines.iCannotClaim, lines.function, "Cannot Claim Interface");
     t_usb.Forget();
-    return -6;
+    return UP_CLAIM_FAILED;
 }
 } // namespace
 
@@ -185,7 +185,7 @@ int OpenUsbPrinter(const QString &port, const stUsbLogLines &lines, libusb_devic
 {
     int vid = 0, pid = 0;
     if (!GetPrinterVidPid(port, vid, pid))
-        return -1;
+        return UP_NO_MODEL;
     if (t_usb.pHandle && t_usb.strPort != port)
         t_usb.Forget();
     // The printer kept open from the last exchange takes the claim while it is on the bus;
@@ -194,7 +194,7 @@ int OpenUsbPrinter(const QString &port, const stUsbLogLines &lines, libusb_devic
         const int claim = ClaimPrinter(t_usb.pHandle, lines);
         if (claim == 0) {
             *handle = t_usb.pHandle;
-            return 0;
+            return UP_OK;
         }
         if (claim != LIBUSB_ERROR_NO_DEVICE)
             return CannotClaim(claim, lines);
@@ -203,7 +203,7 @@ int OpenUsbPrinter(const QString &port, const stUsbLogLines &lines, libusb_devic
     libusb_context *ctx = ThreadUsbContext();
     if (!ctx) {
         WriteStringLog(c_szSource, lines.iInitError, lines.function, "Init Error");
-        return -2;
+        return UP_NO_CONTEXT;
     }
     const int found = FindUsbPrinter(ctx, port, vid, pid, lines, &t_usb.pHandle);
     if (found < 0)
@@ -213,7 +213,7 @@ int OpenUsbPrinter(const QString &port, const stUsbLogLines &lines, libusb_devic
     if (claim < 0)
         return CannotClaim(claim, lines);
     *handle = t_usb.pHandle;
-    return 0;
+    return UP_OK;
 }
 
 void ForgetUsbPrinter()

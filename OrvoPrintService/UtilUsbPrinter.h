@@ -16,10 +16,19 @@ struct stUsbLogLines {
 extern const stUsbLogLines c_stStatusQueryLines;
 extern const stUsbLogLines c_stCancelLines;
 
-// Returns 0 with an open, claimed handle in *handle, which the caller hands back to
-// ReleaseUsbPrinter on the same thread, or the negative result code of the failure:
-// -1 no model row for the port, -2 context, -3 device list, -4 descriptor,
-// -5 no matching device, -6 claim.
+// Results of OpenUsbPrinter, which the status query and the job cancel return as theirs.
+enum enUsbPrinterResult : int {
+    UP_OK = 0,
+    UP_NO_MODEL = -1,          // no model row for the port (the status query reports UP_NO_CONTEXT)
+    UP_NO_CONTEXT = -2,        // "Init Error"
+    UP_NO_DEVICE_LIST = -3,    // "Get Device Error"
+    UP_DESCRIPTOR_FAILED = -4,
+    UP_NO_DEVICE = -5,         // no matching device could be opened: the printer is gone
+    UP_CLAIM_FAILED = -6,
+};
+
+// Returns UP_OK with an open, claimed handle in *handle, which the caller hands back to
+// ReleaseUsbPrinter on the same thread, or the enUsbPrinterResult of the failure.
 int OpenUsbPrinter(const QString &port, const stUsbLogLines &lines, libusb_device_handle **handle);
 
 // Releases the printer's interface after an exchange whose result was `result` (the

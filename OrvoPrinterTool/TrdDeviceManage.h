@@ -9,6 +9,9 @@
 #include <atomic>
 
 // The same printers in the same order: equal length, and at every index the same name and port.
+// Looser than IsSamePrinter on purpose: the tray tool reaches a printer through its port and
+// status file, so a device URI that changed alone (an added URI option) keeps the rows and
+// their states instead of showing every printer off-line until its file is read again.
 bool IsSamePrinterSet(const QList<stPrinterInfo> &infos, const QList<stPrinterManager> &list);
 
 class TrdDeviceManage : public UtilThreadBase

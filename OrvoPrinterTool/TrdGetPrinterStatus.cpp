@@ -71,8 +71,7 @@ bool TrdGetPrinterStatus::CheckPrinterStatusOnce(bool counted)
             return false;
         stPrinterManager &record = pPrinterList->listPrinter[iIndex];
         // The list was replaced during the cycle: this state belongs to another printer.
-        if (record.stInfo.strPrinterName != stOwnInfo.strPrinterName
-            || record.stInfo.strDeviceURI != stOwnInfo.strDeviceURI)
+        if (!IsSamePrinter(record.stInfo, stOwnInfo))
             return false;
         changed = CheckStatusChange(stOwnState, record.stState);
         cancel = changed && record.stState.enCurrentStatus != PS_CANCELING_JOB

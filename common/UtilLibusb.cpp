@@ -117,25 +117,25 @@ int OpenUsbExchange(int vid, int pid, const QString &uri, stUsbExchange &ex, con
     ex.bHeldElsewhere = false;
     if (init_libusb() < 0) {
         USBLOG(function, "*** init_libusb failed! \n");
-        return -1;
+        return USB_INIT_FAILED;
     }
     int rv = get_device_descriptor(&ex.stDesc, &ex.stUser, uri);
     if (rv < 0) {
         USBLOG(function, "*** get_device_descriptor failed! \n");
         ex.iErrorCode = rv;
-        return -2;
+        return USB_NO_DEVICE;
     }
     rv = get_device_endpoint(&ex.stDesc, &ex.stUser);
     if (rv < 0) {
         USBLOG(function, "*** get_device_endpoint failed! rv:%d \n", rv);
         ex.iErrorCode = rv;
-        return -3;
+        return USB_NO_INTERFACE;
     }
     if (libusb_open(ex.stUser.dev, &ex.pHandle) != 0 || !ex.pHandle) {
         ex.pHandle = nullptr;
         USBLOG(function, "*** Permission denied or Can not find the USB board (Maybe the USB driver has not been "
                          "installed correctly), quit!\n");
-        return -4;
+        return USB_OPEN_FAILED;
     }
     const int claimed = libusb_claim_interface(ex.pHandle, ex.stUser.bInterfaceNumber);
     if (claimed < 0) {
@@ -145,17 +145,17 @@ int OpenUsbExchange(int vid, int pid, const QString &uri, stUsbExchange &ex, con
             ex.iErrorCode = rv;
             // Busy with no kernel driver to detach: another program's claim.
             ex.bHeldElsewhere = claimed == LIBUSB_ERROR_BUSY && rv == LIBUSB_ERROR_NOT_FOUND;
-            return -5;
+            return USB_CLAIM_FAILED;
         }
         rv = libusb_claim_interface(ex.pHandle, ex.stUser.bInterfaceNumber);
         if (rv < 0) {
             USBLOG(function, "*** libusb_claim_interface failed! rv%d\n", rv);
             ex.iErrorCode = rv;
             ex.bHeldElsewhere = rv == LIBUSB_ERROR_BUSY;
-            return -5;
+            return USB_CLAIM_FAILED;
         }
     }
-    return 0;
+    return USB_OK;
 }
 
 void CloseUsbExchange(stUsbExchange &ex, const char *function)
@@ -181,20 +181,20 @@ int USBSendRecvData(int vid, int pid, const QString &uri, unsigned char *send, i
 {
     stUsbExchange ex;
     int result = OpenUsbExchange(vid, pid, uri, ex, "USBSendRecvData");
-    if (result == -1)
-        return -1;
-    if (result == 0) {
+    if (result == USB_INIT_FAILED)
+        return USB_INIT_FAILED;
+    if (result == USB_OK) {
         int written = 0;
         int rc = libusb_bulk_transfer(ex.pHandle, ex.stUser.bOutEndpointAddress, send, sendLen, &written, c_uTimeoutMs);
         if (rc < 0 || written != sendLen) {
             USBLOG("USBSendRecvData", "*** bulk_transfer failed! \n");
-            result = -6;
+            result = USB_WRITE_FAILED;
             ex.iErrorCode = rc < 0 ? rc : 0;   // a short write has no error name
         } else {
             rc = libusb_bulk_transfer(ex.pHandle, ex.stUser.bInEndpointAddress, recv, recvCap, &recvSize, c_uTimeoutMs);
             if (rc < 0) {
                 USBLOG("USBSendRecvData", "*** bulk_transfer failed! \n");
-                result = -7;
+                result = USB_READ_FAILED;
                 ex.iErrorCode = rc;
             } else {
                 USBLOG("USBSendRecvData", "*** iRecvSize = %d \n", recvSize);

@@ -22,6 +22,19 @@ struct userDevice {
     QString strDeniedNode;
 };
 
+// Results of an exchange (USBSendRecvData) and of its opening steps (OpenUsbExchange: the
+// first six). The values are the ones the pages and the updater have always reported.
+enum enUsbResult : int {
+    USB_OK = 0,
+    USB_INIT_FAILED = -1,      // libusb could not be initialised
+    USB_NO_DEVICE = -2,        // no printer with these ids and serial (or the bus unreadable)
+    USB_NO_INTERFACE = -3,     // no printer-class interface with bulk OUT 0x01 and a bulk IN
+    USB_OPEN_FAILED = -4,
+    USB_CLAIM_FAILED = -5,     // the claim failed, also after detaching the kernel driver
+    USB_WRITE_FAILED = -6,     // the command was not written whole
+    USB_READ_FAILED = -7,      // no reply read (a time-out included)
+};
+
 // Source tag of this module's log lines; each program linking it names itself here
 // ("OrvoPrintSetting/UtilLibusb", "OrvoFWUpdate/UtilLibusb").
 extern const char *const c_szUtilLibusbSource;
@@ -45,9 +58,8 @@ struct stUsbFailure {
     QString strNode;   // with LIBUSB_ERROR_ACCESS: the usbfs node that could not be opened
 };
 
-// One command: bulk write, then bulk read. Results:
-//  0 written and a reply read (any length), -1 libusb init, -2 no such printer,
-// -3 no printer interface, -4 open, -5 claim/detach, -6 write failed or short, -7 read failed.
+// One command: bulk write, then bulk read. Returns an enUsbResult; USB_OK once the command
+// was written and a reply (of any length) read.
 // pFailure, when given, gets the reason behind a failure.
 int USBSendRecvData(int vid, int pid, const QString &uri, unsigned char *send, int sendLen,
                     unsigned char *recv, int recvCap, int &recvSize, stUsbFailure *pFailure = nullptr);
@@ -61,8 +73,9 @@ struct stUsbExchange {
     int iErrorCode = 0;   // libusb code behind a failure, for "*** error=%s"; 0 none
     bool bHeldElsewhere = false;   // -5 because another program has claimed the interface
 };
-// libusb initialised, printer found, its interface claimed: 0, or -1 … -5 as above.
-// After -1 nothing is held; after any other result CloseUsbExchange must follow.
+// libusb initialised, printer found, its interface claimed: USB_OK, or USB_INIT_FAILED …
+// USB_CLAIM_FAILED. After USB_INIT_FAILED nothing is held; after any other result
+// CloseUsbExchange must follow.
 int OpenUsbExchange(int vid, int pid, const QString &uri, stUsbExchange &ex, const char *function);
 // Logs the error name when iErrorCode is set, releases everything, logs "*** success!".
 void CloseUsbExchange(stUsbExchange &ex, const char *function);

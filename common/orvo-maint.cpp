@@ -35,18 +35,18 @@ QString MaintText(enMaintMessage id)
 enMaintMessage UsbResultMessage(int result, bool bReplyNeeded)
 {
     switch (result) {
-    case 0:
+    case USB_OK:
         return MM_NONE;
-    case -1:
+    case USB_INIT_FAILED:
         return MM_INIT_FAILED;
-    case -2:
-    case -3:
-    case -4:
-    case -5:
+    case USB_NO_DEVICE:
+    case USB_NO_INTERFACE:
+    case USB_OPEN_FAILED:
+    case USB_CLAIM_FAILED:
         return MM_CONNECT_FAILED;
-    case -6:
+    case USB_WRITE_FAILED:
         return MM_COMM_FAILED;
-    case -7:   // nothing read back: only a command waiting for its answer fails
+    case USB_READ_FAILED:   // nothing read back: only a command waiting for its answer fails
         return bReplyNeeded ? MM_COMM_FAILED : MM_NONE;
     default:
         return MM_UNKNOWN_ERROR;

@@ -30,8 +30,8 @@ enum enMaintMessage {
 // translation once the catalogue is installed (orvo-translate.h).
 QString MaintText(enMaintMessage id);
 
-// The message for a USB exchange's result. A command that needs no reply also succeeds
-// when none came (-7).
+// The message for a USB exchange's result (enUsbResult). A command that needs no reply also
+// succeeds when none came (USB_READ_FAILED).
 enMaintMessage UsbResultMessage(int result, bool bReplyNeeded);
 
 // One command to the printer: USB (iConnectType 1) through USBSendRecvData with the

@@ -22,3 +22,20 @@ QList<stPrinterManager> GetInitPrinterList(const QList<stPrinterInfo> &infos)
     }
     return list;
 }
+
+bool IsSamePrinter(const stPrinterInfo &element, const stPrinterInfo &working)
+{
+    return element.strPrinterName == working.strPrinterName && element.strPort == working.strPort
+           && element.strDeviceURI == working.strDeviceURI;
+}
+
+bool PrinterListEqual(const QList<stPrinterManager> &list, const QList<stPrinterInfo> &infos)
+{
+    if (infos.size() != list.size())
+        return false;
+    for (int i = 0; i < infos.size(); ++i) {
+        if (!IsSamePrinter(list.at(i).stInfo, infos.at(i)))
+            return false;
+    }
+    return true;
+}

@@ -80,6 +80,12 @@ struct stPrinterManager {
     bool bInfoReady = false;
 };
 
+// Whether two queue records name the same printer: the same queue name, port and device URI
+// (exact, case-sensitive); the model and the connection type do not count.
+bool IsSamePrinter(const stPrinterInfo &element, const stPrinterInfo &working);
+// Whether the queues are the printers the list holds, position by position (IsSamePrinter).
+bool PrinterListEqual(const QList<stPrinterManager> &list, const QList<stPrinterInfo> &infos);
+
 void InitStPrinterInfo(stPrinterInfo &info);
 void InitStPrinterState(stPrinterState &state);
 QList<stPrinterManager> GetInitPrinterList(const QList<stPrinterInfo> &infos);
