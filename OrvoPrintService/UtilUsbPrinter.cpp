@@ -107,45 +107,25 @@ namespace {
 int FindUsbPrinter(libusb_context *ctx, const QString &port, int vid, int pid, const stUsbLogLines &lines,
                    libusb_device_handle **found)
 {
-    libusb_device **devs = nullptr;
-    const ssize_t count = libusb_get_device_list(ctx, &devs);
-    if (count < 0) {
+    stUsbSearch search;
+    switch (SearchUsbPrinter(ctx, uint16_t(vid), uint16_t(pid), port, search)) {
+    case US_NO_LIST:
         WriteStringLog(c_szSource, lines.iGetDeviceError, lines.function, "Get Device Error");
         return UP_NO_DEVICE_LIST;
-    }
-    bool lastCallFailed = false;
-    for (ssize_t i = 0; i < count && !*found; ++i) {
-        libusb_device_descriptor desc;
-        if (libusb_get_device_descriptor(devs[i], &desc) < 0) {
-            WriteStringLog(c_szSource, lines.iDescriptorFailed, lines.function,
-                           "*** libusb_get_device_descriptor failed! i:%d", int(i));
-            WriteStringLog(c_szSource, lines.iDescriptorWalkFailed, lines.function, "*** get_device_descriptor failed!");
-            libusb_free_device_list(devs, 1);
-            return UP_DESCRIPTOR_FAILED;
-        }
-        lastCallFailed = false;
-        if (desc.idProduct != pid || desc.idVendor != vid)
-            continue;
-        libusb_device_handle *h = nullptr;
-        if (libusb_open(devs[i], &h) < 0) {
-            lastCallFailed = true;
-            continue;
-        }
-        QString serial;
-        if (ReadUsbSerial(h, desc.iSerialNumber, serial) < 0) {
-            lastCallFailed = true;
-            libusb_close(h);
-            continue;
-        }
-        if (IsSerialMatch(port, serial))
-            *found = h;
-        else
-            libusb_close(h);
-    }
-    libusb_free_device_list(devs, 1);
-    if (*found)
+    case US_BAD_DESCRIPTOR:
+        WriteStringLog(c_szSource, lines.iDescriptorFailed, lines.function,
+                       "*** libusb_get_device_descriptor failed! i:%d", search.iBadDescriptor);
+        WriteStringLog(c_szSource, lines.iDescriptorWalkFailed, lines.function, "*** get_device_descriptor failed!");
+        return UP_DESCRIPTOR_FAILED;
+    case US_FOUND:
+        // The device stays open; the list is not needed to use it.
+        libusb_free_device_list(search.pList, 1);
+        *found = search.pHandle;
         return UP_OK;
-    if (lastCallFailed) {
+    case US_NOT_FOUND:
+        break;
+    }
+    if (search.bLastCandidateFailed) {
         WriteStringLog(c_szSource, lines.iDescriptorWalkFailed, lines.function, "*** get_device_descriptor failed!");
         return UP_DESCRIPTOR_FAILED;
     }

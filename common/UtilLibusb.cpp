@@ -24,38 +24,25 @@ int init_libusb()
 
 int get_device_descriptor(libusb_device_descriptor *desc, userDevice *user, const QString &uri)
 {
-    libusb_device **list = nullptr;
-    const ssize_t count = libusb_get_device_list(nullptr, &list);
-    if (count < 0)
-        return int(count);
-    for (ssize_t i = 0; i < count; ++i) {
-        if (libusb_get_device_descriptor(list[i], desc) < 0) {
-            USBLOG("get_device_descriptor", "*** libusb_get_device_descriptor failed! i:%d \n", int(i + 1));
-            libusb_free_device_list(list, 1);
-            return -1;
-        }
-        if (desc->idVendor != user->idVendor || desc->idProduct != user->idProduct)
-            continue;
-        libusb_device_handle *handle = nullptr;
-        const int opened = libusb_open(list[i], &handle);
-        if (opened == LIBUSB_ERROR_ACCESS)
-            user->strDeniedNode = QString::asprintf("/dev/bus/usb/%03u/%03u", unsigned(libusb_get_bus_number(list[i])),
-                                                    unsigned(libusb_get_device_address(list[i])));
-        if (opened != 0 || !handle)
-            continue;
-        QString serial;
-        const int rc = ReadUsbSerial(handle, desc->iSerialNumber, serial);
-        libusb_close(handle);   // the exchange opens the device again
-        // A second printer of the same model may follow, so a candidate with another
-        // (or an unreadable) serial does not end the search.
-        if (rc < 0 || !IsSerialMatch(uri, serial))
-            continue;
-        user->dev = list[i];
-        user->devList = list;
-        return 0;
+    stUsbSearch search;
+    const enUsbSearchResult found = SearchUsbPrinter(nullptr, user->idVendor, user->idProduct, uri, search);
+    *desc = search.stDesc;
+    user->strDeniedNode = search.strDeniedNode;
+    switch (found) {
+    case US_NO_LIST:
+        return search.iListError;
+    case US_BAD_DESCRIPTOR:
+        USBLOG("get_device_descriptor", "*** libusb_get_device_descriptor failed! i:%d \n", search.iBadDescriptor + 1);
+        return -1;
+    case US_NOT_FOUND:
+        return user->strDeniedNode.isEmpty() ? -2 : LIBUSB_ERROR_ACCESS;
+    case US_FOUND:
+        break;
     }
-    libusb_free_device_list(list, 1);
-    return user->strDeniedNode.isEmpty() ? -2 : LIBUSB_ERROR_ACCESS;
+    libusb_close(search.pHandle);   // the exchange opens the device again
+    user->dev = search.pDevice;
+    user->devList = search.pList;
+    return 0;
 }
 
 int match_with_endpoint(const libusb_interface_descriptor *setting, userDevice *user)
