@@ -186,11 +186,19 @@ bool TrdGetPrinterStatus::TakeElement()
 void TrdGetPrinterStatus::QueryPrinter()
 {
     const QByteArray name = stPrinter.stInfo.strPrinterName.toLocal8Bit();
-    WriteStringLog(c_szSource, 716, "SlotTaskStart", "try to connect %s", name.constData());
-    if (stPrinter.stInfo.iConnectType != CONNECT_USB)
+    const auto logTry = [&name] {
+        WriteStringLog(c_szSource, 716, "SlotTaskStart", "try to connect %s", name.constData());
+    };
+    int ret;
+    if (stPrinter.stInfo.iConnectType == CONNECT_USB) {
+        logTry();
+        ret = GetPrinterStatusUSB(stPrinter.stInfo.strPort);
+    } else {
         ForgetUsbPrinter();   // the position held a USB printer before the list was rebuilt
-    const int ret = stPrinter.stInfo.iConnectType == CONNECT_USB ? GetPrinterStatusUSB(stPrinter.stInfo.strPort)
-                                                                 : GetPrinterStatusUDP(stPrinter.stInfo.strPort);
+        // The line is written while the datagram is on its way: it is in the log before the
+        // reply is handled, as if written before asking.
+        ret = GetPrinterStatusUDP(stPrinter.stInfo.strPort, logTry);
+    }
     if (ret < 0)
         HandleQueryFailure(ret);
 }

@@ -8,6 +8,7 @@
 #include <QList>
 #include <QMutex>
 #include <cstdint>
+#include <functional>
 
 class TrdGetPrinterStatus : public UtilThreadBase
 {
@@ -23,7 +24,7 @@ public:
     bool CheckRecvBufChange(const unsigned char *buf, unsigned long len);
 
     int GetPrinterStatusUSB(const QString &port);
-    int GetPrinterStatusUDP(const QString &host);
+    int GetPrinterStatusUDP(const QString &host, const std::function<void()> &whileAsked = {});
 
     // One cycle's steps, in order; SlotTaskStart runs them with the job checks and pauses
     // between QueryPrinter and WriteBack.
@@ -49,6 +50,7 @@ public slots:
 
 private:
     QString StatusFilePath() const;
+    int AskPrinterUDP(const QString &host, const std::function<void()> &sent);
     // CheckNeedStatus in its two steps: the served element's queue and status (false when the
     // position is out of the list), and the decision.
     bool ReadServed(stPrinterInfo &info, int &status);

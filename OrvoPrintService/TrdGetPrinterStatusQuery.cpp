@@ -54,7 +54,22 @@ int TrdGetPrinterStatus::GetPrinterStatusUSB(const QString &port)
 // The socket is the worker's for as long as it runs (as many sockets as printers, made once):
 // a reply that came after its time-out is dropped before the next request, so that no
 // reply is taken for the next one's, and one from another address is not a reply.
-int TrdGetPrinterStatus::GetPrinterStatusUDP(const QString &host)
+// whileAsked runs once, while the request is on its way (or before a failure to send it):
+// the reply is then often there when it is read, and the thread need not sleep for it.
+int TrdGetPrinterStatus::GetPrinterStatusUDP(const QString &host, const std::function<void()> &whileAsked)
+{
+    bool ran = false;
+    const auto runOnce = [&] {
+        if (!ran && whileAsked)
+            whileAsked();
+        ran = true;
+    };
+    const int ret = AskPrinterUDP(host, runOnce);
+    runOnce();
+    return ret;
+}
+
+int TrdGetPrinterStatus::AskPrinterUDP(const QString &host, const std::function<void()> &sent)
 {
     // The host as the scheduler's socket backend reads it, so that the status comes from the
     // printer that prints the queue's jobs; a host name is not looked up.
@@ -85,10 +100,11 @@ int TrdGetPrinterStatus::GetPrinterStatusUDP(const QString &host)
         }
         bUdpLate = false;
     }
-    const ssize_t sent = sendto(iUdpSocket, c_szStatusRequest, sizeof c_szStatusRequest, 0,
+    const ssize_t written = sendto(iUdpSocket, c_szStatusRequest, sizeof c_szStatusRequest, 0,
                                 reinterpret_cast<const sockaddr *>(&dest), sizeof dest);
-    if (sent < ssize_t(sizeof c_szStatusRequest))
+    if (written < ssize_t(sizeof c_szStatusRequest))
         return -3;
+    sent();
     for (int stray = 0; stray < 8; ++stray) {
         memset(buf, 0, sizeof buf);
         sockaddr_in from;

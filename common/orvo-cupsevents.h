@@ -11,8 +11,11 @@
 #include <QString>
 
 // Period of the fetch while a job is pending or printing on any queue (a job cancelled in
-// CUPS reaches its printer within about this time), and while none is.
-constexpr int c_iCupsEventPollMs = 250;
+// CUPS reaches its printer within about this time, plus the printer's cancel request), and
+// while none is. The scheduler emits no event before the one of the cancelled job (it is
+// cancelled at once, also while its backend still runs), so this period is what the printer
+// waits for its cancel.
+constexpr int c_iCupsEventPollMs = 100;
 constexpr int c_iCupsIdlePollMs = 1000;
 // A job cancelled while it prints first stops, then ends (when its processes are gone): from
 // the event that shows it stopping, the events are fetched this often until it ended.

@@ -66,6 +66,47 @@ void PruneOldLogs()
     for (size_t i = 0; i + keep < files.size(); ++i)
         dir.remove(files[i].name);
 }
+
+// The current log file stays open between lines (the service writes one per status query of
+// every printer). Before each line the path is looked up again: when it no longer names the
+// open file (removed, moved away, replaced), the line goes to the file at the path, created
+// when missing, as if the file were opened for every line.
+int s_iLogFd = -1;
+dev_t s_iLogDev = 0;
+ino_t s_iLogIno = 0;
+
+void CloseLogFile()
+{
+    if (s_iLogFd >= 0)
+        close(s_iLogFd);
+    s_iLogFd = -1;
+}
+
+// With the mutex held: the file the path names now, open, and its size; false when it cannot
+// be opened.
+bool OpenCurrentLog(off_t &size)
+{
+    const QByteArray name = QFile::encodeName(s_strLogName);
+    struct stat named{};
+    if (s_iLogFd >= 0 && stat(name.constData(), &named) == 0 && named.st_dev == s_iLogDev
+        && named.st_ino == s_iLogIno) {
+        size = named.st_size;
+        return true;
+    }
+    CloseLogFile();
+    const int fd = open(name.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    struct stat opened{};
+    if (fd < 0 || fstat(fd, &opened) != 0) {
+        if (fd >= 0)
+            close(fd);
+        return false;
+    }
+    s_iLogFd = fd;
+    s_iLogDev = opened.st_dev;
+    s_iLogIno = opened.st_ino;
+    size = opened.st_size;
+    return true;
+}
 } // namespace
 
 void SetLogTarget(const QString &dir, const QString &prefix)
@@ -77,6 +118,10 @@ void SetLogTarget(const QString &dir, const QString &prefix)
 void SetLogEnable(bool enable)
 {
     s_bEnable = enable;
+    {
+        QMutexLocker lock(&s_mutexLog);
+        CloseLogFile();
+    }
     if (!enable) {
         s_strLogName.clear();
         return;
@@ -95,22 +140,27 @@ QString CurrentLogFile()
     return s_strLogName;
 }
 
+
 void WriteStringLog(const char *file, int line, const char *function, const char *format, ...)
 {
     if (!s_bEnable)
         return;
-    QMutexLocker lock(&s_mutexLog);
 
+    // Everything but the time stamp is made before the lock: all status workers log at about
+    // the same moment, and the lock is held only for the time and the file.
     char buf[1024];
     memset(buf, 0, sizeof buf);
     va_list args;
     va_start(args, format);
     vsnprintf(buf, sizeof buf, format, args);
     va_end(args);
+    const QByteArray tail = InLocal8Bit(file) + "@" + QByteArray::number(line) + " " + InLocal8Bit(function) + ") "
+        + InLocal8Bit(buf) + "\n";
 
-    // The time stamp from the C library: the service writes a line per status query, and
-    // Qt's local time re-reads the zone file for every line. (Qt re-reads it elsewhere in
-    // each program often enough for a changed zone to reach the log.)
+    QMutexLocker lock(&s_mutexLog);
+    // The time stamp from the C library, taken under the lock so that the lines' times follow
+    // their order in the file: Qt's local time re-reads the zone file for every line. (Qt
+    // re-reads it elsewhere in each program often enough for a changed zone to reach the log.)
     timespec now{};
     clock_gettime(CLOCK_REALTIME, &now);
     tm local{};
@@ -118,32 +168,26 @@ void WriteStringLog(const char *file, int line, const char *function, const char
     char stamp[64];
     snprintf(stamp, sizeof stamp, "[%04d-%02d-%02d %02d:%02d:%02d.%03ld] (", local.tm_year + 1900, local.tm_mon + 1,
              local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec, now.tv_nsec / 1000000);
-    const QByteArray text = QByteArray(stamp) + InLocal8Bit(file) + "@" + QByteArray::number(line) + " "
-        + InLocal8Bit(function) + ") " + InLocal8Bit(buf) + "\n";
+    const QByteArray text = QByteArray(stamp) + tail;
 
-    // The size is read from the file opened for the line: one look-up of its path per line
-    // (the service writes one per status query of every printer).
-    QByteArray name = QFile::encodeName(s_strLogName);
-    int fd = open(name.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
-    struct stat current{};
-    if (fd >= 0 && fstat(fd, &current) == 0 && current.st_size > c_iLogRotateSize) {
+    off_t size = 0;
+    if (!OpenCurrentLog(size))
+        return;
+    if (size > c_iLogRotateSize) {
         // A program that runs for months rotates without ever switching its log on again.
-        close(fd);
+        CloseLogFile();
         PruneOldLogs();
         ++s_iLogIndex;
         s_strLogName = s_strLogNameTmp + QString::number(s_iLogIndex) + ".log";
-        name = QFile::encodeName(s_strLogName);
-        fd = open(name.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+        if (!OpenCurrentLog(size))
+            return;
     }
-    if (fd < 0)
-        return;
     for (qsizetype done = 0; done < text.size();) {
-        const ssize_t n = write(fd, text.constData() + done, size_t(text.size() - done));
+        const ssize_t n = write(s_iLogFd, text.constData() + done, size_t(text.size() - done));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
             break;
         done += n;
     }
-    close(fd);
 }

@@ -86,6 +86,35 @@ private slots:
         SetLogEnable(false);
     }
 
+    void removedOrMovedFileIsStartedAgain()
+    {
+        SetLogTarget(Dir("gone"), "log_srv");
+        SetLogEnable(true);
+        const QString file = CurrentLogFile();
+        WriteStringLog("t", 1, "f", "first");
+        QVERIFY(QFile::remove(file));
+        WriteStringLog("t", 2, "f", "after removal");
+        QCOMPARE(Lines(file).size(), 1);
+        QVERIFY(Lines(file).first().endsWith("after removal"));
+        const QString moved = Dir("gone/moved.log");
+        QVERIFY(QFile::rename(file, moved));
+        WriteStringLog("t", 3, "f", "after move");
+        QCOMPARE(Lines(moved).size(), 1);
+        QCOMPARE(Lines(file).size(), 1);
+        QVERIFY(Lines(file).first().endsWith("after move"));
+        // A file put in its place by someone else is the log file from the next line on.
+        QVERIFY(QFile::remove(file));
+        {
+            QFile planted(file);
+            QVERIFY(planted.open(QIODevice::WriteOnly));
+            planted.write("planted\n");
+        }
+        WriteStringLog("t", 4, "f", "after replacement");
+        QCOMPARE(Lines(file).size(), 2);
+        QVERIFY(Lines(file).last().endsWith("after replacement"));
+        SetLogEnable(false);
+    }
+
     void concurrentWritersNeverInterleave()
     {
         SetLogTarget(Dir("mt"), "log_srv");
