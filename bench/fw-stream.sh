@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# bench/fw-stream.sh [--mib N] [--runs N] [--quick]   (as root, from the source root)
+# bench/fw-stream.sh [--mib N] [--runs N] [--quick]   (as root)
 #
 # The firmware updater's stream against a plain libusb loop, inside the test sandbox with
 # the device simulator playing a K40N printer on the emulated USB bus. A random image of
@@ -15,17 +15,9 @@
 # Builds a Release tree in build-bench (no sanitizers, see scripts/lib/orvo-build.sh).
 set -euo pipefail
 
-if [ "${1:-}" != --inner ]; then
-  [ "$(id -u)" -eq 0 ] || { echo "fw-stream: run as root" >&2; exit 2; }
-  { [ -x tests/harness/orvo-sandbox ] && [ -f CMakeLists.txt ]; } ||
-    { echo "fw-stream: run from the source root" >&2; exit 2; }
-  src=$(pwd)
-  # shellcheck source=scripts/lib/orvo-build.sh
-  . "$src/scripts/lib/orvo-build.sh"
-  orvo_bench_build "$src"
-  export ORVO_SOURCE_DIR=$src
-  exec "$src/tests/harness/orvo-sandbox" -- "$src/bench/fw-stream.sh" --inner "$@"
-fi
+# shellcheck source=bench/lib/sandbox.sh
+. "$(dirname "$0")/lib/sandbox.sh"
+[ "${1:-}" = --inner ] || bench_sandbox --no-cups "$0" "$@"
 shift
 
 mib=64

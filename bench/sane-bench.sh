@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# bench/sane-bench.sh [ROUNDS | --quick]   (as root, from the source root)
+# bench/sane-bench.sh [ROUNDS | --quick]   (as root)
 #
 # Throughput of scanning through the SANE backend: scanimage of one 300-dpi A4 24-bit page
 # (2480 x 3507, about 26 MB) through the backend and the installed scan daemon, from the
@@ -12,17 +12,9 @@
 # Builds a Release tree in build-bench (no sanitizers, see scripts/lib/orvo-build.sh).
 set -euo pipefail
 
-if [ "${1:-}" != --inner ]; then
-  [ "$(id -u)" -eq 0 ] || { echo "sane-bench: run as root" >&2; exit 2; }
-  { [ -x tests/harness/orvo-sandbox ] && [ -f CMakeLists.txt ]; } ||
-    { echo "sane-bench: run from the source root" >&2; exit 2; }
-  src=$(pwd)
-  # shellcheck source=scripts/lib/orvo-build.sh
-  . "$src/scripts/lib/orvo-build.sh"
-  orvo_bench_build "$src"
-  export ORVO_SOURCE_DIR=$src
-  exec "$src/tests/harness/orvo-sandbox" -- "$src/bench/sane-bench.sh" --inner "$@"
-fi
+# shellcheck source=bench/lib/sandbox.sh
+. "$(dirname "$0")/lib/sandbox.sh"
+[ "${1:-}" = --inner ] || bench_sandbox --no-cups "$0" "$@"
 rounds=${2:-3}
 W=2480 H=3507 DPI=300
 if [ "$rounds" = --quick ]; then

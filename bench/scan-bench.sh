@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# bench/scan-bench.sh [--quick]   (as root, from the source root)
+# bench/scan-bench.sh [--quick]   (as root)
 #
 # Throughput of the installed scan daemon: one 300-dpi A4 24-bit page (2480 x 3508, about
 # 26 MB) from the emulated USB scanner, through the daemon into its page file, against the
@@ -15,17 +15,9 @@
 # Builds a Release tree in build-bench (no sanitizers, see scripts/lib/orvo-build.sh).
 set -euo pipefail
 
-if [ "${1:-}" != --inner ]; then
-  [ "$(id -u)" -eq 0 ] || { echo "scan-bench: run as root" >&2; exit 2; }
-  { [ -x tests/harness/orvo-sandbox ] && [ -f CMakeLists.txt ]; } ||
-    { echo "scan-bench: run from the source root" >&2; exit 2; }
-  src=$(pwd)
-  # shellcheck source=scripts/lib/orvo-build.sh
-  . "$src/scripts/lib/orvo-build.sh"
-  orvo_bench_build "$src"
-  export ORVO_SOURCE_DIR=$src
-  exec "$src/tests/harness/orvo-sandbox" -- "$src/bench/scan-bench.sh" --inner "$@"
-fi
+# shellcheck source=bench/lib/sandbox.sh
+. "$(dirname "$0")/lib/sandbox.sh"
+[ "${1:-}" = --inner ] || bench_sandbox --no-cups "$0" "$@"
 shift
 rounds=3
 dpi=300

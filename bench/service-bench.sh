@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # bench/service-bench.sh [--seconds N] [--net-only] [--idle-net] [--no-watchdog] [--quick]
-#   (as root, from the source root)
+#   (as root)
 #
 # Background cost of the installed print service and its watchdog, inside the test sandbox
 # with a private cupsd and the device simulator. Default set-up: two USB printers (K20NW
@@ -32,17 +32,9 @@
 # Builds a Release tree in build-bench (no sanitizers, see scripts/lib/orvo-build.sh).
 set -euo pipefail
 
-if [ "${1:-}" != --inner ]; then
-  [ "$(id -u)" -eq 0 ] || { echo "service-bench: run as root" >&2; exit 2; }
-  { [ -x tests/harness/orvo-sandbox ] && [ -f CMakeLists.txt ]; } ||
-    { echo "service-bench: run from the source root" >&2; exit 2; }
-  src=$(pwd)
-  # shellcheck source=scripts/lib/orvo-build.sh
-  . "$src/scripts/lib/orvo-build.sh"
-  orvo_bench_build "$src"
-  export ORVO_SOURCE_DIR=$src
-  exec "$src/tests/harness/orvo-sandbox" --cups -- "$src/bench/service-bench.sh" --inner "$@"
-fi
+# shellcheck source=bench/lib/sandbox.sh
+. "$(dirname "$0")/lib/sandbox.sh"
+[ "${1:-}" = --inner ] || bench_sandbox "$0" "$@"
 shift
 
 window=60

@@ -5,13 +5,12 @@
 # runs). Prints the tool's CPU share of one core and its peak resident size.
 # Builds a Release tree in build-bench (no sanitizers, see scripts/lib/orvo-build.sh).
 set -euo pipefail
-here=$(cd "$(dirname "$0")/.." && pwd)
 if [ -z "${ORVO_HARNESS:-}" ]; then
-  # shellcheck source=scripts/lib/orvo-build.sh
-  . "$here/scripts/lib/orvo-build.sh"
-  orvo_bench_build "$here"
-  export ORVO_SOURCE_DIR=$here QT_QPA_PLATFORM=offscreen
-  exec "$here/tests/harness/orvo-sandbox" --cups -- "$here/tests/tool/with-service.sh" --net "$0" "$@"
+  # shellcheck source=bench/lib/sandbox.sh
+  . "$(dirname "$0")/lib/sandbox.sh"
+  bench_build "$0"
+  export QT_QPA_PLATFORM=offscreen
+  exec "$ORVO_SOURCE_DIR/tests/harness/orvo-sandbox" --cups -- "$ORVO_SOURCE_DIR/tests/tool/with-service.sh" --net "$0" "$@"
 fi
 
 secs=${1:-60}

@@ -6,11 +6,11 @@
 # Prints each change, then the median and the worst.
 # Builds a Release tree in build-bench (no sanitizers, see scripts/lib/orvo-build.sh).
 set -euo pipefail
-here=$(cd "$(dirname "$0")/.." && pwd)
-# shellcheck source=scripts/lib/orvo-build.sh
-. "$here/scripts/lib/orvo-build.sh"
-orvo_bench_build "$here"
-export ORVO_SOURCE_DIR=$here QT_QPA_PLATFORM=offscreen
+# shellcheck source=bench/lib/sandbox.sh
+. "$(dirname "$0")/lib/sandbox.sh"
+bench_build "$0"
+here=$ORVO_SOURCE_DIR
+export QT_QPA_PLATFORM=offscreen
 bench=$ORVO_BUILD_DIR/tests/tool/bench_tool_latency
 if [ "${1:-}" = --quick ]; then
   "$here/tests/harness/orvo-sandbox" -- "$bench" file 3

@@ -1,25 +1,35 @@
 # shellcheck shell=bash
 # Pieces shared by the bench/ scripts that measure the installed programs inside the test
 # sandbox. Source it from the script: . "$(dirname "$0")/lib/sandbox.sh"
-#   bench_sandbox SCRIPT ARGS...   as root, from outside the sandbox: builds the unsanitized
+#   bench_build SCRIPT             as root, from outside the sandbox: builds the unsanitized
 #                                  Release tree (orvo_bench_build of scripts/lib/orvo-build.sh:
-#                                  build-bench of the source root by default) and runs
-#                                  "SCRIPT --inner ARGS..." in the sandbox with a private
-#                                  cupsd; does not return
+#                                  build-bench of the source root by default) and sets
+#                                  ORVO_SOURCE_DIR to the source root of SCRIPT
+#   bench_sandbox [--no-cups] SCRIPT ARGS...
+#                                  bench_build, then runs "SCRIPT --inner ARGS..." in the
+#                                  sandbox, with a private cupsd unless --no-cups; does not
+#                                  return
 #   bench_proc PID                 prints "RSS_KB FDS THREADS" of a running process (VmRSS,
 #                                  entries of /proc/PID/fd, Threads); fails when it is gone
-# Both read /proc with shell builtins only, so that sampling starts no process.
+# bench_proc reads /proc with shell builtins only, so that sampling starts no process.
+
+bench_build() {
+  [ "$(id -u)" -eq 0 ] || { echo "$(basename "$1"): run as root" >&2; exit 2; }
+  ORVO_SOURCE_DIR=$(cd "$(dirname "$1")/.." && pwd)
+  export ORVO_SOURCE_DIR
+  # shellcheck source=scripts/lib/orvo-build.sh
+  . "$ORVO_SOURCE_DIR/scripts/lib/orvo-build.sh"
+  orvo_bench_build "$ORVO_SOURCE_DIR"
+}
 
 bench_sandbox() {
-  local script=$1 src
+  local cups=(--cups)
+  [ "$1" != --no-cups ] || { cups=(); shift; }
+  local script=$1
   shift
-  [ "$(id -u)" -eq 0 ] || { echo "$(basename "$script"): run as root" >&2; exit 2; }
-  src=$(cd "$(dirname "$script")/.." && pwd)
-  # shellcheck source=scripts/lib/orvo-build.sh
-  . "$src/scripts/lib/orvo-build.sh"
-  orvo_bench_build "$src"
-  export ORVO_SOURCE_DIR=$src
-  exec "$src/tests/harness/orvo-sandbox" --cups -- "$src/bench/$(basename "$script")" --inner "$@"
+  bench_build "$script"
+  exec "$ORVO_SOURCE_DIR/tests/harness/orvo-sandbox" "${cups[@]}" -- \
+    "$ORVO_SOURCE_DIR/bench/$(basename "$script")" --inner "$@"
 }
 
 bench_proc() {
