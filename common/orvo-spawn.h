@@ -1,5 +1,10 @@
 // External commands run from an argument vector, never through a shell, so that queue,
 // user and path names reach the program as single arguments whatever they contain.
+// This is the one way the programs start another program. Not QProcess: it reports through
+// the event loop of the thread that owns it, which the service's workers and the watchdog
+// never return to; and a program started detached here begins with default signal handling
+// and an empty signal mask whatever the calling thread had blocked. (The scan daemon, which
+// has no Qt, forks copies of itself for its connections and scans; it starts no program.)
 #pragma once
 #include <QString>
 #include <QStringList>
