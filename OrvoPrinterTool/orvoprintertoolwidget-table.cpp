@@ -10,6 +10,7 @@
 
 #include <QHeaderView>
 #include <QMutexLocker>
+#include <QResizeEvent>
 #include <QStringList>
 #include <QTableWidget>
 #include <QThread>
@@ -24,6 +25,19 @@ QString JoinCodes(const QList<enErrorStatus> &codes)
         parts << QString::number(int(code));
     return parts.join(",");
 }
+
+// The English ink line is too long for one line of the ink column: it takes two, broken
+// where the third ink begins (after the second double space), whatever the level words.
+QString InkCellText(const stPrinterState &state, int language)
+{
+    QString line = GetInkLineText(state, language);
+    if (language == c_iLanguageEnglish) {
+        const int cut = line.indexOf("  ", line.indexOf("  ") + 2);
+        if (cut > 0)
+            line.replace(cut, 2, '\n');
+    }
+    return line;
+}
 } // namespace
 
 void OrvoPrinterToolWidget::InitDeviceTable()
@@ -36,17 +50,38 @@ void OrvoPrinterToolWidget::InitDeviceTable()
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->setHorizontalHeaderLabels({tr("打印机名称"), tr("连接方式"),
                                       tr("剩余墨水量"), tr("状态")});
-    // The English connection and ink words are longer; the English window is wider (see the
-    // constructor), and the stretching status column keeps the room a long English text needs.
+    // English words are wider than the Chinese characters, in a window of the same size: the
+    // English ink line takes two lines of a narrower ink column, and the status column
+    // stretches over the rest (about 300 pixels), where the longest error text takes three
+    // lines. English rows take their texts' height. The last width is the status column's
+    // least: more would push it past the table's edge once the scroll bar comes.
     const bool english = iLanguageIndex == c_iLanguageEnglish;
-    table->setColumnWidth(0, 120);
-    table->setColumnWidth(1, english ? 185 : 150);
-    table->setColumnWidth(2, english ? 425 : 345);
+    table->setColumnWidth(0, english ? 110 : 120);
+    table->setColumnWidth(1, english ? 180 : 150);
+    table->setColumnWidth(2, english ? 215 : 345);
     table->setColumnWidth(3, 185);
-    // Rows fitted to their text keep at least the height of the others.
-    if (english)
+    if (english) {
+        // Rows fitted to their text keep at least the height of a one-line row.
         table->verticalHeader()->setMinimumSectionSize(table->verticalHeader()->defaultSectionSize());
+        // The status column narrows with the table's view (see eventFilter).
+        table->viewport()->installEventFilter(this);
+    }
     TOOL_LOG("InitDeviceTable", "InitDeviceTable end");
+}
+
+// The table's view narrows when more rows than the window holds bring the scroll bar, and
+// the stretching status column with it: a status text may then take another line. The rows
+// are fitted again once the table has laid its columns out for the new width.
+bool OrvoPrinterToolWidget::eventFilter(QObject *watched, QEvent *event)
+{
+    // Only the table's view is watched (InitDeviceTable, English only): the table is its parent.
+    auto *table = qobject_cast<QTableWidget *>(watched->parent());
+    if (table && event->type() == QEvent::Resize) {
+        const auto *resize = static_cast<const QResizeEvent *>(event);
+        if (resize->size().width() != resize->oldSize().width())
+            QMetaObject::invokeMethod(table, &QTableWidget::resizeRowsToContents, Qt::QueuedConnection);
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void OrvoPrinterToolWidget::AddStatusWorker(int index)
@@ -75,18 +110,18 @@ void OrvoPrinterToolWidget::SlotUpdatePrinterList()
     const int n = list.size();
     QTableWidget *table = pForm->tableDeviceManage;
     table->clearContents();
-    // English rows grow with their status text: rebuilt ones start again at one height.
-    if (iLanguageIndex == c_iLanguageEnglish)
-        table->setRowCount(0);
     table->setRowCount(n);
     const stPrinterState offline;
     for (int i = 0; i < n; ++i) {
         const stPrinterInfo &info = list.at(i).stInfo;
         table->setItem(i, 0, new QTableWidgetItem(info.strPrinterName));
         table->setItem(i, 1, new QTableWidgetItem(GetConnectText(info, iLanguageIndex)));
-        table->setItem(i, 2, new QTableWidgetItem(GetInkLineText(offline, iLanguageIndex)));
+        table->setItem(i, 2, new QTableWidgetItem(InkCellText(offline, iLanguageIndex)));
         table->setItem(i, 3, new QTableWidgetItem(GetStatusText(PS_OFFLINE, iLanguageIndex)));
     }
+    // Every row has new texts: English rows take their height (two lines of ink at least).
+    if (iLanguageIndex == c_iLanguageEnglish)
+        table->resizeRowsToContents();
     // Workers are never removed: surplus ones idle and serve their row again when the list
     // grows back, so there are never more workers than the longest list seen.
     for (int i = int(listStatusWorker.size()); i < n; ++i)
@@ -112,7 +147,7 @@ void OrvoPrinterToolWidget::SlotUpdatePrinterStatus(int row)
     if (row >= table->rowCount() || !table->item(row, 2) || !table->item(row, 3))
         return;
 
-    table->item(row, 2)->setText(GetInkLineText(record.stState, iLanguageIndex));
+    table->item(row, 2)->setText(InkCellText(record.stState, iLanguageIndex));
     // Only errors and warnings that were not there at the printer's last update are announced.
     const stTrayBalloon balloon = GetStatusBalloon(record.stState, hashAnnounced.value(record.stInfo.strPrinterName),
                                                    iLanguageIndex);
@@ -125,8 +160,9 @@ void OrvoPrinterToolWidget::SlotUpdatePrinterStatus(int row)
     const bool changed = cell->text() != status;
     cell->setText(status);
     cell->setToolTip(status);
-    // An English status can take a few lines: the row takes its text's height when the text
-    // changes (one row's cells measured, not the table's).
+    // An English status can take up to three lines: the row takes its texts' height when the
+    // status text changes (one row's cells measured, not the table's; the ink line keeps its
+    // two lines whatever its words).
     if (changed && iLanguageIndex == c_iLanguageEnglish)
         table->resizeRowToContents(row);
     DebugOutputPrinterStatus(row);

@@ -39,12 +39,12 @@ OrvoPrinterToolWidget::OrvoPrinterToolWidget(QWidget *parent) : QWidget(parent),
 {
     if (objectName().isEmpty())
         setObjectName("OrvoPrinterToolWidget");
-    // The English texts are longer than the Chinese ones: an English window is wider and a
-    // little taller, the table keeping its 20-pixel margins.
-    resize(OrvoUiIsEnglish() ? QSize(1100, 340) : QSize(860, 300));
+    // One size in every language: the English table holds its longer texts on more lines
+    // (see InitDeviceTable).
+    resize(860, 300);
     pForm->tableDeviceManage = new QTableWidget(this);
     pForm->tableDeviceManage->setObjectName("tableDeviceManage");
-    pForm->tableDeviceManage->setGeometry(20, 20, width() - 40, height() - 40);
+    pForm->tableDeviceManage->setGeometry(20, 20, 820, 260);
     QMetaObject::connectSlotsByName(this);
 
     setWindowIcon(QIcon(":/Icon/Resource/Orvo.png"));

@@ -57,6 +57,7 @@ public slots:
 protected:
     void closeEvent(QCloseEvent *event) override;
     void changeEvent(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
     // Every tray notification goes through here.
     virtual void ShowTrayMessage(const QString &title, const QString &text,

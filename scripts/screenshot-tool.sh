@@ -49,17 +49,21 @@ reply=$ORVO_BUILD_DIR/tests/sim/orvo-statusreply
 
 export QT_QPA_PLATFORM=xcb DISPLAY=:77
 Xvfb :77 -screen 0 1280x800x24 -nolisten tcp > "$TMPDIR/xvfb.log" 2>&1 &
-for _ in $(seq 50); do [ -e /tmp/.X11-unix/X77 ] && break; sleep 0.1; done
+xvfb=$!
+# The display is up once its socket is there, however long a busy machine takes; not if Xvfb ended.
+until [ -e /tmp/.X11-unix/X77 ]; do
+  kill -0 "$xvfb" 2> /dev/null || { echo "Xvfb did not start" >&2; cat "$TMPDIR/xvfb.log" >&2; exit 1; }
+  sleep 0.1
+done
 # shot LANG TITLE OUT.png: one run of the tool, found by its window title.
 shot() {
   LANG=$1 "$root/bin/orvoK500Tool" > "$TMPDIR/tool.log" 2>&1 &
   local tool=$! win=
-  for _ in $(seq 100); do
-    win=$(xwininfo -root -tree 2> /dev/null | awk -v t="\"$2\"" 'index($0, t) {print $1; exit}')
-    [ -n "$win" ] && break
+  # Its window comes while the tool runs, however long that takes.
+  until win=$(xwininfo -root -tree 2> /dev/null | awk -v t="\"$2\"" 'index($0, t) {print $1; exit}'); [ -n "$win" ]; do
+    kill -0 "$tool" 2> /dev/null || { echo "the tool ended without its window" >&2; cat "$TMPDIR/tool.log" >&2; exit 1; }
     sleep 0.1
   done
-  [ -n "$win" ] || { echo "the tool's window did not appear" >&2; cat "$TMPDIR/tool.log" >&2; exit 1; }
   sleep 3   # the first status of every row (about one status cycle)
   import -window "$win" "$3"
   kill "$tool"

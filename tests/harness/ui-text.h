@@ -46,7 +46,8 @@ inline void AddModel(QStringList &out, const QAbstractItemModel *model)
 
 // The cells whose text does not fit the cell as the table lays it out: measured by the
 // table's own delegate the way it paints, on as many lines as the cell's width makes of it
-// when the table wraps words.
+// when the table wraps words; and the cells that reach past the table's visible width,
+// which the table shows only when scrolled sideways.
 inline QStringList ClippedCells(const QTableWidget *t)
 {
     QStringList out;
@@ -63,9 +64,11 @@ inline QStringList ClippedCells(const QTableWidget *t)
             if (t->wordWrap())
                 option.features |= QStyleOptionViewItem::WrapText;
             const QSize need = t->itemDelegate()->sizeHint(option, t->model()->index(r, c));
-            if (need.width() > option.rect.width() || need.height() > option.rect.height())
-                out << QString("%1 (cell %2,%3: %4x%5 in %6x%7)").arg(item->text()).arg(r).arg(c).arg(need.width())
-                           .arg(need.height()).arg(option.rect.width()).arg(option.rect.height());
+            if (need.width() > option.rect.width() || need.height() > option.rect.height()
+                || option.rect.right() >= t->viewport()->width())
+                out << QString("%1 (cell %2,%3: %4x%5 in %6x%7 at x %8 of %9)").arg(item->text()).arg(r).arg(c)
+                           .arg(need.width()).arg(need.height()).arg(option.rect.width()).arg(option.rect.height())
+                           .arg(option.rect.x()).arg(t->viewport()->width());
         }
     return out;
 }

@@ -7,11 +7,13 @@
 #include "UtilPrinterStatus.h"
 #include "orvo-lang.h"
 #include "orvo-statustext.h"
+#include "orvo-statusview.h"
 #include "orvo-translate.h"
 #include "tool-fixture.h"
 #include "../harness/ui-text.h"
 
 #include <QHeaderView>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QtTest>
 
@@ -21,6 +23,7 @@ class TstToolLang : public QObject
     static QString Say(const char *en, const char *zh) { return QString::fromUtf8(LocaleIsEnglish() ? en : zh); }
     static int LanguageIndex() { return LocaleIsEnglish() ? c_iLanguageEnglish : c_iLanguageChinese; }
     static constexpr unsigned c_wLongestError = 0x7200;
+    static constexpr int c_iLongestInkLevel = 10;   // 低, Very low
 
 private slots:
     void initTestCase()
@@ -30,7 +33,8 @@ private slots:
         UseDesktopFont(9);   // the table's columns hold the Chinese connection text at 9 points only
     }
 
-    // The error the window tests with is the one with the widest English text.
+    // The error the window tests with is the one with the widest English text, its ink level
+    // the one with the widest English word.
     void longestError()
     {
         const QFontMetrics metrics(QApplication::font());
@@ -38,6 +42,12 @@ private slots:
         for (int e = 0; e < c_iErrorTextRows; ++e)
             QVERIFY2(metrics.horizontalAdvance(GetErrorDescText(e, c_iLanguageEnglish)) <= longest,
                      qPrintable(GetErrorDescText(e, c_iLanguageEnglish)));
+        if (!LocaleIsEnglish())
+            return;   // the ink words are English with the English catalogue only
+        const int widestWord = metrics.horizontalAdvance(GetRemainInkStr(uint32_t(c_iLongestInkLevel), c_iLanguageEnglish));
+        for (uint32_t level : {100u, 50u, 20u, 10u, 0u})
+            QVERIFY2(metrics.horizontalAdvance(GetRemainInkStr(level, c_iLanguageEnglish)) <= widestWord,
+                     qPrintable(GetRemainInkStr(level, c_iLanguageEnglish)));
     }
 
     void window()
@@ -52,7 +62,7 @@ private slots:
         stSimPrinter p;   // the longest ink words, a warning while printing
         p.byStatus = 0x10;
         p.listWarning = {0x6160};
-        p.iBlue = p.iRed = p.iYellow = p.iBlack = 10;   // 低, the longest English word
+        p.iBlue = p.iRed = p.iYellow = p.iBlack = c_iLongestInkLevel;
         QVERIFY(WriteStatusFile("Orvo-B", BuildResponse(p)));
         // The longest texts the status column shows: the longest error, and the same text as
         // a warning while printing.
@@ -63,11 +73,16 @@ private slots:
         QVERIFY(WriteStatusFile("Orvo-D", BuildResponse(p)));
         QTRY_COMPARE_WITH_TIMEOUT(w.listBalloon.size(), 3, 3000);
         QCOMPARE(CellText(w, 2, 3), GetErrorDescText(GetErrorStatusEnum(c_wLongestError), LanguageIndex()));
-        const int rowHeight = w.DeviceTable()->verticalHeader()->defaultSectionSize();   // a one-line status's row
-        QCOMPARE(w.DeviceTable()->rowHeight(0), rowHeight);
+        // One window size in both languages. An English row holds two lines of ink words
+        // (whether they fit is measured below), the longest status texts (rows 2 and 3) three;
+        // a Chinese row keeps one line.
+        QCOMPARE(w.size(), QSize(860, 300));
+        QCOMPARE(w.DeviceTable()->geometry(), QRect(20, 20, 820, 260));
+        const int rowHeight = w.DeviceTable()->rowHeight(0);
         QCOMPARE(w.DeviceTable()->rowHeight(1), rowHeight);
-        QCOMPARE(w.DeviceTable()->rowHeight(3) > rowHeight, LocaleIsEnglish());   // three English lines
-        QCOMPARE(CellText(w, 1, 2), Say("Cyan: Very low  Red: Very low  Yellow: Very low  Black: Very low",
+        QCOMPARE(w.DeviceTable()->rowHeight(2) > rowHeight, LocaleIsEnglish());
+        QCOMPARE(w.DeviceTable()->rowHeight(3) > rowHeight, LocaleIsEnglish());
+        QCOMPARE(CellText(w, 1, 2), Say("Cyan: Very low  Red: Very low\nYellow: Very low  Black: Very low",
                                         "青色：低   红色：低   黄色：低   黑色：低"));
         QCOMPARE(CellText(w, 1, 1), Say("Network(192.168.100.123)", "网络(192.168.100.123)"));
         QCOMPARE(w.DeviceTable()->item(1, 3)->toolTip(), CellText(w, 1, 3));   // a cut status is whole in its tip
@@ -96,7 +111,38 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(w.listBalloon.size(), 3, 5000);
         w.SlotTrayActionShow();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QCOMPARE(w.size(), QSize(860, 300));
         QVERIFY2(ClippedTexts(&w).isEmpty(), qPrintable(ClippedTexts(&w).join(" | ")));
+    }
+
+    // More printers than the window holds: the scroll bar that comes with the rows' growth
+    // narrows the status column, and the rows fitted before it take their texts' new height.
+    void manyPrinters()
+    {
+        if (!LocaleIsEnglish())
+            QSKIP("the rows of a Chinese table keep one height");
+        QList<stPrinterInfo> infos;
+        for (int i = 0; i < 6; ++i)
+            infos << MakeInfo(QString("Orvo-%1").arg(i), CONNECT_USB, QString("Orvo/K20NW?serial=%1").arg(i));
+        WritePrinterList(infos);
+        TestToolWidget w;
+        w.show();
+        QTRY_COMPARE_WITH_TIMEOUT(w.DeviceTable()->rowCount(), 6, 4000);
+        // At the test's font this error takes two lines of the status column, three once the
+        // scroll bar has taken its width.
+        stSimPrinter error;
+        error.listError = {0x6143};
+        QVERIFY(WriteStatusFile("Orvo-0", BuildResponse(error)));
+        QTRY_COMPARE_WITH_TIMEOUT(w.listBalloon.size(), 1, 4000);
+        QVERIFY(!w.DeviceTable()->verticalScrollBar()->isVisible());
+        stSimPrinter printing;   // the longest status text, three lines each
+        printing.byStatus = 0x10;
+        printing.listWarning = {c_wLongestError};
+        for (int i = 1; i < 6; ++i)
+            QVERIFY(WriteStatusFile(QString("Orvo-%1").arg(i), BuildResponse(printing)));
+        QTRY_COMPARE_WITH_TIMEOUT(w.listBalloon.size(), 6, 8000);
+        QTRY_VERIFY(w.DeviceTable()->verticalScrollBar()->isVisible());
+        QTRY_VERIFY2(ClippedTexts(&w).isEmpty(), qPrintable(ClippedTexts(&w).join(" | ")));   // fitted after the layout
     }
 };
 
