@@ -52,13 +52,13 @@ void OrvoPrinterToolWidget::InitDeviceTable()
                                       tr("剩余墨水量"), tr("状态")});
     // English words are wider than the Chinese characters, in a window of the same size: the
     // English ink line takes two lines of a narrower ink column, and the status column
-    // stretches over the rest (about 300 pixels), where the longest error text takes three
+    // stretches over the rest (about 280 pixels), where the longest error text takes three
     // lines. English rows take their texts' height. The last width is the status column's
     // least: more would push it past the table's edge once the scroll bar comes.
     const bool english = iLanguageIndex == c_iLanguageEnglish;
     table->setColumnWidth(0, english ? 110 : 120);
-    table->setColumnWidth(1, english ? 180 : 150);
-    table->setColumnWidth(2, english ? 215 : 345);
+    table->setColumnWidth(1, english ? 190 : 150);
+    table->setColumnWidth(2, english ? 225 : 345);
     table->setColumnWidth(3, 185);
     if (english) {
         // Rows fitted to their text keep at least the height of a one-line row.

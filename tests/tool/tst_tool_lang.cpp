@@ -13,6 +13,9 @@
 #include "../harness/ui-text.h"
 
 #include <QHeaderView>
+#include <QSet>
+#include <QStandardItemModel>
+#include <QStyleOptionViewItem>
 #include <QScrollBar>
 #include <QTableWidget>
 #include <QtTest>
@@ -24,6 +27,20 @@ class TstToolLang : public QObject
     static int LanguageIndex() { return LocaleIsEnglish() ? c_iLanguageEnglish : c_iLanguageChinese; }
     static constexpr unsigned c_wLongestError = 0x7200;
     static constexpr int c_iLongestInkLevel = 10;   // 低, Very low
+
+    // The height of a status text in the table's status column at the given width, as the
+    // table's delegate lays it out.
+    static int StatusHeight(const QTableWidget *t, const QString &text, int width)
+    {
+        QStandardItemModel model(1, 1);
+        model.setData(model.index(0, 0), text);
+        QStyleOptionViewItem option;
+        option.initFrom(t->viewport());
+        option.font = t->font();
+        option.features |= QStyleOptionViewItem::WrapText;
+        option.rect = QRect(0, 0, width, 1000);
+        return t->itemDelegate()->sizeHint(option, model.index(0, 0)).height();
+    }
 
 private slots:
     void initTestCase()
@@ -128,10 +145,22 @@ private slots:
         TestToolWidget w;
         w.show();
         QTRY_COMPARE_WITH_TIMEOUT(w.DeviceTable()->rowCount(), 6, 4000);
-        // At the test's font this error takes two lines of the status column, three once the
-        // scroll bar has taken its width.
+        // An error whose text outgrows its row once the scroll bar has taken its width, if the
+        // font makes one (else the longest).
+        const QTableWidget *t = w.DeviceTable();
+        const QRect cell = t->visualItemRect(t->item(0, 3));
+        const int narrow = cell.width() - t->verticalScrollBar()->sizeHint().width();
+        unsigned code = c_wLongestError;
+        QSet<QString> seen;
+        for (unsigned c = 0x5000; c <= 0x7fff && code == c_wLongestError; ++c) {
+            const QString text = GetErrorDescText(GetErrorStatusEnum(c), c_iLanguageEnglish);
+            if (!seen.contains(text)
+                && StatusHeight(t, text, narrow) > qMax(cell.height(), StatusHeight(t, text, cell.width())))
+                code = c;
+            seen.insert(text);
+        }
         stSimPrinter error;
-        error.listError = {0x6143};
+        error.listError = {code};
         QVERIFY(WriteStatusFile("Orvo-0", BuildResponse(error)));
         QTRY_COMPARE_WITH_TIMEOUT(w.listBalloon.size(), 1, 4000);
         QVERIFY(!w.DeviceTable()->verticalScrollBar()->isVisible());
