@@ -28,6 +28,11 @@ constexpr qint64 c_iRetrySubscribeMs = 60000;
 constexpr qint64 c_iInterestMs = 1000;
 // How long a job seen being stopped keeps the fetch at its stopping period.
 constexpr qint64 c_iStoppingMs = 3000;
+// How long after the subscription was lost the fetch keeps the period of an active job: the
+// jobs' states are unknown until the queues are listed again, and a job cancelled meanwhile
+// (a scheduler too busy to answer in time is often one serving a cancel) still has to
+// reach its printer soon.
+constexpr qint64 c_iRelearnMs = 5000;
 
 struct stCupsEvents {
     std::mutex mutex;
@@ -42,6 +47,7 @@ struct stCupsEvents {
     // end is fetched sooner. Bounded in time: a job that does not stop costs no more.
     QSet<int> setStopping;
     QElapsedTimer timerStopping;   // since a job was last seen being stopped
+    QElapsedTimer timerForgotten;  // since the subscription was last lost
     QElapsedTimer timerPolled;     // since the last Get-Notifications
     QElapsedTimer timerRenewed;    // since the subscription was created or renewed
     QElapsedTimer timerRefused;    // since the scheduler refused to subscribe
@@ -109,7 +115,9 @@ void NoteJobState(int job, const QString &queue, int state)
 int PollPeriodMs()
 {
     if (s_events.iActiveJobs == 0)
-        return c_iCupsIdlePollMs;
+        return s_events.timerForgotten.isValid() && !s_events.timerForgotten.hasExpired(c_iRelearnMs)
+            ? c_iCupsEventPollMs
+            : c_iCupsIdlePollMs;
     if (!s_events.setStopping.isEmpty() && !s_events.timerStopping.hasExpired(c_iStoppingMs))
         return c_iCupsStoppingPollMs;
     return c_iCupsEventPollMs;
@@ -124,6 +132,7 @@ void ForgetSubscription()
     s_events.setStopping.clear();
     s_events.iSubscriptionId = 0;
     s_events.iNextSequence = 1;
+    s_events.timerForgotten.start();
     ++s_events.iAllGeneration;
     s_events.bAllChanged = true;
 }

@@ -34,14 +34,18 @@ ipp_t *NewQueueRequest(ipp_op_t op, const QString &queue)
 // Each request is bounded so that a scheduler that is stopped or hung costs the status
 // workers one short wait per outage: connecting and waiting for the reply take at most
 // these times, and once a request has failed every request gives up at once until a
-// probe of the client's own, made every second in the background, is answered. Asking
-// workers to find the scheduler's return would cost one of them the reply's bound every
-// second of a hung scheduler, and the requests behind it in line as much. The reply's
+// probe of the client's own, made in the background (soon, then every second), is
+// answered. Asking workers to find the scheduler's return would cost one of them the
+// reply's bound every second of a hung scheduler, and the requests behind it in line as much. The reply's
 // bound leaves room for a scheduler slowed by a busy machine: a reply it misses counts
 // as an outage.
 constexpr int c_iConnectMs = 100;
 constexpr double c_dReplySeconds = 0.5;
 constexpr int c_iRetryAfterMs = 1000;
+// The first probe of an outage comes sooner, and the next ones at twice the pause before
+// until c_iRetryAfterMs: a scheduler that missed a reply because it was busy for a moment
+// (serving a client's long listing) is found answering again within moments.
+constexpr int c_iFirstRetryMs = 100;
 // A request waits this long at most for a connection of the client to become free; a
 // scheduler that answers every request in time serves hundreds of waiting ones by then.
 constexpr int c_iQueueWaitMs = 2000;
@@ -311,12 +315,13 @@ void Probe(stCupsLink &link)
     NoteAnswered(link);
 }
 
-// Asks every second, on one of the client's connections, until the scheduler answers.
+// Asks on one of the client's connections, soon and then every second, until the scheduler
+// answers.
 void StartProbe()
 {
     std::thread([] {
-        for (;;) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(c_iRetryAfterMs));
+        for (int pause = c_iFirstRetryMs;; pause = std::min(2 * pause, c_iRetryAfterMs)) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(pause));
             const int i = TakeLink();
             if (i >= 0) {
                 Probe(s_client.links[i]);

@@ -3,8 +3,8 @@
 // the process's few connections to the scheduler (orvo-cupslink.h). Every request is bounded
 // in time (a stopped or hung scheduler costs the requests on the wire at most about half a
 // second, once per outage; every other request gives up at once until the scheduler
-// answers the client's probe again, made every second), and a failure is logged
-// once: an outage when it starts and ends, a refusal when its text changes.
+// answers the client's probe again, made soon and then every second), and a failure is
+// logged once: an outage when it starts and ends, a refusal when its text changes.
 #pragma once
 #include <QHash>
 #include <QList>

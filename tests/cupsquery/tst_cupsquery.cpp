@@ -358,7 +358,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(current(), 3000);
         QVERIFY(GetCupsPrinterSendingCached(cache, "EVT"));
         QCOMPARE(Ids(decide().listPrinting), QString("EVT-%1:1").arg(id));
-        // A job printing: four times a second, so that its cancel reaches the printer soon.
+        // A job printing: ten times a second, so that its cancel reaches the printer soon.
         QCOMPARE(CupsEventPollPeriodMs(), c_iCupsEventPollMs);
 
         const int held = Submit("EVT", {"-H", "hold"});
