@@ -1,4 +1,5 @@
 #include "orvo-sane-devices.h"
+#include "orvo-ipv4-plain.h"
 #include "orvo-modelids-plain.h"
 #include "orvo-printerlist-plain.h"
 #include "orvo-sane-family.h"
@@ -14,6 +15,14 @@ namespace {
 const int c_connectTimeoutMs = 5000;
 const size_t c_maxNetProbes = 32;
 const int32_t c_maxFamilyReply = 8192;   // the daemon's reply buffer
+
+// A network queue's host as the scheduler reads it ("127.000.000.012" is 127.0.0.10), in the
+// dotted form the scan daemon takes; empty when it is no address.
+std::string QueueAddress(const std::string &port)
+{
+    in_addr addr{};
+    return ParseIPv4Address(port, addr) ? IPv4AddressText(addr) : std::string();
+}
 
 std::string ModelOfProduct(const std::string &product)
 {
@@ -75,7 +84,7 @@ void ProbeNet(const std::vector<std::string> &addresses, const stOrvoSaneConf &c
         if (dev.strModel.empty())
             dev.strModel = "network MFP";
         for (const stPlainPrinter &p : printers)
-            if (p.iConnectType == 2 && p.strPort == addresses[i] && !p.strModel.empty())
+            if (p.iConnectType == 2 && QueueAddress(p.strPort) == addresses[i] && !p.strModel.empty())
                 dev.strModel = p.strModel.compare(0, 5, "Orvo ") == 0 ? p.strModel.substr(5) : p.strModel;
         list.push_back(dev);
     }
@@ -95,8 +104,9 @@ std::vector<std::string> OrvoNetCandidates(const stOrvoSaneConf &conf)
     if (conf.bPrinterList)
         for (const stPlainPrinter &p : ReadPrinterListPlain())
             if (p.iConnectType == 2) {
-                if (IsIPv4Text(p.strPort))
-                    add(p.strPort);
+                const std::string address = QueueAddress(p.strPort);
+                if (!address.empty())
+                    add(address);
                 else
                     OrvoLog(LOG_INFO, "printer %s: network host \"%s\" is not an IPv4 address, not probed",
                             p.strName.c_str(), p.strPort.c_str());

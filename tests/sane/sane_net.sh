@@ -10,15 +10,16 @@ check=$1
 . "$(dirname "$0")/sanefx.sh"
 scan_work sanenet
 
-sim_start "$SCAN_WORK/ctl" --net n1:K40N:127.0.0.2 --net n2:K20NW:127.0.0.3 || exit 1
+sim_start "$SCAN_WORK/ctl" --net n1:K40N:127.0.0.2 --net n2:K20NW:127.0.0.3 --net n3:K40NW:127.0.0.10 || exit 1
 scan_daemon_start || exit 1
 
-# One scanner named in orvo.conf, one the print service lists, one address with nothing.
+# One scanner named in orvo.conf, one the print service lists, one address with nothing; a
+# queue host written with leading zeros is read as the scheduler reads it (octal parts).
 printf 'net 127.0.0.2\nnet 127.0.0.9\n' >> /etc/sane.d/orvo.conf
 mkdir -p "$ORVO_INSTALL_ROOT/cfg"
 cat > "$ORVO_INSTALL_ROOT/cfg/printerlist.ini" << 'INI'
 [Main]
-Count=2
+Count=3
 
 [printer_0]
 Name=Lab_K20NW
@@ -33,10 +34,18 @@ Model=Orvo K20NW
 ConnectType=1
 Port=Orvo/K20NW?serial=XY1
 URI=usb://Orvo/K20NW?serial=XY1
+
+[printer_2]
+Name=Lab_K40NW
+Model=Orvo K40NW
+ConnectType=2
+Port=127.000.000.012
+URI=socket://127.000.000.012:9100
 INI
 sane_run -L > "$SCAN_WORK/list" 2>&1
 { grep -qF "device \`orvo:net:127.0.0.2' is a Orvo K40N multi-function peripheral" "$SCAN_WORK/list" &&
     grep -qF "device \`orvo:net:127.0.0.3' is a Orvo K20NW multi-function peripheral" "$SCAN_WORK/list" &&
+    grep -qF "device \`orvo:net:127.0.0.10' is a Orvo K40NW multi-function peripheral" "$SCAN_WORK/list" &&
     ! grep -q "127.0.0.9" "$SCAN_WORK/list"; } || sane_fail "listing: $(cat "$SCAN_WORK/list")"
 
 # Color and gray come as JPEG pages: the image is the sent page decoded, near the pattern.
