@@ -26,9 +26,11 @@ pace() {
   { wait_until 60 requests_at_least u1 "$u" && wait_until 60 requests_at_least n1 "$n"; } || { echo 999999; return; }
   echo $(( $(now_ms) - start ))
 }
-# Within 10 % of the normal pace, plus the 50 ms steps of the polling here.
+# Within 20 % of the normal pace plus half a second (the 50 ms steps of the polling here and
+# a loaded machine's scheduling): a worker held by a request to the lost scheduler would add
+# at least its half-second reply wait to each of the six cycles.
 # shellcheck disable=SC2317 # run through check
-pace_kept() { [ "$2" -le $(( $1 * 11 / 10 + 300 )) ]; }
+pace_kept() { [ "$2" -le $(( $1 * 6 / 5 + 500 )) ]; }
 
 # The network printer starts off-line: its first cycles last 10 s (the very first one may
 # pass before the printer list is ready), then 1 s.
