@@ -16,7 +16,7 @@
 #include <pthread.h>
 
 namespace {
-const char *c_szSource = "../common/orvo-cupsevents";
+const char *c_szSource = "../OrvoPrintService/orvo-cupsevents";
 // The scheduler forgets a subscription whose lease runs out (a service killed without
 // cancelling its own leaves nothing behind for long); it is renewed well before.
 constexpr int c_iLeaseSeconds = 300;
@@ -64,7 +64,6 @@ struct stCupsEvents {
     std::thread poller;            // started by the first wait
     bool bPollerQuit = false;
     bool bPolling = false;         // a thread is fetching: the others do not
-
 
     ~stCupsEvents()
     {

@@ -49,7 +49,7 @@ constexpr int c_iFirstRetryMs = 100;
 // A request waits this long at most for a connection of the client to become free; a
 // scheduler that answers every request in time serves hundreds of waiting ones by then.
 constexpr int c_iQueueWaitMs = 2000;
-const char *c_szSource = "../common/orvo-cupsquery";
+const char *c_szSource = "../OrvoPrintService/orvo-cupsquery";
 
 struct stCupsLink {
     http_t *pHttp = nullptr;

@@ -140,7 +140,6 @@ QString CurrentLogFile()
     return s_strLogName;
 }
 
-
 void WriteStringLog(const char *file, int line, const char *function, const char *format, ...)
 {
     if (!s_bEnable)
