@@ -65,6 +65,9 @@ private slots:
         QVERIFY(StartDetached(script, {pidFile}));
         QTRY_VERIFY_WITH_TIMEOUT(!Read(pidFile).trimmed().isEmpty(), 5000);
         const qint64 pid = Read(pidFile).trimmed().toLongLong();
+        // The shell's own output goes to the pid file while it writes it: what the program
+        // was given shows once it has become "sleep".
+        QTRY_COMPARE_WITH_TIMEOUT(Read(QString("/proc/%1/comm").arg(pid)).trimmed(), QByteArray("sleep"), 5000);
         const QList<QByteArray> stat = Stat(pid);
         QVERIFY(stat.size() > 3);
         QVERIFY2(stat[1].toLongLong() != getpid(), "the detached program is our child");
