@@ -3,20 +3,23 @@
 #include "orvo-models.h"
 
 #include <QFile>
-#include <QHash>
-#include <QMutex>
 
 namespace {
 // The service checks the PPD of every queue every few seconds; a PPD changes rarely.
 struct stPPDAnswer {
-    stFileIdentity stIdentity;
     bool bMatch = false;
     QString strModelName;
 };
-// Bounded: a path not asked for lately goes when the table is full.
-constexpr int c_iPPDCacheMax = 4096;
-QMutex s_mutexPPD;
-QHash<QString, stPPDAnswer> s_hashPPD;
+// One path per queue: room for far more queues than one machine serves (hundreds), at a
+// few hundred bytes each.
+stFileCache<stPPDAnswer> s_cachePPD(4096);
+
+stPPDAnswer ReadPPDAnswer(const QString &ppdPath)
+{
+    stPPDAnswer answer;
+    answer.bMatch = CheckPPDModel(ppdPath, answer.strModelName);
+    return answer;
+}
 } // namespace
 
 bool CheckPPDModel(const QString &ppdPath, QString &modelName)
@@ -52,29 +55,11 @@ bool CheckPPDModel(const QString &ppdPath, QString &modelName)
 
 bool CheckPPDModelCached(const QString &ppdPath, QString &modelName)
 {
-    stFileIdentity identity;
-    if (!FileIdentityOf(ppdPath, identity))
-        return false;
-    {
-        QMutexLocker lock(&s_mutexPPD);
-        const auto it = s_hashPPD.constFind(ppdPath);
-        if (it != s_hashPPD.cend() && it->stIdentity == identity && FileIdentitySettled(identity)) {
-            if (it->bMatch)
-                modelName = it->strModelName;
-            return it->bMatch;
-        }
-    }
-    // Identified before it is read: a change while it is read shows as a new identity next time.
     stPPDAnswer answer;
-    answer.stIdentity = identity;
-    answer.bMatch = CheckPPDModel(ppdPath, answer.strModelName);
-    if (answer.bMatch)
-        modelName = answer.strModelName;
-    QMutexLocker lock(&s_mutexPPD);
-    if (s_hashPPD.size() >= c_iPPDCacheMax && !s_hashPPD.contains(ppdPath))
-        s_hashPPD.clear();
-    s_hashPPD.insert(ppdPath, answer);
-    return answer.bMatch;
+    if (!CachedFileValue(s_cachePPD, ppdPath, answer, ReadPPDAnswer) || !answer.bMatch)
+        return false;
+    modelName = answer.strModelName;
+    return true;
 }
 
 bool CheckDriverMatch(const QString &queueName, QString &modelName)

@@ -21,6 +21,8 @@ bool FileIdentityOf(const QString &path, stFileIdentity &id)
     id.iInode = st.st_ino;
     id.iMtimeSec = st.st_mtim.tv_sec;
     id.iMtimeNsec = st.st_mtim.tv_nsec;
+    id.iCtimeSec = st.st_ctim.tv_sec;
+    id.iCtimeNsec = st.st_ctim.tv_nsec;
     id.iSize = st.st_size;
     return true;
 }

@@ -3,7 +3,6 @@
 #include "orvo-fileid.h"
 
 #include <QFile>
-#include <QMutex>
 
 namespace {
 void ParseDeviceURI(const QString &line, stPrinterInfo &info)
@@ -29,13 +28,20 @@ void ParseDeviceURI(const QString &line, stPrinterInfo &info)
     }
 }
 
+struct stConfQueues {
+    bool bOpened = false;   // false: the file could not be opened, the list is empty
+    QList<stPrinterInfo> listQueues;
+};
+
 // Every queue block with a name and a device URI of a known scheme, before the driver check.
-QList<stPrinterInfo> ReadPrintersConfQueues(const QString &path)
+stConfQueues ReadPrintersConfQueues(const QString &path)
 {
-    QList<stPrinterInfo> list;
+    stConfQueues queues;
+    QList<stPrinterInfo> &list = queues.listQueues;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-        return list;
+        return queues;
+    queues.bOpened = true;
     stPrinterInfo current;
     while (!file.atEnd()) {
         const QString line = QString::fromUtf8(file.readLine().trimmed());
@@ -53,7 +59,7 @@ QList<stPrinterInfo> ReadPrintersConfQueues(const QString &path)
             ParseDeviceURI(line, current);
         }
     }
-    return list;
+    return queues;
 }
 
 QList<stPrinterInfo> FilterByDriver(QList<stPrinterInfo> queues, bool bCheckDriver)
@@ -69,45 +75,21 @@ QList<stPrinterInfo> FilterByDriver(QList<stPrinterInfo> queues, bool bCheckDriv
 }
 
 // The service reads the printers file every few seconds; it changes only with the queues.
-struct stConfCache {
-    QMutex mutex;
-    QString strPath;
-    stFileIdentity stIdentity;
-    QList<stPrinterInfo> listQueues;
-};
-stConfCache s_conf;
-
-QList<stPrinterInfo> ReadPrintersConfCached(const QString &path)
-{
-    stFileIdentity identity;
-    FileIdentityOf(path, identity);
-    {
-        QMutexLocker lock(&s_conf.mutex);
-        if (s_conf.strPath == path && s_conf.stIdentity == identity && FileIdentitySettled(identity))
-            return s_conf.listQueues;
-    }
-    // Identified before it is read: a change while it is read shows as a new identity next time.
-    const QList<stPrinterInfo> queues = ReadPrintersConfQueues(path);
-    QMutexLocker lock(&s_conf.mutex);
-    s_conf.strPath = path;
-    s_conf.stIdentity = identity;
-    s_conf.listQueues = queues;
-    return queues;
-}
+// Its two paths: the file and the copy CUPS keeps.
+stFileCache<stConfQueues> s_cacheConf(2);
 } // namespace
 
 QList<stPrinterInfo> ParsePrintersConf(const QString &path, bool bCheckDriver)
 {
-    return FilterByDriver(ReadPrintersConfQueues(path), bCheckDriver);
+    return FilterByDriver(ReadPrintersConfQueues(path).listQueues, bCheckDriver);
 }
 
 QList<stPrinterInfo> GetPrinterInfo(bool bCheckDriver)
 {
+    // Looked up before it is opened: an unchanged file costs one stat a cycle.
     const QString conf = "/etc/cups/printers.conf";
-    QFile probe(conf);
-    if (probe.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        probe.close();
-        return FilterByDriver(ReadPrintersConfCached(conf), bCheckDriver);
-    }
-    return FilterByDriver(ReadPrintersConfCached(conf + ".O"), bCheckDriver);
+    stConfQueues queues;
+    if (!CachedFileValue(s_cacheConf, conf, queues, ReadPrintersConfQueues) || !queues.bOpened)
+        CachedFileValue(s_cacheConf, conf + ".O", queues, ReadPrintersConfQueues);
+    return FilterByDriver(queues.listQueues, bCheckDriver);
 }

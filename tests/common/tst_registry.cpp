@@ -1,6 +1,7 @@
 // Queue discovery from the CUPS printers file, the driver check and the printer list file,
 // against real files under the sandbox's private /etc/cups and install root.
 #include "orvo-driver.h"
+#include "orvo-fileid.h"
 #include "orvo-models.h"
 #include "orvo-printerlist.h"
 #include "orvo-registry.h"
@@ -10,9 +11,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <cstdio>
+
+#include <sys/inotify.h>
+#include <unistd.h>
 
 namespace {
 void WriteFile(const QString &path, const QByteArray &text)
@@ -163,6 +168,73 @@ private slots:
         WriteFile("/etc/cups/printers.conf", QByteArray(one).replace("10.0.0.1", "10.0.0.2"));
         Age("/etc/cups/printers.conf", 50);
         QCOMPARE(GetPrinterInfo(true).value(0).strPort, QString("10.0.0.2"));
+    }
+
+    // The keyed cache under both: a file is read again when it changed, was replaced or is
+    // still fresh; a removed file reads as none; no more paths are held than the bound.
+    void fileCacheFollowsTheFiles()
+    {
+        QTemporaryDir dir;
+        const QString a = dir.filePath("a"), b = dir.filePath("b"), c = dir.filePath("c");
+        stFileCache<QByteArray> cache(2);
+        int reads = 0;
+        auto read = [&reads](const QString &path) {
+            ++reads;
+            QFile f(path);
+            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        };
+        QByteArray value;
+        WriteFile(a, "one");
+        QVERIFY(CachedFileValue(cache, a, value, read));
+        QVERIFY(CachedFileValue(cache, a, value, read));
+        QCOMPARE(reads, 2);   // modified moments ago: not kept yet
+        Age(a, 100);
+        QVERIFY(CachedFileValue(cache, a, value, read));
+        QVERIFY(CachedFileValue(cache, a, value, read));
+        QCOMPARE(value, QByteArray("one"));
+        QCOMPARE(reads, 3);
+        WriteFile(a, "two");
+        Age(a, 50);
+        QVERIFY(CachedFileValue(cache, a, value, read));
+        QCOMPARE(value, QByteArray("two"));
+        for (const QString &other : {b, c}) {
+            WriteFile(other, other.toUtf8());
+            Age(other, 100);
+            QVERIFY(CachedFileValue(cache, other, value, read));
+            QVERIFY(cache.hashEntries.size() <= cache.iMaxEntries);
+        }
+        QVERIFY(CachedFileValue(cache, c, value, read));
+        QCOMPARE(value, c.toUtf8());
+        QFile::remove(c);
+        QVERIFY(!CachedFileValue(cache, c, value, read));
+        QCOMPARE(value, c.toUtf8());
+        QVERIFY(!cache.hashEntries.contains(c));
+    }
+
+    // The service asks for the queues every cycle: an unchanged printers file is not opened.
+    void unchangedPrintersFileNotOpened()
+    {
+        const char *conf = "/etc/cups/printers.conf";
+        WriteFile(conf, c_conf);
+        Age(conf, 100);
+        const int fd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        QVERIFY(fd >= 0);
+        QVERIFY(inotify_add_watch(fd, conf, IN_OPEN) >= 0);
+        auto opens = [fd] {
+            alignas(inotify_event) char buf[4096];
+            int n = 0;
+            for (ssize_t got; (got = ::read(fd, buf, sizeof buf)) > 0;) {
+                for (ssize_t at = 0; at < got; ++n)
+                    at += ssize_t(sizeof(inotify_event)) + reinterpret_cast<inotify_event *>(buf + at)->len;
+            }
+            return n;
+        };
+        QCOMPARE(GetPrinterInfo(false).size(), 5);
+        QCOMPARE(opens(), 1);
+        QCOMPARE(GetPrinterInfo(false).size(), 5);
+        QCOMPARE(GetPrinterInfo(true).size(), 4);
+        QCOMPARE(opens(), 0);
+        ::close(fd);
     }
 
     void usbIds()
