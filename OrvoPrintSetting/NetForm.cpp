@@ -84,13 +84,11 @@ void NetForm::OnComboBoxSourceChanged(int index)
 
 bool NetForm::SetIPToEdit(const QString &text, QLineEdit *const edits[4])
 {
-    if (!IsIPValid(text))
-        return false;
-    const QStringList parts = text.split('.');
-    if (parts.size() != 4)
+    QStringList octets;
+    if (!SplitIPAddress(text, octets))
         return false;
     for (int k = 0; k < 4; ++k)
-        edits[k]->setText(parts[k]);
+        edits[k]->setText(octets[k]);
     return true;
 }
 

@@ -1,7 +1,6 @@
 #include "orvo-ipconfig.h"
 
 #include <QRegularExpression>
-#include <QStringList>
 
 #include <cstring>
 
@@ -49,15 +48,24 @@ bool IsIPValid(const QString &text)
     return re.match(text).hasMatch();
 }
 
-bool FormatIPData(const QString &text, unsigned char *buf, int offset)
+bool SplitIPAddress(const QString &text, QStringList &octets)
 {
     if (!IsIPValid(text))
         return false;
     const QStringList parts = text.split('.');
     if (parts.size() != 4)
         return false;
+    octets = parts;
+    return true;
+}
+
+bool FormatIPData(const QString &text, unsigned char *buf, int offset)
+{
+    QStringList octets;
+    if (!SplitIPAddress(text, octets))
+        return false;
     for (int i = 0; i < 4; ++i)
-        buf[offset + i] = static_cast<unsigned char>(parts[i].toUInt(nullptr, 10));
+        buf[offset + i] = static_cast<unsigned char>(octets[i].toUInt(nullptr, 10));
     return true;
 }
 

@@ -2,6 +2,7 @@
 // the read and write requests and the reply parser.
 #pragma once
 #include <QString>
+#include <QStringList>
 
 struct stIPInfo {
     int iIPSource = -1;   // 0 DHCP, 1 static; -1 when a reply did not say
@@ -27,6 +28,9 @@ constexpr int c_iIPReplyMax = 1024;   // largest reply taken, and the payload bu
 // read as decimal): the form in which the pages and the command line take and show the
 // printer's own addresses.
 bool IsIPValid(const QString &text);
+// The four parts of such an address as typed, first octet first, each read as decimal by
+// its user; false (octets untouched) when the text is not one.
+bool SplitIPAddress(const QString &text, QStringList &octets);
 // Writes the address as four bytes at buf[offset]; false (buffer untouched) when invalid.
 bool FormatIPData(const QString &text, unsigned char *buf, int offset);
 // Builds the 75-byte write request into buf (at least c_iIPWriteRequestLen bytes); len gets

@@ -107,6 +107,14 @@ private slots:
         QVERIFY(!FormatIPData("256.1.1.1", buf, 1));
         QVERIFY(!FormatIPData("", buf, 1));
         QCOMPARE(Hex(buf, 6), QByteArray("090000000009"));
+        // Leading zeros are decimal, for the request as for the form's fields (kept as typed).
+        QVERIFY(FormatIPData("010.001.0.255", buf, 1));
+        QCOMPARE(Hex(buf, 6), QByteArray("090A0100FF09"));
+        QStringList octets{"x"};
+        QVERIFY(!SplitIPAddress("1.2.3.4.5", octets));
+        QCOMPARE(octets, QStringList{"x"});
+        QVERIFY(SplitIPAddress("010.001.0.255", octets));
+        QCOMPARE(octets, QStringList({"010", "001", "0", "255"}));
     }
 
     void alignmentFinish_data()
