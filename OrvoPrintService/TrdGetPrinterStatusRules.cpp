@@ -30,12 +30,8 @@ bool ApplyQueryFailure(stPrinterState &state, int iConnectType, int ret)
     // An unplugged USB printer is gone at once; a network printer only after six silent
     // queries in a row, since a datagram may be lost.
     const bool offline = iConnectType == CONNECT_USB ? ret == UP_NO_DEVICE : ++state.iFailCount > 5;
-    if (offline) {
-        state.enCurrentStatus = PS_OFFLINE;
-        state.listError.clear();
-        state.listWarning.clear();
-        state.iFailCount = 0;
-    }
+    if (offline)
+        SetPrinterOffline(state);
     return offline;
 }
 

@@ -55,12 +55,8 @@ bool TrdGetPrinterStatus::CheckPrinterStatusOnce(bool counted)
         if (!counted)
             return false;
         ++stOwnState.iFailCount;
-        if (stOwnState.iFailCount > c_iOfflineFailCount) {
-            stOwnState.enCurrentStatus = PS_OFFLINE;
-            stOwnState.listError.clear();
-            stOwnState.listWarning.clear();
-            stOwnState.iFailCount = 0;
-        }
+        if (stOwnState.iFailCount > c_iOfflineFailCount)
+            SetPrinterOffline(stOwnState);
     }
 
     bool changed = false;

@@ -10,6 +10,14 @@ void InitStPrinterState(stPrinterState &state)
     state = stPrinterState();
 }
 
+void SetPrinterOffline(stPrinterState &state)
+{
+    state.enCurrentStatus = PS_OFFLINE;
+    state.listError.clear();
+    state.listWarning.clear();
+    state.iFailCount = 0;
+}
+
 QList<stPrinterManager> GetInitPrinterList(const QList<stPrinterInfo> &infos)
 {
     QList<stPrinterManager> list;

@@ -88,4 +88,7 @@ bool PrinterListEqual(const QList<stPrinterManager> &list, const QList<stPrinter
 
 void InitStPrinterInfo(stPrinterInfo &info);
 void InitStPrinterState(stPrinterState &state);
+// A printer that stopped answering, as the service and the tray tool declare it: off-line,
+// without errors and warnings, failure count 0; the other fields keep their last values.
+void SetPrinterOffline(stPrinterState &state);
 QList<stPrinterManager> GetInitPrinterList(const QList<stPrinterInfo> &infos);
