@@ -327,13 +327,17 @@ void ScanEndDataProcess(bool quitting)
     sigaddset(&block, SIGCHLD);
     sigprocmask(SIG_BLOCK, &block, &saved);
     const pid_t pid = dataProcPid;
-    if (pid > 0 && !(quitting && WaitDataProcess(pid, c_iQuitGraceMs))) {
+    // A data process that has sent its scan's last record is only closing up: the client
+    // may have read that record and left, and the page it was told of is whole. It gets
+    // its moment to end by itself, as on quit, and its page is never taken for a cut one.
+    const bool over = pid > 0 && !ScanRunning();
+    if (pid > 0 && !((quitting || over) && WaitDataProcess(pid, c_iQuitGraceMs))) {
         kill(pid, SIGKILL);
         int status = 0;
         while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
         }
         // Killed in the middle of a page: that page is not whole.
-        if (WIFSIGNALED(status))
+        if (WIFSIGNALED(status) && !over)
             ScanDeleteLastPage(s_szLastBase);
         ReleaseClaim();
     }

@@ -70,8 +70,8 @@ void ScanPageEnd(stPageWriter &w, bool keepPartial);
 void ScanStopDataProcess(sigset_t *saved);
 void ScanReapDataProcess(const sigset_t *saved);
 // The connection's end (the client left, or the quit signal): its data process is ended
-// (on quit it first gets a moment to close its page itself), and a page it was cut off in
-// is removed.
+// (on quit, or when it has already sent its scan's last record, it first gets a moment to
+// end by itself), and a page it was cut off in is removed.
 void ScanEndDataProcess(bool quitting);
 // Deletes the pages of the named scan when it is one this connection started; any other
 // text deletes nothing (the empty text is only logged).

@@ -1,5 +1,6 @@
 #include "scan-testkit.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -83,6 +84,24 @@ bool FileExists(const std::string &path)
 {
     struct stat st;
     return lstat(path.c_str(), &st) == 0;
+}
+
+std::string FileDiff(const std::string &path, const std::vector<unsigned char> &want)
+{
+    std::vector<unsigned char> got;
+    if (!ReadFile(path, got))
+        return FileExists(path) ? "cannot be read" : "missing";
+    const size_t n = std::min(got.size(), want.size());
+    const size_t at = size_t(std::mismatch(got.begin(), got.begin() + ptrdiff_t(n), want.begin()).first - got.begin());
+    if (at == n && got.size() == want.size())
+        return "";
+    char text[160];
+    if (at < n)
+        snprintf(text, sizeof text, "%zu bytes (expected %zu), first difference at offset %zu: 0x%02x, expected 0x%02x",
+                 got.size(), want.size(), at, got[at], want[at]);
+    else
+        snprintf(text, sizeof text, "%zu bytes (expected %zu), equal up to offset %zu", got.size(), want.size(), n);
+    return text;
 }
 
 std::string ReadText(const std::string &path)

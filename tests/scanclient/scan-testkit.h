@@ -28,6 +28,16 @@ extern std::atomic<int> g_iScanFailures;
         }                                                                               \
     } while (0)
 
+// Checks that the file holds exactly the bytes; a failure says how it differs.
+#define SCAN_CHECK_FILE(path, want)                                                     \
+    do {                                                                                \
+        const std::string d_ = FileDiff((path), (want));                                \
+        if (!d_.empty()) {                                                              \
+            ++g_iScanFailures;                                                          \
+            fprintf(stderr, "FAIL %s:%d: %s: %s\n", __FILE__, __LINE__, #path, d_.c_str()); \
+        }                                                                               \
+    } while (0)
+
 // The simulator's control socket (set once); one command per call.
 void SimSetSocket(const std::string &path);
 bool SimCtl(const std::string &cmd, std::string *data = nullptr);
@@ -38,6 +48,9 @@ bool WaitUntil(const std::function<bool()> &cond, int limitMs = 30000);
 
 bool ReadFile(const std::string &path, std::vector<unsigned char> &out);
 bool FileExists(const std::string &path);
+// Empty when the file holds exactly the bytes; otherwise what differs: the file is missing,
+// or its size and the first differing offset.
+std::string FileDiff(const std::string &path, const std::vector<unsigned char> &want);
 std::string ReadText(const std::string &path);
 // Number of lines of the file (of the text) that contain the text.
 int CountLines(const std::string &path, const std::string &text);

@@ -1,10 +1,12 @@
 // USB scans through the installed daemon against the simulator's scanner: the lock
 // request bytes, the simple commands and the device's answer flags, single- and
 // multi-page scans delivering byte-exact page files and the record sequence, aborts,
-// page-file deletion, reopen by serial number, an unplugged device, two clients at once.
+// page-file deletion, reopen by serial number, an unplugged device, a client leaving as
+// soon as its scan is done, two clients at once.
 // usage: tst_scan_usb SIM_SOCKET   (devices s1 K20NW AB1234, s2 K20NW CD5678, s3 K40N EF9012)
 #include <cstdio>
 #include <cstring>
+#include <sstream>
 #include <string>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -233,8 +235,7 @@ void TestSinglePageScan()
     CheckPageRecords(r.records, i, 0, 6000, 4096);
     SCAN_CHECK(i + 1 == r.records.size() && r.records[i].st == 1 && r.records[i].result == 5 &&
                r.records[i].fileIndex == 1 && r.records[i].dataSize == 0);
-    std::vector<unsigned char> page;
-    SCAN_CHECK(ReadFile(ScanPageName(base, 0), page) && page == ExpectedPage(24, 50, 40, 0));
+    SCAN_CHECK_FILE(ScanPageName(base, 0), ExpectedPage(24, 50, 40, 0));
     SCAN_CHECK(!FileExists(ScanPageName(base, 1)));
     struct stat st;
     SCAN_CHECK(stat(ScanPageName(base, 0).c_str(), &st) == 0 && (st.st_mode & 0777) == 0644);
@@ -251,16 +252,16 @@ void TestTwoPagesAndTwoScans()
     CheckPageRecords(a.records, i, 0, 2500, 1000);
     CheckPageRecords(a.records, i, 1, 2500, 1000);
     SCAN_CHECK(i + 1 == a.records.size() && a.records[i].result == 5 && a.records[i].fileIndex == 2);
-    std::vector<unsigned char> page;
-    SCAN_CHECK(ReadFile(ScanPageName(a.start.fileName, 0), page) && page == ExpectedPage(8, 100, 25, 0));
-    SCAN_CHECK(ReadFile(ScanPageName(a.start.fileName, 1), page) && page == ExpectedPage(8, 100, 25, 1));
+    SCAN_CHECK_FILE(ScanPageName(a.start.fileName, 0), ExpectedPage(8, 100, 25, 0));
+    SCAN_CHECK_FILE(ScanPageName(a.start.fileName, 1), ExpectedPage(8, 100, 25, 1));
 
     // A second scan on the same connection: same process id, counter 1; a bi-level page.
     const stScanResult b = Scan(c, ScanSettings(1, 37, 20, 600, true, 0));  // single feeder page
     const std::string na = a.start.fileName, nb = b.start.fileName;
     SCAN_CHECK(na.size() > 2 && na.substr(na.size() - 2) == "_0");
     SCAN_CHECK(nb.size() > 2 && nb.substr(nb.size() - 2) == "_1" && nb.substr(0, nb.size() - 2) == na.substr(0, na.size() - 2));
-    SCAN_CHECK(ReadFile(ScanPageName(nb, 0), page) && page == ExpectedPage(1, 37, 20, 0) && page.size() == 100);
+    SCAN_CHECK_EQ(ExpectedPage(1, 37, 20, 0).size(), 100u);
+    SCAN_CHECK_FILE(ScanPageName(nb, 0), ExpectedPage(1, 37, 20, 0));
     SCAN_CHECK(!FileExists(ScanPageName(nb, 1)));
 
     // The client deletes what it has read: by full path or by plain name.
@@ -324,6 +325,9 @@ void TestAbort()
     const std::string lookalike = base0.substr(0, base0.size() - 2) + "_10_0.tmp";
     Touch(lookalike);
     SCAN_CHECK_EQ(ScanLockDev(c.iSock, c.iFd, ScanSettings(24, 100, 100, 300, false)), 0);
+    // The listener and the two connections: the data processes of the finished scans end
+    // by themselves after their last record, and must not be counted as this scan's.
+    SCAN_CHECK(WaitUntil([] { return ScanDaemonProcs().size() == 3; }));
     const size_t procsBefore = ScanDaemonProcs().size();
     SimCtl("scan s1 hold 4");
     USBScanStartRes start = {};
@@ -439,6 +443,33 @@ void TestReopenAndUnplug()
     close(c.iSock);
 }
 
+// The connection process that gave out a scan's base name ("orvoscandata_<pid>_...").
+pid_t ConnPid(const std::string &base)
+{
+    int pid = 0;
+    return sscanf(base.c_str(), ORVO_SCAN_DIR "/orvoscandata_%d_", &pid) == 1 ? pid_t(pid) : 0;
+}
+
+// A client that leaves as soon as its scan reported done, while the data process may still
+// be closing up, keeps the page it was told of: checked once its connection process ended.
+void TestLeaveAfterDone()
+{
+    SimCtl("clear s1");
+    SimCtl("scan s1 chunk 4096");
+    for (int k = 0; k < 10; ++k) {
+        stConn c = Open("AB1234");
+        USBScanStartRes start = {};
+        SCAN_CHECK_EQ(ScanLockDev(c.iSock, c.iFd, ScanSettings(8, 40, 30, 300, false)), 0);
+        SCAN_CHECK(ScanStartDev(c.iSock, c.iFd, start) && start.result == 0);
+        const std::vector<USBScanRecordRes> recs = ReadRecords(c.iSock);
+        close(c.iSock);
+        SCAN_CHECK(!recs.empty() && recs.back().result == 5);
+        const pid_t conn = ConnPid(start.fileName);
+        SCAN_CHECK(conn > 0 && WaitUntil([&] { return !ScanProcAlive(conn); }));
+        SCAN_CHECK_FILE(ScanPageName(start.fileName, 0), ExpectedPage(8, 40, 30, 0));
+    }
+}
+
 void TestTwoClients()
 {
     SimCtl("clear s1");
@@ -458,12 +489,25 @@ void TestTwoClients()
     });
     t1.join();
     t2.join();
-    std::vector<unsigned char> page;
+    // Whatever a connection process does with its scan's files when its client leaves is
+    // done once it has ended.
+    SCAN_CHECK(WaitUntil([&] {
+        return !ScanProcAlive(ConnPid(r1.start.fileName)) && !ScanProcAlive(ConnPid(r2.start.fileName));
+    }));
+    const int failuresBefore = g_iScanFailures;
     SCAN_CHECK(!r1.records.empty() && r1.records.back().result == 5);
     SCAN_CHECK(!r2.records.empty() && r2.records.back().result == 5);
-    SCAN_CHECK(ReadFile(ScanPageName(r1.start.fileName, 0), page) && page == ExpectedPage(24, 64, 48, 0));
-    SCAN_CHECK(ReadFile(ScanPageName(r2.start.fileName, 0), page) && page == ExpectedPage(8, 90, 70, 0));
+    // Read after each client has left: the page a finished scan reported stays whole.
+    SCAN_CHECK_FILE(ScanPageName(r1.start.fileName, 0), ExpectedPage(24, 64, 48, 0));
+    SCAN_CHECK_FILE(ScanPageName(r2.start.fileName, 0), ExpectedPage(8, 90, 70, 0));
     SCAN_CHECK(std::string(r1.start.fileName) != r2.start.fileName);
+    if (g_iScanFailures == failuresBefore)
+        return;
+    // What the daemon did with the scans' files (it logs every file it deletes).
+    std::istringstream log(ReadText(c_strInfoLog));
+    for (std::string line; std::getline(log, line);)
+        if (line.find(r1.start.fileName) != std::string::npos || line.find(r2.start.fileName) != std::string::npos)
+            fprintf(stderr, "daemon: %s\n", line.c_str());
 }
 
 }  // namespace
@@ -483,6 +527,7 @@ int main(int argc, char **argv)
     TestAbort();
     TestDeviceEndings();
     TestReopenAndUnplug();
+    TestLeaveAfterDone();
     TestTwoClients();
     SCAN_CHECK(WaitUntil([] { return ScanZombieCount() == 0; }));
     if (g_iScanFailures)
