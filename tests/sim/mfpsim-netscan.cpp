@@ -391,6 +391,10 @@ enStreamEnd StreamScan(stNetScanSim &s, int fd, const stNetScanSettings &st)
         pages = st.bFeeder ? s.iPages : 1;
         blockSize = s.iBlock;
     }
+    // Hold and cancel count this stream's own blocks: a "clear" for the next scan while this
+    // one still drains into a connection that nobody reads any more must not make this
+    // stream the one held (the port would then serve no further stream).
+    int sent = 0;
     for (int p = 0; p < pages; ++p) {
         const Bytes page = MakePage(st, p);
         {
@@ -405,7 +409,7 @@ enStreamEnd StreamScan(stNetScanSim &s, int fd, const stNetScanSettings &st)
                 std::unique_lock<std::mutex> lock(g_netScanLock);
                 if (s.bAbort)
                     return enStreamEnd::Abort;
-                if (s.iCancelAfter >= 0 && s.iBlocks >= s.iCancelAfter) {
+                if (s.iCancelAfter >= 0 && sent >= s.iCancelAfter) {
                     lock.unlock();
                     SendText(fd, "JOBCANCEL        \n");
                     return enStreamEnd::Cancel;
@@ -415,7 +419,8 @@ enStreamEnd StreamScan(stNetScanSim &s, int fd, const stNetScanSettings &st)
             if (!SendText(fd, Header("DATA  ", n, 18)) || !SendAll(fd, page.data() + off, n))
                 return enStreamEnd::Lost;
             std::unique_lock<std::mutex> lock(g_netScanLock);
-            if (++s.iBlocks == s.iHoldAfter) {
+            ++s.iBlocks;
+            if (++sent == s.iHoldAfter) {
                 s.bHeld = true;
                 g_netScanWake.wait(lock, [&] { return s.bRelease || s.bAbort || g_bNetScanQuit; });
                 s.bHeld = false;
