@@ -3,10 +3,7 @@
 
 #include <algorithm>
 
-// This program's name for the shared USB module's log lines.
-const char *const c_szUtilLibusbSource = "OrvoFWUpdate/UtilLibusb";
-
-#define FW_USB_LOG(...) WriteStringLog(c_szUtilLibusbSource, __LINE__, "FWUpdateTask", __VA_ARGS__)
+#define FW_USB_LOG(...) WriteStringLog(c_szFWUsbLogSource, __LINE__, "FWUpdateTask", __VA_ARGS__)
 
 int FWUpdateTask(int iVendorID, int iProductID, const QString &strPort, const unsigned char *pImage, int iLength,
                  unsigned int uiChunkTimeoutMs, const FWProgressFn &fnProgress)

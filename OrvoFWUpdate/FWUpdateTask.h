@@ -9,6 +9,9 @@
 
 constexpr int c_iFWChunkSize = 1048576;
 
+// Source tag of the stream's log lines and of the shared USB module's (main names it there).
+constexpr const char *c_szFWUsbLogSource = "OrvoFWUpdate/UtilLibusb";
+
 // The stream's own failure, beside the opening steps' enUsbResult codes: a chunk was not
 // taken whole (the transfer failed, timed out or was short). It never reports
 // USB_WRITE_FAILED; this value is the one the updater has always reported.

@@ -9,8 +9,6 @@
 
 #include <cstdio>
 
-const char *const c_szUtilLibusbSource = "OrvoPrintMaint/UtilLibusb";
-
 namespace {
 
 const char c_szUsage[] =
@@ -33,6 +31,7 @@ void Put(FILE *f, const QString &text)
 
 int main(int argc, char *argv[])
 {
+    SetUsbLogSource("OrvoPrintMaint/UtilLibusb");
     QCoreApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
     InstallOrvoTerminalTranslation();

@@ -6,10 +6,9 @@
 
 #include <QApplication>
 
-const char *const c_szUtilLibusbSource = "OrvoPrintSetting/UtilLibusb";
-
 int main(int argc, char *argv[])
 {
+    SetUsbLogSource("OrvoPrintSetting/UtilLibusb");
     QApplication app(argc, argv);
     InstallOrvoTranslation();
     Widget w;

@@ -25,6 +25,16 @@ void RestartService()
 }
 } // namespace
 
+bool CheckServiceProcess()
+{
+    if (CheckIsRunning(WatchdogServiceCheck()))
+        return true;
+    // Peers and people read the watchdog's log as it has always been written: this line
+    // keeps the tag, line and function it had when the check logged it itself.
+    WriteStringLog(c_szLogTag, 104, "CheckIsRunning", "service not found!");
+    return false;
+}
+
 bool CheckServiceHeartbeat()
 {
     const QFileInfo heartbeat(OrvoCfgPath() + "service.hb");
@@ -39,7 +49,7 @@ void StartTask()
     static int index = 0;
     for (;;) {
         const stCycleDecision d = DecideCycle(
-            index, [] { return CheckIsRunning(WatchdogServiceCheck()); }, CheckServiceHeartbeat);
+            index, CheckServiceProcess, CheckServiceHeartbeat);
         index = d.iIndex;
         if (d.bRestart) {
             WriteStringLog(c_szLogTag, 35, "StartTask", "run service, index = %d", d.iLoggedIndex);

@@ -1,5 +1,8 @@
 #pragma once
 
+// True when a process of the service exists; logs "service not found!" otherwise.
+bool CheckServiceProcess();
+
 // True when the service's heartbeat file exists and is fresh; logs "heartbeat timeout!"
 // otherwise.
 bool CheckServiceHeartbeat();

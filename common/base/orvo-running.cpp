@@ -1,6 +1,5 @@
 #include "orvo-running.h"
 #include "orvo-fs.h"
-#include "orvo-log.h"
 #include "orvo-paths.h"
 #include "orvo-process.h"
 
@@ -24,7 +23,6 @@ stRunningCheck WatchdogServiceCheck()
     c.strTempDir = OrvoTempPath();
     c.strProcessName = ServiceExecutableName();
     c.iThreshold = 0;
-    c.bLogMissing = true;
     return c;
 }
 
@@ -46,9 +44,5 @@ bool CheckIsRunning(const stRunningCheck &check)
         if (QString::fromLocal8Bit(p.strComm).compare(name, Qt::CaseInsensitive) == 0)
             ++count;
     }
-    if (count > check.iThreshold)
-        return true;
-    if (check.bLogMissing)
-        WriteStringLog("../OrvoPrintWatchdog/main", 104, "CheckIsRunning", "service not found!");
-    return false;
+    return count > check.iThreshold;
 }

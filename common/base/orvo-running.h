@@ -6,7 +6,6 @@ struct stRunningCheck {
     QString strTempDir;          // the program's directory for temporary files (created when missing)
     QString strProcessName;      // compared with the command name, cut to 15 characters
     int iThreshold = 0;          // running when more than this many processes match
-    bool bLogMissing = false;    // log "service not found!" when none matches
 };
 
 // The variants of the programs that check themselves or the service.

@@ -3,14 +3,22 @@
 #include "orvo-log.h"
 #include "orvo-usbserial.h"
 
+#include <atomic>
+
 namespace {
+std::atomic<const char *> g_szLogSource{"common/UtilLibusb"};
 constexpr unsigned c_uTimeoutMs = 3000;
 constexpr uint8_t c_ucPrinterOut = 0x01;   // the printer's command endpoint
 constexpr uint8_t c_ucClassPrinter = 7;
 constexpr uint8_t c_ucTransferBulk = 2;
 } // namespace
 
-#define USBLOG(function, ...) WriteStringLog(c_szUtilLibusbSource, __LINE__, function, __VA_ARGS__)
+#define USBLOG(function, ...) WriteStringLog(g_szLogSource.load(), __LINE__, function, __VA_ARGS__)
+
+void SetUsbLogSource(const char *source)
+{
+    g_szLogSource.store(source);
+}
 
 int init_libusb()
 {

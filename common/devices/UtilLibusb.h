@@ -35,9 +35,10 @@ enum enUsbResult : int {
     USB_READ_FAILED = -7,      // no reply read (a time-out included)
 };
 
-// Source tag of this module's log lines; each program linking it names itself here
-// ("OrvoPrintSetting/UtilLibusb", "OrvoFWUpdate/UtilLibusb").
-extern const char *const c_szUtilLibusbSource;
+// Source tag of this module's log lines: each program linking it names itself at start,
+// before its first exchange ("OrvoPrintSetting/UtilLibusb", "OrvoFWUpdate/UtilLibusb");
+// until then the lines carry "common/UtilLibusb". The text must outlive the program.
+void SetUsbLogSource(const char *source);
 
 int init_libusb();
 // 0 found (dev, devList and desc set); -2 no device matches; -1 a device descriptor could

@@ -40,7 +40,6 @@ int CheckCount(const QString &name)
 {
     stRunningCheck c = WatchdogServiceCheck();
     c.strProcessName = name;
-    c.bLogMissing = false;
     for (c.iThreshold = 0; c.iThreshold < 10; ++c.iThreshold) {
         if (!CheckIsRunning(c))
             return c.iThreshold;

@@ -7,10 +7,10 @@
 #include <QApplication>
 #include <QPainter>
 
-const char *const c_szUtilLibusbSource = "OrvoPrintSetting/UtilLibusb";
 
 int main(int argc, char *argv[])
 {
+    SetUsbLogSource("OrvoPrintSetting/UtilLibusb");
     QApplication app(argc, argv);
     // Under an English locale the pages are English and their pictures end in "-en".
     const QString suffix = InstallOrvoTranslation() ? "-en" : "";

@@ -9,7 +9,6 @@
 #include <QRandomGenerator>
 #include <QtTest>
 
-const char *const c_szUtilLibusbSource = "tst_frames/UtilLibusb";
 
 namespace {
 QByteArray Hex(const unsigned char *p, int n)

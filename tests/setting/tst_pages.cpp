@@ -9,7 +9,6 @@
 #include <atomic>
 #include <thread>
 
-const char *const c_szUtilLibusbSource = "OrvoPrintSetting/UtilLibusb";
 
 namespace {
 
@@ -64,6 +63,7 @@ class TstPages : public QObject {
 private slots:
     void initTestCase()
     {
+        SetUsbLogSource("OrvoPrintSetting/UtilLibusb");
         QVERIFY(!qEnvironmentVariableIsEmpty("ORVO_SIM_SOCK"));
         SavePrinterInfo(SimPrinters(), true);
         m_log.Install();

@@ -8,7 +8,6 @@
 #include "setting-fixture.h"
 #include "../harness/ui-text.h"
 
-const char *const c_szUtilLibusbSource = "OrvoPrintSetting/UtilLibusb";
 
 class TstSettingLang : public QObject
 {
@@ -18,6 +17,7 @@ class TstSettingLang : public QObject
 private slots:
     void initTestCase()
     {
+        SetUsbLogSource("OrvoPrintSetting/UtilLibusb");
         bEnglish = InstallOrvoTranslation();
         UseDesktopFont();
         SavePrinterInfo(SimPrinters(), true);

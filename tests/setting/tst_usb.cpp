@@ -8,7 +8,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-const char *const c_szUtilLibusbSource = "OrvoPrintSetting/UtilLibusb";
 
 namespace {
 const QString c_strSerial63 = "S" + QString(61, 'x') + "Z";   // 63 characters, the most a device reports
@@ -53,6 +52,7 @@ class TstUsb : public QObject {
 private slots:
     void initTestCase()
     {
+        SetUsbLogSource("OrvoPrintSetting/UtilLibusb");
         QVERIFY(!qEnvironmentVariableIsEmpty("ORVO_SIM_SOCK"));
         SetLogTarget(m_logDir.path(), "usb");
     }
