@@ -83,15 +83,10 @@ void AlignmentForm::SetAlignmentEnable(bool enable)
 
 void AlignmentForm::OnButtonPrintClicked()
 {
-    const stPrinterInfo *printer = SelectedPrinter();
+    const stPrinterInfo *printer = ConfirmedPrinter(MM_ALIGN_CONFIRM);
     if (!printer)
         return;
-    if (ShowMessageBoxOkCancel(MaintText(MM_ALIGN_CONFIRM)) != QMessageBox::Ok)
-        return;
-    unsigned char recv[1024] = {};
-    int recvSize = 0;
-    const enMaintMessage message =
-        Exchange(*printer, c_ucAlignmentPrint, c_iAlignmentPrintLen, recv, int(sizeof recv), recvSize, false);
+    const enMaintMessage message = SendCommand(*printer, c_ucAlignmentPrint, c_iAlignmentPrintLen);
     ShowMessageBoxOk(MaintText(message == MM_NONE ? MM_ALIGN_SENT : message));
     if (message == MM_NONE)
         SetAlignmentEnable(true);
@@ -110,10 +105,7 @@ void AlignmentForm::OnButtonFinishClicked()
     }
     unsigned char command[c_iAlignmentFinishLen];
     BuildAlignmentFinish(values, command);
-    unsigned char recv[1024] = {};
-    int recvSize = 0;
-    const enMaintMessage message =
-        Exchange(*printer, command, c_iAlignmentFinishLen, recv, int(sizeof recv), recvSize, false);
+    const enMaintMessage message = SendCommand(*printer, command, c_iAlignmentFinishLen);
     ShowMessageBoxOk(MaintText(message == MM_NONE ? MM_ALIGN_DONE : message));
     if (message == MM_NONE)
         SetAlignmentEnable(false);

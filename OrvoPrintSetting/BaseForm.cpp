@@ -66,6 +66,14 @@ const stPrinterInfo *BaseForm::SelectedPrinter()
     return &m_listPrinterInfo[index];
 }
 
+const stPrinterInfo *BaseForm::ConfirmedPrinter(enMaintMessage question)
+{
+    const stPrinterInfo *printer = SelectedPrinter();
+    if (!printer || ShowMessageBoxOkCancel(MaintText(question)) != QMessageBox::Ok)
+        return nullptr;
+    return printer;
+}
+
 enMaintMessage BaseForm::Exchange(const stPrinterInfo &info, const unsigned char *send, int sendLen,
                                   unsigned char *recv, int recvCap, int &recvSize, bool bReplyNeeded)
 {
@@ -74,6 +82,13 @@ enMaintMessage BaseForm::Exchange(const stPrinterInfo &info, const unsigned char
     const enMaintMessage result = MaintExchange(info, send, sendLen, recv, recvCap, recvSize, bReplyNeeded);
     QApplication::restoreOverrideCursor();
     return result;
+}
+
+enMaintMessage BaseForm::SendCommand(const stPrinterInfo &info, const unsigned char *send, int sendLen)
+{
+    unsigned char recv[1024] = {};
+    int recvSize = 0;
+    return Exchange(info, send, sendLen, recv, int(sizeof recv), recvSize, false);
 }
 
 void BaseForm::SetMessageBoxHook(MessageBoxHook hook)

@@ -42,9 +42,13 @@ public slots:
 protected:
     // The chosen printer, or null after "请选择一个打印机进行操作！" was shown.
     const stPrinterInfo *SelectedPrinter();
+    // The chosen printer once the user has answered the question with OK; null otherwise.
+    const stPrinterInfo *ConfirmedPrinter(enMaintMessage question);
     // One exchange with the printer; the window shows the wait cursor meanwhile.
     enMaintMessage Exchange(const stPrinterInfo &info, const unsigned char *send, int sendLen, unsigned char *recv,
                             int recvCap, int &recvSize, bool bReplyNeeded);
+    // One command whose reply is not looked at.
+    enMaintMessage SendCommand(const stPrinterInfo &info, const unsigned char *send, int sendLen);
 
     QLabel *m_pLabelTitle;
     QLabel *m_pLabelPrinter;

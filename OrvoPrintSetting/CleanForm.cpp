@@ -46,16 +46,12 @@ void CleanForm::OnComboBoxDeviceChanged(int)
 
 void CleanForm::OnButtonCleanClicked()
 {
-    const stPrinterInfo *printer = SelectedPrinter();
+    const stPrinterInfo *printer = ConfirmedPrinter(MM_CLEAN_CONFIRM);
     if (!printer)
-        return;
-    if (ShowMessageBoxOkCancel(MaintText(MM_CLEAN_CONFIRM)) != QMessageBox::Ok)
         return;
     const unsigned char *command = m_bRepeat ? c_ucCleanRepeat : c_ucCleanFirst;
     const int length = m_bRepeat ? c_iCleanRepeatLen : c_iCleanFirstLen;
-    unsigned char recv[1024] = {};
-    int recvSize = 0;
-    enMaintMessage message = Exchange(*printer, command, length, recv, int(sizeof recv), recvSize, false);
+    enMaintMessage message = SendCommand(*printer, command, length);
     if (message == MM_NONE) {
         m_bRepeat = true;
         m_pButtonClean->setText(tr("重新清洗"));
