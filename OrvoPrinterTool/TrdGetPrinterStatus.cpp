@@ -38,15 +38,11 @@ int TrdGetPrinterStatus::GetPrinterStatusFile(const QString &name, bool force)
 
 bool TrdGetPrinterStatus::CheckPrinterStatusOnce(bool counted)
 {
-    if (!pPrinterList || iIndex < 0)
+    stPrinterManager copy;
+    if (!pPrinterList || !ToolPrinterAt(*pPrinterList, iIndex, copy))
         return false;
-    {
-        QMutexLocker lock(&pPrinterList->mutexList);
-        if (iIndex >= pPrinterList->listPrinter.size())
-            return false;
-        stOwnInfo = pPrinterList->listPrinter.at(iIndex).stInfo;
-        stOwnState = pPrinterList->listPrinter.at(iIndex).stState;
-    }
+    stOwnInfo = copy.stInfo;
+    stOwnState = copy.stState;
 
     const int read = GetPrinterStatusFile(stOwnInfo.strPrinterName, stOwnState.enCurrentStatus == PS_OFFLINE);
     if (counted)

@@ -137,12 +137,8 @@ void OrvoPrinterToolWidget::SlotUpdatePrinterList()
 void OrvoPrinterToolWidget::SlotUpdatePrinterStatus(int row)
 {
     stPrinterManager record;
-    {
-        QMutexLocker lock(&stPrinterList.mutexList);
-        if (row < 0 || row >= stPrinterList.listPrinter.size())
-            return;
-        record = stPrinterList.listPrinter.at(row);
-    }
+    if (!ToolPrinterAt(stPrinterList, row, record))
+        return;
     QTableWidget *table = pForm->tableDeviceManage;
     if (row >= table->rowCount() || !table->item(row, 2) || !table->item(row, 3))
         return;
@@ -186,12 +182,8 @@ void OrvoPrinterToolWidget::DebugOutputPrinterInfo()
 void OrvoPrinterToolWidget::DebugOutputPrinterStatus(int row)
 {
     stPrinterManager record;
-    {
-        QMutexLocker lock(&stPrinterList.mutexList);
-        if (row < 0 || row >= stPrinterList.listPrinter.size())
-            return;
-        record = stPrinterList.listPrinter.at(row);
-    }
+    if (!ToolPrinterAt(stPrinterList, row, record))
+        return;
     const stPrinterState &s = record.stState;
     const QByteArray name = record.stInfo.strPrinterName.toLocal8Bit();
     const char *n = name.constData();
