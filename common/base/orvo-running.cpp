@@ -8,31 +8,20 @@ QString ServiceExecutableName()
     return QStringLiteral("orvo") + QStringLiteral("k500").toUpper() + "Service";
 }
 
+// Fields in order: directory, process name, threshold.
 stRunningCheck ServiceSelfCheck(const QString &appName)
 {
-    stRunningCheck c;
-    c.strTempDir = OrvoTempPath();
-    c.strProcessName = appName;
-    c.iThreshold = 1;
-    return c;
+    return {OrvoTempPath(), appName, 1};
 }
 
 stRunningCheck WatchdogServiceCheck()
 {
-    stRunningCheck c;
-    c.strTempDir = OrvoTempPath();
-    c.strProcessName = ServiceExecutableName();
-    c.iThreshold = 0;
-    return c;
+    return {OrvoTempPath(), ServiceExecutableName(), 0};
 }
 
 stRunningCheck ToolSelfCheck(const QString &appName)
 {
-    stRunningCheck c;
-    c.strTempDir = OrvoToolPath();
-    c.strProcessName = appName;
-    c.iThreshold = 1;
-    return c;
+    return {OrvoToolPath(), appName, 1};
 }
 
 bool CheckIsRunning(const stRunningCheck &check)

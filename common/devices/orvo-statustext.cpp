@@ -71,20 +71,24 @@ const QString c_strErrorDescText[c_iErrorTextRows][c_iLanguageCount] = {
     {QStringLiteral("Network error (fault #5201); please switch the printer off and on again"), QStringLiteral("故障#5201，请断电重启")}, // 0x5201
 };
 
+namespace {
+// A language index outside the tables reads as English.
+int TextColumn(int language)
+{
+    return language < 0 || language >= c_iLanguageCount ? c_iLanguageEnglish : language;
+}
+} // namespace
+
 QString GetStatusText(int status, int language)
 {
     if (status < 0 || status >= c_iStatusTextRows)
         status = PS_UNKNOWN;
-    if (language < 0 || language >= c_iLanguageCount)
-        language = c_iLanguageEnglish;
-    return c_strStatusLanguageText[status][language];
+    return c_strStatusLanguageText[status][TextColumn(language)];
 }
 
 QString GetErrorDescText(int error, int language)
 {
     if (error < 0 || error >= c_iErrorTextRows)
         error = ES_UNKNOWN;
-    if (language < 0 || language >= c_iLanguageCount)
-        language = c_iLanguageEnglish;
-    return c_strErrorDescText[error][language];
+    return c_strErrorDescText[error][TextColumn(language)];
 }
