@@ -6,7 +6,6 @@
 #include <cstring>
 
 #include "OrvoHttp.h"
-#include "OrvoTcp.h"
 #include "SaneStatus.h"
 #include "ScanLog.h"
 
@@ -72,12 +71,9 @@ int orvo_ParseScanCapabilities(ScannerCapabilities *caps, const char *reply)
 
 int orvo_http_DeviceProperties(OrvoSocket *sock, ScannerCapabilities *caps)
 {
-    if (!orvo_scanner_ip_valid(sock)) {
-        OrvoLogErr("[OrvoScanSDK] invalid scanner address\n");
-        return SANE_STATUS_INVAL;
-    }
     char hostLine[64];
-    orvo_host_line(hostLine, sizeof hostLine);
+    if (const int rc = orvo_http_begin(sock, hostLine, sizeof hostLine))
+        return rc;
     char request[1024];
     const int len = snprintf(request, sizeof request,
                              "GET /netscan/capabilites HTTP/1.1\r\nCache-Control: no-cache\r\nPragma: no-cache\r\n"

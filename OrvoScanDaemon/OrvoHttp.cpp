@@ -51,6 +51,30 @@ int orvo_http_exchange(const OrvoSocket *sock, const char *request, size_t len, 
     return 0;
 }
 
+int orvo_http_begin(const OrvoSocket *sock, char *hostLine, size_t size)
+{
+    if (!orvo_scanner_ip_valid(sock)) {
+        OrvoLogErr("[OrvoScanSDK] invalid scanner address\n");
+        return SANE_STATUS_INVAL;
+    }
+    orvo_host_line(hostLine, size);
+    return 0;
+}
+
+int orvo_http_post_form(const OrvoSocket *sock, const char *path, const char *body, const char *what, char *reply,
+                        size_t replySize)
+{
+    char hostLine[64];
+    if (const int rc = orvo_http_begin(sock, hostLine, sizeof hostLine))
+        return rc;
+    char request[1024];
+    const int len = orvo_http_form_request(request, sizeof request, path, hostLine, body);
+    if (orvo_http_exchange(sock, request, size_t(len), reply, replySize) != 0)
+        return SANE_STATUS_IO_ERROR;
+    orvo_log_reply(what, reply);
+    return 0;
+}
+
 void orvo_log_reply(const char *what, const char *reply)
 {
     int status = 0;

@@ -17,6 +17,14 @@ char *orvo_next_line(char **cursor);
 int orvo_http_exchange(const OrvoSocket *sock, const char *request, size_t len, char *reply, size_t replySize);
 // Fills "POST <path> ..." with the fixed form headers, a Content-Length, the Host line and body.
 int orvo_http_form_request(char *out, size_t size, const char *path, const char *hostLine, const char *body);
+// Before a request to the client's scanner: 0 with this host's Host line in hostLine, or
+// SANE_STATUS_INVAL (logged) when the client's scanner address is not one.
+int orvo_http_begin(const OrvoSocket *sock, char *hostLine, size_t size);
+// One form POST to the client's scanner with this host's Host line; the reply is logged
+// under what. 0 with the reply, SANE_STATUS_INVAL for no scanner address, or
+// SANE_STATUS_IO_ERROR when the exchange failed.
+int orvo_http_post_form(const OrvoSocket *sock, const char *path, const char *body, const char *what, char *reply,
+                        size_t replySize);
 // Logs a device's reply by its length and HTTP status: its text is the device's (or
 // whatever host a client named), and stays out of the logs.
 void orvo_log_reply(const char *what, const char *reply);

@@ -1,11 +1,9 @@
 #include "OrvoHttpControl.h"
 
-#include <cstdio>
 #include <cstring>
 
 #include "OrvoHttp.h"
 #include "OrvoTcp.h"
-#include "SaneStatus.h"
 #include "ScanLog.h"
 
 int orvo_http_ScanAbort(OrvoSocket *sock)
@@ -14,36 +12,16 @@ int orvo_http_ScanAbort(OrvoSocket *sock)
         orvo_close_tcp(sock->tcpFromScanner);
         sock->tcpFromScanner = -1;
     }
-    if (!orvo_scanner_ip_valid(sock)) {
-        OrvoLogErr("[OrvoScanSDK] invalid scanner address\n");
-        return SANE_STATUS_INVAL;
-    }
-    char hostLine[64];
-    orvo_host_line(hostLine, sizeof hostLine);
-    char request[1024];
-    const int len = orvo_http_form_request(request, sizeof request, "/netscan/post", hostLine, "SCANTYPE=4");
     static char reply[c_iHttpReplySize];
-    if (orvo_http_exchange(sock, request, size_t(len), reply, sizeof reply) != 0)
-        return SANE_STATUS_IO_ERROR;
-    orvo_log_reply("orvo_http_ScanAbort", reply);
-    return 0;
+    return orvo_http_post_form(sock, "/netscan/post", "SCANTYPE=4", "orvo_http_ScanAbort", reply, sizeof reply);
 }
 
 int orvo_http_adfstatus(OrvoSocket *sock, int32_t *pStatus)
 {
-    if (!orvo_scanner_ip_valid(sock)) {
-        OrvoLogErr("[OrvoScanSDK] invalid scanner address\n");
-        return SANE_STATUS_INVAL;
-    }
-    char hostLine[64];
-    orvo_host_line(hostLine, sizeof hostLine);
-    char request[1024];
-    const int len = orvo_http_form_request(request, sizeof request, "/cgi-bin/dynamic/printer/netscan/adfStatus.html",
-                                           hostLine, "GETADFSTATUS");
     static char reply[c_iHttpReplySize];
-    if (orvo_http_exchange(sock, request, size_t(len), reply, sizeof reply) != 0)
-        return SANE_STATUS_IO_ERROR;
-    orvo_log_reply("orvo_http_adfstatus", reply);
+    if (const int rc = orvo_http_post_form(sock, "/cgi-bin/dynamic/printer/netscan/adfStatus.html", "GETADFSTATUS",
+                                           "orvo_http_adfstatus", reply, sizeof reply))
+        return rc;
     const size_t n = strlen(reply);
     const char last = n ? reply[n - 1] : '\0';
     if (last == '1') {
