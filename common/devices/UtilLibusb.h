@@ -37,7 +37,7 @@ enum enUsbResult : int {
 
 // Source tag of this module's log lines: each program linking it names itself at start,
 // before its first exchange ("OrvoPrintSetting/UtilLibusb", "OrvoFWUpdate/UtilLibusb");
-// until then the lines carry "common/UtilLibusb". The text must outlive the program.
+// until then the lines carry "common/UtilLibusb". The text is kept, not copied: a literal.
 void SetUsbLogSource(const char *source);
 
 int init_libusb();
