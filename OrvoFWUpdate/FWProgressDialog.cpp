@@ -14,7 +14,7 @@ FWProgressDialog::FWProgressDialog(const QString &strName, int iImageLength, QWi
     pLabel = new QLabel(this);
     pLabel->setObjectName("labelProgress");
     pLabel->setWordWrap(true);
-    pLabel->setTextFormat(Qt::PlainText);   // the queue name is shown as written
+    pLabel->setTextFormat(Qt::PlainText);  // the queue name is shown as written
     pProgressBar = new QProgressBar(this);
     pProgressBar->setObjectName("progressBar");
     pProgressBar->setRange(0, 100);

@@ -7,8 +7,7 @@
 class QLabel;
 class QProgressBar;
 
-class FWProgressDialog : public QDialog
-{
+class FWProgressDialog : public QDialog {
     Q_OBJECT
 
 public:

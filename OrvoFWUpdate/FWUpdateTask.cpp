@@ -25,7 +25,7 @@ int FWUpdateTask(int iVendorID, int iProductID, const QString &strPort, const un
                                                 uiChunkTimeoutMs);
             if (rv < 0 || iWritten != iChunk) {
                 FW_USB_LOG("*** bulk_transfer failed! \n");
-                ex.iErrorCode = rv < 0 ? rv : 0;   // a short write has no error name
+                ex.iErrorCode = rv < 0 ? rv : 0;  // a short write has no error name
                 iResult = c_iFWStreamFailed;
                 break;
             }

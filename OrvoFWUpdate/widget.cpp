@@ -36,7 +36,7 @@ constexpr long c_lFWFileMaxSize = 64L * 1024 * 1024;
 static_assert(c_lFWFileMaxSize <= INT_MAX, "the image length is kept in an int");
 
 const char *const c_szTitle = QT_TRANSLATE_NOOP("Widget", "Orvo喷墨打印机升级助手");
-} // namespace
+}  // namespace
 
 Widget::Widget(QWidget *parent) : QWidget(parent), uiChunkTimeoutMs(c_uiFWChunkTimeoutMs), ui(new Ui::Widget)
 {

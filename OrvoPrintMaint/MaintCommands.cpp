@@ -19,7 +19,7 @@ int Fail(stMaintOutput &out, enMaintMessage message)
 {
     out.strErr += MaintText(message) + "\n";
     return message == MM_SELECT_PRINTER || message == MM_USB_ONLY || message == MM_UNSUPPORTED_MODEL ? EXIT_PRINTER
-                                                                                                      : EXIT_DEVICE;
+                                                                                                     : EXIT_DEVICE;
 }
 
 // The queue of that name in the printer list file. CUPS takes queue names without regard
@@ -50,9 +50,9 @@ QString PermissionText(const QString &node)
         group = gr ? QString::fromLocal8Bit(gr->gr_name) : QString::number(st.st_gid);
     }
     return QCoreApplication::translate("MaintCommands", "没有权限打开打印机的USB设备 %1（属组 %2）。请安装软件包 orvo-printer-k500-desktop"
-                                       "（其设备规则允许已登录的桌面用户使用打印机），或请管理员将您加入组 %2 后重新登录。")
-               .arg(node, group) +
-           "\n";
+                                                        "（其设备规则允许已登录的桌面用户使用打印机），或请管理员将您加入组 %2 后重新登录。")
+               .arg(node, group)
+           + "\n";
 }
 
 // Another program (CUPS's backend while it prints, the print service between its status
@@ -122,7 +122,7 @@ bool FindUsbPrinter(const QString &printer, stPrinterInfo &info, stMaintOutput &
     return true;
 }
 
-} // namespace
+}  // namespace
 
 int RunClean(const QString &printer, bool bRepeat, stMaintOutput &out)
 {
@@ -151,8 +151,8 @@ int RunAlignSet(const QString &printer, const QStringList &values, stMaintOutput
                               .arg(row)
                               .arg(values[i])
                               .arg(AlignmentMin(row))
-                              .arg(AlignmentMax(row)) +
-                          "\n";
+                              .arg(AlignmentMax(row))
+                          + "\n";
             return EXIT_USAGE;
         }
     }
@@ -176,8 +176,8 @@ int RunNetGet(const QString &printer, stMaintOutput &out)
     if (!ParseRecvData(recv, recvSize, ip))
         return Fail(out, MM_READ_FAILED);
     static const char *const rows[c_iIPAddressCount] = {
-        QT_TRANSLATE_NOOP("MaintCommands", "IP地址"),      QT_TRANSLATE_NOOP("MaintCommands", "子网掩码"),
-        QT_TRANSLATE_NOOP("MaintCommands", "网关地址"),    QT_TRANSLATE_NOOP("MaintCommands", "主DNS服务器"),
+        QT_TRANSLATE_NOOP("MaintCommands", "IP地址"), QT_TRANSLATE_NOOP("MaintCommands", "子网掩码"),
+        QT_TRANSLATE_NOOP("MaintCommands", "网关地址"), QT_TRANSLATE_NOOP("MaintCommands", "主DNS服务器"),
         QT_TRANSLATE_NOOP("MaintCommands", "辅助DNS服务器"), QT_TRANSLATE_NOOP("MaintCommands", "主WINS服务器"),
         QT_TRANSLATE_NOOP("MaintCommands", "辅助WINS服务器")};
     const QString source = ip.iIPSource == 0   ? QString("DHCP")
@@ -229,8 +229,8 @@ int RunList(stMaintOutput &out)
     }
     // Tab-separated, so that scripts can cut the columns apart and names keep their blanks.
     for (const stPrinterInfo &p : printers)
-        out.strOut += p.strPrinterName + "\t" + p.strModelName + "\t" +
-                      (p.iConnectType == CONNECT_USB ? QString("USB") : QCoreApplication::translate("MaintCommands", "网络")) + "\t" +
-                      p.strPort + "\n";
+        out.strOut += p.strPrinterName + "\t" + p.strModelName + "\t"
+                      + (p.iConnectType == CONNECT_USB ? QString("USB") : QCoreApplication::translate("MaintCommands", "网络")) + "\t"
+                      + p.strPort + "\n";
     return EXIT_DONE;
 }

@@ -4,11 +4,14 @@
 #include <QStringList>
 
 // Exit statuses.
-enum { EXIT_DONE = 0, EXIT_DEVICE = 1, EXIT_USAGE = 2, EXIT_PRINTER = 3 };
+enum { EXIT_DONE = 0,
+       EXIT_DEVICE = 1,
+       EXIT_USAGE = 2,
+       EXIT_PRINTER = 3 };
 
 struct stMaintOutput {
-    QString strOut;   // for stdout
-    QString strErr;   // for stderr
+    QString strOut;  // for stdout
+    QString strErr;  // for stderr
 };
 
 int RunClean(const QString &printer, bool bRepeat, stMaintOutput &out);

@@ -27,7 +27,7 @@ void Put(FILE *f, const QString &text)
     fwrite(bytes.constData(), 1, size_t(bytes.size()), f);
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char *argv[])
 {

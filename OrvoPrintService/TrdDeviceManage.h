@@ -9,8 +9,7 @@
 class QThread;
 class TrdGetPrinterStatus;
 
-class TrdDeviceManage : public UtilThreadBase
-{
+class TrdDeviceManage : public UtilThreadBase {
     Q_OBJECT
 public:
     explicit TrdDeviceManage(QObject *parent = nullptr);

@@ -49,8 +49,9 @@ bool TrdGetPrinterStatus::ReadServed(stPrinterInfo &info, int &status)
 
 bool TrdGetPrinterStatus::DecideServed(const stPrinterInfo &info, int status, int &interval)
 {
-    return DecideNeedStatus(info.iConnectType, status,
-                            [&] { return GetCupsPrinterSendingCached(stCups, info.strPrinterName); }, interval);
+    return DecideNeedStatus(
+        info.iConnectType, status,
+        [&] { return GetCupsPrinterSendingCached(stCups, info.strPrinterName); }, interval);
 }
 
 bool TrdGetPrinterStatus::CheckNeedStatus(int &interval)
@@ -194,7 +195,7 @@ void TrdGetPrinterStatus::QueryPrinter()
         logTry();
         ret = GetPrinterStatusUSB(stPrinter.stInfo.strPort);
     } else {
-        ForgetUsbPrinter();   // the position held a USB printer before the list was rebuilt
+        ForgetUsbPrinter();  // the position held a USB printer before the list was rebuilt
         // The line is written while the datagram is on its way: it is in the log before the
         // reply is handled, as if written before asking.
         ret = GetPrinterStatusUDP(stPrinter.stInfo.strPort, logTry);

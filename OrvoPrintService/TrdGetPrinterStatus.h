@@ -10,8 +10,7 @@
 #include <cstdint>
 #include <functional>
 
-class TrdGetPrinterStatus : public UtilThreadBase
-{
+class TrdGetPrinterStatus : public UtilThreadBase {
     Q_OBJECT
 public:
     explicit TrdGetPrinterStatus(QObject *parent = nullptr);
@@ -28,10 +27,10 @@ public:
 
     // One cycle's steps, in order; SlotTaskStart runs them with the job checks and pauses
     // between QueryPrinter and WriteBack.
-    bool TakeElement();                // copies the served element into the working copy
-    void QueryPrinter();               // asks the printer; a failure goes to HandleQueryFailure
+    bool TakeElement();  // copies the served element into the working copy
+    void QueryPrinter();  // asks the printer; a failure goes to HandleQueryFailure
     void HandleQueryFailure(int ret);  // logs it and applies the off-line rules
-    void WriteBack();                  // the working copy back into the list, if still its printer
+    void WriteBack();  // the working copy back into the list, if still its printer
     // The job checks of one cycle, which also make its pause: ten, a tenth of the interval
     // apart, or while the scheduler's events serve, one per announced change of the queue.
     void RunJobChecks(int interval);
@@ -63,7 +62,7 @@ private:
     uint32_t iLastRecvLen = 0;
     unsigned char szLastRecvBuf[2048] = {};
 
-    int iUdpSocket = -1;     // the network query's socket, made at its first use
-    bool bUdpLate = false;   // a query timed out: its reply may still come
-    stCupsQueueCache stCups;   // the scheduler's last answers about the queue served
+    int iUdpSocket = -1;  // the network query's socket, made at its first use
+    bool bUdpLate = false;  // a query timed out: its reply may still come
+    stCupsQueueCache stCups;  // the scheduler's last answers about the queue served
 };

@@ -13,7 +13,7 @@
 namespace {
 const int c_iUsbCancelRequest = 0x34;
 const char *c_szSource = "../OrvoPrintService/TrdGetPrinterStatus";
-} // namespace
+}  // namespace
 
 // The jobs come from the scheduler in-process (the scheduler asked again only after an event
 // for the queue); the decision is the one the long job listing gave.

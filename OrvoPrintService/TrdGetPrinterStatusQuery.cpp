@@ -19,7 +19,7 @@ namespace {
 const unsigned char c_szStatusRequest[15] = {0xA5, 0x00, 0x0C, 0x50, 0xE0, 0x74, 0x08, 0x03,
                                              0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
 const int c_iUsbStatusRequest = 0x33;
-const int c_iUsbReplyOffset = 7;   // seven zero bytes stand in for the network reply header
+const int c_iUsbReplyOffset = 7;  // seven zero bytes stand in for the network reply header
 
 // Logs the address a network printer's host text was read as, once per host a worker serves.
 void LogResolvedHost(const QString &host, const in_addr &address)
@@ -101,7 +101,7 @@ int TrdGetPrinterStatus::AskPrinterUDP(const QString &host, const std::function<
         bUdpLate = false;
     }
     const ssize_t written = sendto(iUdpSocket, c_szStatusRequest, sizeof c_szStatusRequest, 0,
-                                reinterpret_cast<const sockaddr *>(&dest), sizeof dest);
+                                   reinterpret_cast<const sockaddr *>(&dest), sizeof dest);
     if (written < ssize_t(sizeof c_szStatusRequest))
         return -3;
     sent();

@@ -29,9 +29,9 @@ const char *c_szSource = "../OrvoPrintService/TrdGetPrinterStatus";
 // left the bus refuses the claim and is searched for afresh; a failed exchange also forgets it.
 struct stThreadUsb {
     libusb_context *pCtx = nullptr;
-    std::vector<std::string> listNodes;   // the device nodes when pCtx was made
+    std::vector<std::string> listNodes;  // the device nodes when pCtx was made
     libusb_device_handle *pHandle = nullptr;
-    QString strPort;                      // the port pHandle was found for
+    QString strPort;  // the port pHandle was found for
     void Forget()
     {
         if (pHandle)
@@ -96,7 +96,7 @@ libusb_context *ThreadUsbContext()
     libusb_handle_events_timeout_completed(t_usb.pCtx, &now, nullptr);
     return t_usb.pCtx;
 }
-} // namespace
+}  // namespace
 
 const stUsbLogLines c_stStatusQueryLines = {"GetPrinterStatusUSB", 136, 143, 153, 188, 196, 202, 204, 208, true};
 const stUsbLogLines c_stCancelLines = {"CancelPrinterJob", 556, 563, 573, 607, 615, 621, 623, 627, false};
@@ -132,7 +132,7 @@ int FindUsbPrinter(libusb_context *ctx, const QString &port, int vid, int pid, c
     WriteStringLog(c_szSource, lines.iCannotOpen, lines.function, "Cannot open device");
     return UP_NO_DEVICE;
 }
-} // namespace
+}  // namespace
 
 namespace {
 // Claims the printer interface; returns libusb's result. Claimed first: a kernel driver
@@ -159,7 +159,7 @@ int CannotClaim(int claim, const stUsbLogLines &lines)
     t_usb.Forget();
     return UP_CLAIM_FAILED;
 }
-} // namespace
+}  // namespace
 
 int OpenUsbPrinter(const QString &port, const stUsbLogLines &lines, libusb_device_handle **handle)
 {

@@ -10,7 +10,7 @@ struct stUsbLogLines {
     const char *function;
     int iInitError, iGetDeviceError, iDescriptorFailed, iDescriptorWalkFailed;
     int iCannotOpen, iKernelActive, iKernelDetached, iCannotClaim;
-    bool bClaimWithCode;   // "Cannot Claim Interface,ret = %d" rather than without the code
+    bool bClaimWithCode;  // "Cannot Claim Interface,ret = %d" rather than without the code
 };
 
 extern const stUsbLogLines c_stStatusQueryLines;
@@ -19,11 +19,11 @@ extern const stUsbLogLines c_stCancelLines;
 // Results of OpenUsbPrinter, which the status query and the job cancel return as theirs.
 enum enUsbPrinterResult : int {
     UP_OK = 0,
-    UP_NO_MODEL = -1,          // no model row for the port (the status query reports UP_NO_CONTEXT)
-    UP_NO_CONTEXT = -2,        // "Init Error"
-    UP_NO_DEVICE_LIST = -3,    // "Get Device Error"
+    UP_NO_MODEL = -1,  // no model row for the port (the status query reports UP_NO_CONTEXT)
+    UP_NO_CONTEXT = -2,  // "Init Error"
+    UP_NO_DEVICE_LIST = -3,  // "Get Device Error"
     UP_DESCRIPTOR_FAILED = -4,
-    UP_NO_DEVICE = -5,         // no matching device could be opened: the printer is gone
+    UP_NO_DEVICE = -5,  // no matching device could be opened: the printer is gone
     UP_CLAIM_FAILED = -6,
 };
 

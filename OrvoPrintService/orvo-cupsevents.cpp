@@ -36,34 +36,34 @@ constexpr qint64 c_iRelearnMs = 5000;
 
 struct stCupsEvents {
     std::mutex mutex;
-    std::condition_variable cvPoller;    // the poller: someone became interested, or quit
-    int iSubscriptionId = 0;       // 0: none
-    int iNextSequence = 1;         // the first event not yet fetched
-    qint64 iAllGeneration = 0;     // bumped when every queue may have changed
+    std::condition_variable cvPoller;  // the poller: someone became interested, or quit
+    int iSubscriptionId = 0;  // 0: none
+    int iNextSequence = 1;  // the first event not yet fetched
+    qint64 iAllGeneration = 0;  // bumped when every queue may have changed
     QHash<QString, qint64> hashQueueGeneration;
-    QHash<QString, QSet<int>> hashActiveJobs;   // per queue: its jobs pending or printing
-    int iActiveJobs = 0;                         // all of them
+    QHash<QString, QSet<int>> hashActiveJobs;  // per queue: its jobs pending or printing
+    int iActiveJobs = 0;  // all of them
     // Jobs being stopped (cancelled while they print): they end within moments, and their
     // end is fetched sooner. Bounded in time: a job that does not stop costs no more.
     QSet<int> setStopping;
-    QElapsedTimer timerStopping;   // since a job was last seen being stopped
+    QElapsedTimer timerStopping;  // since a job was last seen being stopped
     QElapsedTimer timerForgotten;  // since the subscription was last lost
-    QElapsedTimer timerPolled;     // since the last Get-Notifications
-    QElapsedTimer timerRenewed;    // since the subscription was created or renewed
-    QElapsedTimer timerRefused;    // since the scheduler refused to subscribe
-    qint64 iPolls = 0;             // Get-Notifications answered
+    QElapsedTimer timerPolled;  // since the last Get-Notifications
+    QElapsedTimer timerRenewed;  // since the subscription was created or renewed
+    QElapsedTimer timerRefused;  // since the scheduler refused to subscribe
+    qint64 iPolls = 0;  // Get-Notifications answered
     // What the poll in progress changed, for waking only the threads that wait for it.
-    QSet<QString> setChanged;      // queues whose generation changed
-    bool bAllChanged = false;      // every queue's, or the subscription came or went
-    qint64 iWakes = 0;             // WakeCupsEventWaiters calls
-    QElapsedTimer timerAsked;      // since a thread last asked for a generation
-    int iWaiters = 0;              // threads in WaitCupsQueueGeneration
+    QSet<QString> setChanged;  // queues whose generation changed
+    bool bAllChanged = false;  // every queue's, or the subscription came or went
+    qint64 iWakes = 0;  // WakeCupsEventWaiters calls
+    QElapsedTimer timerAsked;  // since a thread last asked for a generation
+    int iWaiters = 0;  // threads in WaitCupsQueueGeneration
     // The waiting threads by queue, each on a condition of its own: an event of one queue
     // wakes the threads that watch it, not every thread of the process.
     QMultiHash<QString, std::condition_variable *> hashWaiters;
-    std::thread poller;            // started by the first wait
+    std::thread poller;  // started by the first wait
     bool bPollerQuit = false;
-    bool bPolling = false;         // a thread is fetching: the others do not
+    bool bPolling = false;  // a thread is fetching: the others do not
 
     ~stCupsEvents()
     {
@@ -115,8 +115,8 @@ int PollPeriodMs()
 {
     if (s_events.iActiveJobs == 0)
         return s_events.timerForgotten.isValid() && !s_events.timerForgotten.hasExpired(c_iRelearnMs)
-            ? c_iCupsEventPollMs
-            : c_iCupsIdlePollMs;
+                   ? c_iCupsEventPollMs
+                   : c_iCupsIdlePollMs;
     if (!s_events.setStopping.isEmpty() && !s_events.timerStopping.hasExpired(c_iStoppingMs))
         return c_iCupsStoppingPollMs;
     return c_iCupsEventPollMs;
@@ -205,7 +205,7 @@ void Poll(Lock &lock)
     // Each event is one group of attributes; a group without a name ends it.
     struct stEvent {
         int iSequence = 0;
-        QString strQueue;        // printer-name, else the last part of notify-printer-uri
+        QString strQueue;  // printer-name, else the last part of notify-printer-uri
         QString strPrinterUri;
         int iJobId = 0;
         int iJobState = 0;
@@ -300,7 +300,7 @@ void PollIfDue(Lock &lock)
     if (s_events.iSubscriptionId == 0) {
         const bool refusedLately = s_events.timerRefused.isValid() && !s_events.timerRefused.hasExpired(c_iRetrySubscribeMs);
         if (!refusedLately && Subscribe(lock))
-            s_events.bAllChanged = true;   // waiters listing every time may wait for events now
+            s_events.bAllChanged = true;  // waiters listing every time may wait for events now
     } else if (s_events.timerRenewed.hasExpired(c_iRenewMs)) {
         Renew(lock);
     }
@@ -353,7 +353,7 @@ void NoteAsked()
     if (!was)
         s_events.cvPoller.notify_all();
 }
-} // namespace
+}  // namespace
 
 qint64 CupsQueueGeneration(const QString &queue)
 {
@@ -421,7 +421,7 @@ void UseQueue(stCupsQueueCache &cache, const QString &queue)
         cache.strQueue = queue;
     }
 }
-} // namespace
+}  // namespace
 
 // The generation is read before asking, so an event that arrives during the request leads
 // to asking again.
@@ -451,7 +451,7 @@ struct stSendingTable {
     std::condition_variable cvFetched;
     bool bFetching = false;
     qint64 iFetches = 0;
-    QHash<QString, std::pair<qint64, bool>> hashSending;   // queue -> (generation, sending)
+    QHash<QString, std::pair<qint64, bool>> hashSending;  // queue -> (generation, sending)
 };
 stSendingTable s_sending;
 
@@ -504,7 +504,7 @@ bool SendingFromTable(const QString &queue, qint64 generation, bool &sending)
     sending = it->second;
     return true;
 }
-} // namespace
+}  // namespace
 
 bool GetCupsPrinterSendingCached(stCupsQueueCache &cache, const QString &queue)
 {

@@ -13,9 +13,9 @@ ipp_t *CupsSend(ipp_t *request, const char *resource, ipp_status_t *status);
 constexpr int c_iCupsClientLinks = 2;
 
 struct stCupsClientCounts {
-    long iConnects = 0;   // connections made so far
-    long iOpen = 0;       // connections open now
-    long iQueued = 0;     // requests that waited for a connection
-    long iFailures = 0;   // times the scheduler was found unreachable
+    long iConnects = 0;  // connections made so far
+    long iOpen = 0;  // connections open now
+    long iQueued = 0;  // requests that waited for a connection
+    long iFailures = 0;  // times the scheduler was found unreachable
 };
 stCupsClientCounts CupsClientCounts();

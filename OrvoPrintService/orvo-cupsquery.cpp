@@ -54,7 +54,7 @@ const char *c_szSource = "../OrvoPrintService/orvo-cupsquery";
 struct stCupsLink {
     http_t *pHttp = nullptr;
     bool bBusy = false;
-    unsigned iFailuresAtConnect = 0;   // iFailures when the connection was made
+    unsigned iFailuresAtConnect = 0;  // iFailures when the connection was made
 };
 
 // A request waiting for a connection; the releasing thread hands its connection over.
@@ -70,14 +70,14 @@ struct stCupsClient {
     std::mutex mutex;
     stCupsLink links[c_iCupsClientLinks];
     std::deque<stCupsWaiter *> queueWaiting;
-    bool bOutage = false;        // the scheduler was last found unreachable (logged once)
-    bool bProbing = false;       // the probe that ends the outage runs
+    bool bOutage = false;  // the scheduler was last found unreachable (logged once)
+    bool bProbing = false;  // the probe that ends the outage runs
     // Counts the failures. A reply ends an outage only on a connection made since the
     // last failure: a scheduler that is shutting down still answers on connections it
     // already has, and a reply it sent just before it stopped may be read late; neither
     // says that it answers now.
     unsigned iFailures = 0;
-    stCupsClientCounts counts;   // iOpen kept current with every connect and close
+    stCupsClientCounts counts;  // iOpen kept current with every connect and close
 };
 // Never destroyed: threads of other parts (the event poller) may still ask while the
 // process ends; the system closes the connections.
@@ -277,7 +277,7 @@ ipp_t *SendOn(stCupsLink &link, ipp_t *request, const char *resource, ipp_status
         if (code > IPP_STATUS_OK_EVENTS_COMPLETE) {
             ipp_attribute_t *message = ippFindAttribute(response, "status-message", IPP_TAG_TEXT);
             refusal = QByteArray(ippOpString(op)) + ": " + ippErrorString(code) + " "
-                + (message ? ippGetString(message, 0, nullptr) : "");
+                      + (message ? ippGetString(message, 0, nullptr) : "");
             ippDelete(response);
             response = nullptr;
         }
@@ -337,7 +337,7 @@ void StartProbe()
     }).detach();
 }
 
-} // namespace
+}  // namespace
 
 ipp_t *CupsSend(ipp_t *request, const char *resource, ipp_status_t *status)
 {

@@ -22,11 +22,11 @@ bool GetCupsPrintersSending(QHash<QString, bool> &sending);
 // One job of a queue as Get-Jobs returns it.
 struct stCupsJob {
     int iJobId = 0;
-    int iJobState = 0;                 // IPP job-state, 3 (pending) to 9 (completed)
-    bool bHasReasons = false;          // job-state-reasons was returned
-    QStringList listReasons;           // job-state-reasons, in the scheduler's order
-    bool bHasPrinterMessage = false;   // job-printer-state-message was returned
-    QString strPrinterMessage;         // job-printer-state-message
+    int iJobState = 0;  // IPP job-state, 3 (pending) to 9 (completed)
+    bool bHasReasons = false;  // job-state-reasons was returned
+    QStringList listReasons;  // job-state-reasons, in the scheduler's order
+    bool bHasPrinterMessage = false;  // job-printer-state-message was returned
+    QString strPrinterMessage;  // job-printer-state-message
 };
 
 // Every job of the queue, of all users and in every state (which-jobs "all"), in the

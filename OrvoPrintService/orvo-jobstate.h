@@ -8,9 +8,9 @@
 #include <QStringList>
 
 struct stJobCheck {
-    QList<stJobState> listAll;       // every job in listing order, with its state 0..4
+    QList<stJobState> listAll;  // every job in listing order, with its state 0..4
     QList<stJobState> listPrinting;  // the jobs in state 1: carried to the next check
-    QStringList listCancel;          // one entry per printing -> cancelled-by-user transition
+    QStringList listCancel;  // one entry per printing -> cancelled-by-user transition
 };
 
 // The job identifier the listing tool prints: queue name, dash, job number.

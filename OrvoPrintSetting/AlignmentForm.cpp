@@ -12,7 +12,7 @@ AlignmentForm::AlignmentForm(QWidget *parent) : BaseForm(parent)
     m_pLabelPrintHint->setGeometry(0, 75, w, 52);
     m_pLabelPrintHint->setAlignment(Qt::AlignCenter);
     m_pLabelPrintHint->setText(tr("校准前请确认打印机电源已打开并与计算机已连接，\r\n"
-                                              "在纸盒放入A4或Letter尺寸的普通纸，然后单击“打印校准页”。"));
+                                  "在纸盒放入A4或Letter尺寸的普通纸，然后单击“打印校准页”。"));
     m_pLabelChooseHint = new QLabel(this);
     m_pLabelChooseHint->setGeometry(0, 75, w, 26);
     m_pLabelChooseHint->setAlignment(Qt::AlignCenter);

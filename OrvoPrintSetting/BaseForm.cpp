@@ -10,7 +10,7 @@ namespace {
 constexpr int c_iFormWidth = 400;
 constexpr int c_iFormHeight = 455;
 BaseForm::MessageBoxHook s_hookMessageBox;
-} // namespace
+}  // namespace
 
 BaseForm::BaseForm(QWidget *parent) : QWidget(parent)
 {

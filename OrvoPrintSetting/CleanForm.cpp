@@ -23,8 +23,8 @@ CleanForm::CleanForm(QWidget *parent) : BaseForm(parent)
     font.setPointSize(10);
     m_pLabelExplain->setFont(font);
     m_pLabelExplain->setText(tr("点击“清洗”按钮，发送清洗任务。\r\n"
-                                            "若检测页面与此图页面更接近，图案较为完整，则清洁完成；\r\n"
-                                            "若图案出现残缺，请单击“重新清洗”，直至检测图案与此图页面相似。"));
+                                "若检测页面与此图页面更接近，图案较为完整，则清洁完成；\r\n"
+                                "若图案出现残缺，请单击“重新清洗”，直至检测图案与此图页面相似。"));
 
     m_pButtonClean = new QPushButton(tr("清洗"), this);
     m_pButtonClean->setGeometry((width() - m_pButtonBack->width()) / 2, 325, m_pButtonBack->width(),

@@ -11,7 +11,7 @@ int HeightFor(const QString &path, int width)
     const QPixmap picture(path);
     return picture.isNull() ? width : width * picture.height() / picture.width();
 }
-} // namespace
+}  // namespace
 
 HomeForm::HomeForm(QWidget *parent) : QWidget(parent)
 {

@@ -22,7 +22,7 @@ NetForm::NetForm(QWidget *parent) : BaseForm(parent)
     connect(m_pComboBoxSource, qOverload<int>(&QComboBox::currentIndexChanged), this, &NetForm::OnComboBoxSourceChanged);
 
     static const char *const rowNames[c_iIPAddressCount] = {
-        QT_TR_NOOP("IP地址"),      QT_TR_NOOP("子网掩码"),     QT_TR_NOOP("网关地址"),     QT_TR_NOOP("主DNS服务器"),
+        QT_TR_NOOP("IP地址"), QT_TR_NOOP("子网掩码"), QT_TR_NOOP("网关地址"), QT_TR_NOOP("主DNS服务器"),
         QT_TR_NOOP("辅助DNS服务器"), QT_TR_NOOP("主WINS服务器"), QT_TR_NOOP("辅助WINS服务器")};
     for (int row = 0; row < c_iIPAddressCount; ++row) {
         y += 30;
@@ -72,7 +72,7 @@ void NetForm::InitEdit()
         for (QLineEdit *edit : row)
             edit->setText("0");
     m_pComboBoxSource->setCurrentIndex(0);
-    OnComboBoxSourceChanged(0);   // also when the index was 0 already
+    OnComboBoxSourceChanged(0);  // also when the index was 0 already
 }
 
 void NetForm::OnComboBoxSourceChanged(int index)

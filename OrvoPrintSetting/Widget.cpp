@@ -43,6 +43,6 @@ void Widget::SlotChangeForm(int index)
     if (index < 0 || index >= m_pStackedWidget->count())
         return;
     if (index != PAGE_HOME)
-        static_cast<BaseForm *>(m_pStackedWidget->widget(index))->InitForm();   // every entry starts afresh
+        static_cast<BaseForm *>(m_pStackedWidget->widget(index))->InitForm();  // every entry starts afresh
     m_pStackedWidget->setCurrentIndex(index);
 }

@@ -14,7 +14,10 @@ public:
     explicit Widget(QWidget *parent = nullptr);
 
     // Page indices, fixed by the order in which the pages are added.
-    enum { PAGE_HOME = 0, PAGE_ALIGNMENT = 1, PAGE_CLEAN = 2, PAGE_NET = 3 };
+    enum { PAGE_HOME = 0,
+           PAGE_ALIGNMENT = 1,
+           PAGE_CLEAN = 2,
+           PAGE_NET = 3 };
 
 public slots:
     void SlotChangeForm(int index);

@@ -11,9 +11,9 @@ constexpr int c_iForcedRestartBound = 3599;
 constexpr qint64 c_iHeartbeatTimeout = 10;
 
 struct stCycleDecision {
-    int iIndex = 0;          // the counter after this cycle: 0 after a restart
+    int iIndex = 0;  // the counter after this cycle: 0 after a restart
     bool bRestart = false;
-    int iLoggedIndex = 0;    // the value for "run service, index = %d" when restarting
+    int iLoggedIndex = 0;  // the value for "run service, index = %d" when restarting
 };
 
 // Advances index and decides. isRunning is called unless a forced restart is due;

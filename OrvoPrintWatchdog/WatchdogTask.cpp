@@ -23,7 +23,7 @@ void RestartService()
     QThread::sleep(1);
     StartDetached(OrvoBinPath() + name);
 }
-} // namespace
+}  // namespace
 
 bool CheckServiceProcess()
 {

@@ -38,7 +38,7 @@ QList<stPrinterInfo> GetPrinterInfo(bool bCheckDriver)
     QFile::remove(listing);
     return infos;
 }
-} // namespace
+}  // namespace
 
 void DeletePrinter()
 {

@@ -19,7 +19,7 @@ QJsonObject Ink(const char *colour, uint64_t value)
 {
     return QJsonObject{{"colour", colour}, {"value", double(value)}};
 }
-} // namespace
+}  // namespace
 
 QByteArray StatusJson(const QList<stStatusRow> &rows, int language)
 {

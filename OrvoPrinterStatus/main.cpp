@@ -50,13 +50,13 @@ QString Render(const QList<stStatusRow> &rows, int language)
 {
     // Wide enough for the longest ink line: four "较低" (49 columns), four "Very low" (64).
     const int inkWidth = language == c_iLanguageChinese ? 56 : 66;
-    QString out = Pad(Word(language, QT_TRANSLATE_NOOP("StatusView", "打印机名称")), 22) +
-                  Pad(Word(language, QT_TRANSLATE_NOOP("StatusView", "连接方式")), 24) +
-                  Pad(Word(language, QT_TRANSLATE_NOOP("StatusView", "剩余墨水量")), inkWidth) +
-                  Word(language, QT_TRANSLATE_NOOP("StatusView", "状态")) + "\n";
+    QString out = Pad(Word(language, QT_TRANSLATE_NOOP("StatusView", "打印机名称")), 22)
+                  + Pad(Word(language, QT_TRANSLATE_NOOP("StatusView", "连接方式")), 24)
+                  + Pad(Word(language, QT_TRANSLATE_NOOP("StatusView", "剩余墨水量")), inkWidth)
+                  + Word(language, QT_TRANSLATE_NOOP("StatusView", "状态")) + "\n";
     for (const stStatusRow &row : rows)
-        out += Pad(row.stInfo.strPrinterName, 22) + Pad(GetConnectText(row.stInfo, language), 24) +
-               Pad(GetInkLineText(row.stState, language), inkWidth) + GetStatusCellText(row.stState, language) + "\n";
+        out += Pad(row.stInfo.strPrinterName, 22) + Pad(GetConnectText(row.stInfo, language), 24)
+               + Pad(GetInkLineText(row.stState, language), inkWidth) + GetStatusCellText(row.stState, language) + "\n";
     if (rows.isEmpty())
         out += Word(language, QT_TRANSLATE_NOOP("StatusView", "(没有打印机)")) + "\n";
     return out;
@@ -88,7 +88,7 @@ int Usage()
             qPrintable(PrinterListFilePath()));
     return 2;
 }
-} // namespace
+}  // namespace
 
 int main(int argc, char *argv[])
 {
@@ -121,9 +121,9 @@ int main(int argc, char *argv[])
         else if (every == 0)
             text = Render(rows, language).toUtf8();
         else
-            text = QByteArray(clear ? "\x1b[H\x1b[2J" : "") +
-                   QDateTime::currentDateTime().toString("yyyy-MM-dd hh:mm:ss").toUtf8() + "\n" +
-                   Render(rows, language).toUtf8() + "\n";
+            text = QByteArray(clear ? "\x1b[H\x1b[2J" : "")
+                   + QDateTime::currentDateTime().toString("yyyy-MM-dd hh:mm:ss").toUtf8() + "\n"
+                   + Render(rows, language).toUtf8() + "\n";
         if (!WriteAll(text))
             return 1;
         if (every == 0)

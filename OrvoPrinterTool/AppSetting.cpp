@@ -27,7 +27,7 @@ QStringList AutoStartDirs()
 {
     return {UserAutoStartDirPath(), AutoStartDirPath()};
 }
-} // namespace
+}  // namespace
 
 QString AutoStartFileName()
 {

@@ -8,9 +8,9 @@
 class QCheckBox;
 class QPushButton;
 
-QString AutoStartDirPath();      // "/opt/apps/orvo-printer-k500/entries/autostart/"
+QString AutoStartDirPath();  // "/opt/apps/orvo-printer-k500/entries/autostart/"
 QString UserAutoStartDirPath();  // "$XDG_CONFIG_HOME/autostart/", by default "~/.config/autostart/"
-QString AutoStartFileName();     // "orvo-k500-tool-autostart.desktop"
+QString AutoStartFileName();  // "orvo-k500-tool-autostart.desktop"
 
 struct stAppSettingForm {
     QCheckBox *checkBoxAutoStart = nullptr;
@@ -18,8 +18,7 @@ struct stAppSettingForm {
     QPushButton *pushButtonCancel = nullptr;
 };
 
-class AppSetting : public QWidget
-{
+class AppSetting : public QWidget {
     Q_OBJECT
 public:
     // sourceDir holds the installed entry file: the executable's directory.

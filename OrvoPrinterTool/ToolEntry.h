@@ -13,7 +13,7 @@ bool ShowWindowAtStart(bool hide, bool trayAvailable);
 // Another copy of appName (cut to 15 characters) runs, by the process listing.
 bool CheckIsRunning(const QString &appName);
 
-QString ToolTitle();   // "Orvo喷墨打印机助手"
+QString ToolTitle();  // "Orvo喷墨打印机助手"
 
 // The modal box a second start shows.
 void ShowAlreadyRunningBox();

@@ -8,7 +8,7 @@
 
 struct stToolPrinterList {
     QMutex mutexList;
-    QList<stPrinterManager> listPrinter;   // each element: stInfo and stState only
+    QList<stPrinterManager> listPrinter;  // each element: stInfo and stState only
 };
 
 // Copies the record at index, under the lock; false when there is none.

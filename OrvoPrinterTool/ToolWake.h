@@ -6,11 +6,10 @@
 #include <mutex>
 
 // Why a worker was woken; wakes given before the worker waits again add up.
-constexpr unsigned c_uWakeChange = 1;   // the file may have changed (a file watch)
-constexpr unsigned c_uWakeCycle = 2;    // the periodic check wants a counted pass
+constexpr unsigned c_uWakeChange = 1;  // the file may have changed (a file watch)
+constexpr unsigned c_uWakeCycle = 2;  // the periodic check wants a counted pass
 
-class ToolWake
-{
+class ToolWake {
 public:
     // From any thread: the next (or current) Wait returns at once.
     void Wake(unsigned reason = c_uWakeChange);

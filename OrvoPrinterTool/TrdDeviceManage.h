@@ -14,8 +14,7 @@
 // their states instead of showing every printer off-line until its file is read again.
 bool IsSamePrinterSet(const QList<stPrinterInfo> &infos, const QList<stPrinterManager> &list);
 
-class TrdDeviceManage : public UtilThreadBase
-{
+class TrdDeviceManage : public UtilThreadBase {
     Q_OBJECT
 public:
     explicit TrdDeviceManage(QObject *parent = nullptr);

@@ -16,9 +16,7 @@
 // Failed cycles after which a printer is shown off-line.
 constexpr int c_iOfflineFailCount = 10;
 
-
-class TrdGetPrinterStatus : public UtilThreadBase
-{
+class TrdGetPrinterStatus : public UtilThreadBase {
     Q_OBJECT
 public:
     explicit TrdGetPrinterStatus(QObject *parent = nullptr);

@@ -23,7 +23,7 @@ qint64 ModifiedNs(const QByteArray &path)
         return -1;
     return qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
 }
-} // namespace
+}  // namespace
 
 TrdStatusWatch::TrdStatusWatch(stToolPrinterList *list, TrdDeviceManage *deviceManage)
     : pPrinterList(list), pDeviceManage(deviceManage)
@@ -32,7 +32,8 @@ TrdStatusWatch::TrdStatusWatch(stToolPrinterList *list, TrdDeviceManage *deviceM
 
 void TrdStatusWatch::SetRows(const QList<stWatchRow> &rows)
 {
-    QMetaObject::invokeMethod(this, [this, rows] { ApplyRows(rows); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, rows] { ApplyRows(rows); }, Qt::QueuedConnection);
 }
 
 QStringList TrdStatusWatch::WatchedPaths()
@@ -129,7 +130,7 @@ void TrdStatusWatch::CheckRows()
 {
     struct stShown {
         bool bOffline = true;
-        bool bClear = true;     // no error, no warning shown
+        bool bClear = true;  // no error, no warning shown
         bool bFailing = false;  // the last cycle failed
     };
     QVector<stShown> shown(listRow.size());

@@ -23,12 +23,11 @@ class TrdGetPrinterStatus;
 constexpr int c_iStatusCheckMs = 1000;
 
 struct stWatchRow {
-    QString strPath;                        // the row's status file
-    TrdGetPrinterStatus *pWorker = nullptr; // the row's status worker
+    QString strPath;  // the row's status file
+    TrdGetPrinterStatus *pWorker = nullptr;  // the row's status worker
 };
 
-class TrdStatusWatch : public QObject
-{
+class TrdStatusWatch : public QObject {
     Q_OBJECT
 public:
     TrdStatusWatch(stToolPrinterList *pPrinterList, TrdDeviceManage *pDeviceManage);
@@ -46,9 +45,9 @@ public slots:
 
 private:
     struct stRowCheck {
-        QByteArray strFile;             // the status file's path, encoded for the system
+        QByteArray strFile;  // the status file's path, encoded for the system
         TrdGetPrinterStatus *pWorker;
-        qint64 llModifiedNs;            // at the last check; -1 missing, -2 not checked yet
+        qint64 llModifiedNs;  // at the last check; -1 missing, -2 not checked yet
     };
 
     // Watches every wanted file that exists and is not watched yet; returns those.
@@ -62,7 +61,7 @@ private:
     stToolPrinterList *pPrinterList;
     TrdDeviceManage *pDeviceManage;
     QFileSystemWatcher *pWatcher = nullptr;
-    QList<stRowCheck> listRow;                    // index = row
-    QHash<QString, QList<int>> hashStatusFileRows; // status file path -> rows showing it
+    QList<stRowCheck> listRow;  // index = row
+    QHash<QString, QList<int>> hashStatusFileRows;  // status file path -> rows showing it
     std::atomic_int iCheckCount{0};
 };

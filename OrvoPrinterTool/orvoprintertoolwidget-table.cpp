@@ -38,7 +38,7 @@ QString InkCellText(const stPrinterState &state, int language)
     }
     return line;
 }
-} // namespace
+}  // namespace
 
 void OrvoPrinterToolWidget::InitDeviceTable()
 {
@@ -200,13 +200,22 @@ void OrvoPrinterToolWidget::DebugOutputPrinterStatus(int row)
     TOOL_LOG(fn, "%s: warning code=%s", n, JoinCodes(s.listWarning).toLocal8Bit().constData());
     TOOL_LOG(fn, "%s: strSupplySerialNumber=%s", n, s.strSupplySerialNumber.toLocal8Bit().constData());
     TOOL_LOG(fn, "%s: enSpplyType=%d", n, s.enSpplyType);
-    const struct { const char *key; uint64_t value; } counters[] = {
-        {"dwRemainingToner", s.dwRemainingToner},     {"dwWasteToner", s.dwWasteToner},
-        {"dwBlackInkRemainer", s.dwBlackInkRemainer}, {"dwBlueInkRemainer", s.dwBlueInkRemainer},
-        {"dwRedInkRemainer", s.dwRedInkRemainer},     {"dwYellowInkRemainer", s.dwYellowInkRemainer},
-        {"dwOPCRotation", s.dwOPCRotation},           {"dwNumberOfPages", s.dwNumberOfPages},
-        {"dwNumberOfPrint", s.dwNumberOfPrint},       {"dwPrintDotsCount", s.dwPrintDotsCount},
-        {"dwPrinterNumOfPages", s.dwPrinterNumOfPages}, {"dwPrinterNumOfPrint", s.dwPrinterNumOfPrint},
+    const struct {
+        const char *key;
+        uint64_t value;
+    } counters[] = {
+        {"dwRemainingToner", s.dwRemainingToner},
+        {"dwWasteToner", s.dwWasteToner},
+        {"dwBlackInkRemainer", s.dwBlackInkRemainer},
+        {"dwBlueInkRemainer", s.dwBlueInkRemainer},
+        {"dwRedInkRemainer", s.dwRedInkRemainer},
+        {"dwYellowInkRemainer", s.dwYellowInkRemainer},
+        {"dwOPCRotation", s.dwOPCRotation},
+        {"dwNumberOfPages", s.dwNumberOfPages},
+        {"dwNumberOfPrint", s.dwNumberOfPrint},
+        {"dwPrintDotsCount", s.dwPrintDotsCount},
+        {"dwPrinterNumOfPages", s.dwPrinterNumOfPages},
+        {"dwPrinterNumOfPrint", s.dwPrinterNumOfPrint},
     };
     for (const auto &c : counters)
         TOOL_LOG(fn, "%s: %s=%lu", n, c.key, (unsigned long)c.value);

@@ -33,7 +33,7 @@ bool StopThread(QThread *thread)
     delete thread;
     return true;
 }
-} // namespace
+}  // namespace
 
 OrvoPrinterToolWidget::OrvoPrinterToolWidget(QWidget *parent) : QWidget(parent), pForm(new stToolForm)
 {

@@ -21,8 +21,7 @@ struct stToolForm {
     QTableWidget *tableDeviceManage = nullptr;
 };
 
-class OrvoPrinterToolWidget : public QWidget
-{
+class OrvoPrinterToolWidget : public QWidget {
     Q_OBJECT
 public:
     explicit OrvoPrinterToolWidget(QWidget *parent = nullptr);
@@ -91,7 +90,7 @@ private:
     TrdStatusWatch *pStatusWatch = nullptr;
     QThread *pStatusWatchThread = nullptr;
     stToolPrinterList stPrinterList;
-    QHash<QString, stPrinterState> hashAnnounced;   // per queue: the state its last balloon saw
+    QHash<QString, stPrinterState> hashAnnounced;  // per queue: the state its last balloon saw
     int iStatusThreadCount = 0;
     int iLanguageIndex = 0;
 };

@@ -13,7 +13,7 @@
 
 namespace {
 
-const int c_maxUsbDevices = 64;   // the daemon's search array
+const int c_maxUsbDevices = 64;  // the daemon's search array
 const int c_cancelSliceMs = 100;
 
 int PollOne(int fd, short events, int64_t deadline, const volatile sig_atomic_t *pCancel)
@@ -24,7 +24,7 @@ int PollOne(int fd, short events, int64_t deadline, const volatile sig_atomic_t 
         const int64_t left = deadline - OrvoNowMs();
         if (left <= 0)
             return IO_TIMEOUT;
-        pollfd p{ fd, events, 0 };
+        pollfd p{fd, events, 0};
         const int slice = pCancel ? int(left < c_cancelSliceMs ? left : c_cancelSliceMs) : int(left < 60000 ? left : 60000);
         const int r = poll(&p, 1, slice);
         if (r > 0)
@@ -41,7 +41,7 @@ int Broken(stOrvoConn &conn, int io)
     return io;
 }
 
-}   // namespace
+}  // namespace
 
 int64_t OrvoNowMs()
 {
@@ -53,11 +53,16 @@ int64_t OrvoNowMs()
 const char *OrvoIoText(int io)
 {
     switch (io) {
-    case IO_OK: return "ok";
-    case IO_TIMEOUT: return "no answer in time";
-    case IO_CLOSED: return "connection closed by the scan daemon";
-    case IO_CANCELLED: return "cancelled";
-    default: return "connection error";
+    case IO_OK:
+        return "ok";
+    case IO_TIMEOUT:
+        return "no answer in time";
+    case IO_CLOSED:
+        return "connection closed by the scan daemon";
+    case IO_CANCELLED:
+        return "cancelled";
+    default:
+        return "connection error";
     }
 }
 
@@ -144,7 +149,7 @@ int OrvoRecvAll(stOrvoConn &conn, void *buf, size_t len, int64_t deadline, const
     size_t got = 0;
     while (got < len) {
         const int w = PollOne(conn.fd, POLLIN, deadline, got == 0 ? pCancel : nullptr);
-        if (w == IO_CANCELLED)   // nothing of the reply has been taken: still in step
+        if (w == IO_CANCELLED)  // nothing of the reply has been taken: still in step
             return w;
         if (w != IO_OK)
             return Broken(conn, w);
@@ -189,13 +194,13 @@ int OrvoFindUsb(stOrvoConn &conn, uint16_t vid, std::vector<USBFindDevRes> &list
     if (io != IO_OK)
         return io;
     if (count < 0)
-        return IO_OK;   // -1: the daemon could not search; no devices
+        return IO_OK;  // -1: the daemon could not search; no devices
     if (count > c_maxUsbDevices)
-        return Broken(conn, IO_ERROR);   // records this count would take are not read
+        return Broken(conn, IO_ERROR);  // records this count would take are not read
     list.resize(size_t(count));
     if (count > 0)
         io = OrvoRecvAll(conn, list.data(), sizeof(USBFindDevRes) * size_t(count), deadline);
-    for (USBFindDevRes &d : list) {   // the strings come from the device: keep them terminated
+    for (USBFindDevRes &d : list) {  // the strings come from the device: keep them terminated
         d.Manufacturer[sizeof d.Manufacturer - 1] = '\0';
         d.Product[sizeof d.Product - 1] = '\0';
         d.SerialNumber[sizeof d.SerialNumber - 1] = '\0';

@@ -13,10 +13,14 @@
 
 struct stOrvoConn {
     int fd = -1;
-    int64_t iLastReplyMs = 0;   // when the last whole reply arrived (OrvoNowMs)
+    int64_t iLastReplyMs = 0;  // when the last whole reply arrived (OrvoNowMs)
 };
 
-enum enOrvoIo { IO_OK = 0, IO_TIMEOUT, IO_CLOSED, IO_ERROR, IO_CANCELLED };
+enum enOrvoIo { IO_OK = 0,
+                IO_TIMEOUT,
+                IO_CLOSED,
+                IO_ERROR,
+                IO_CANCELLED };
 
 int64_t OrvoNowMs();
 const char *OrvoIoText(int io);

@@ -26,7 +26,7 @@ std::vector<std::string> ConfDirs()
     return dirs;
 }
 
-}   // namespace
+}  // namespace
 
 bool IsIPv4Text(const std::string &text)
 {

@@ -4,9 +4,9 @@
 #include <vector>
 
 struct stOrvoSaneConf {
-    std::vector<std::string> listNetAddress;   // "net ADDRESS" lines, dotted IPv4
-    bool bPrinterList = true;                  // "printerlist yes|no"
-    int iTimeoutSec = 60;                      // "timeout SECONDS": longest wait for progress
+    std::vector<std::string> listNetAddress;  // "net ADDRESS" lines, dotted IPv4
+    bool bPrinterList = true;  // "printerlist yes|no"
+    int iTimeoutSec = 60;  // "timeout SECONDS": longest wait for progress
 };
 
 // Parses the text; every line it cannot use is described in listWarning.

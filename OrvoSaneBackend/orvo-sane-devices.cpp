@@ -14,7 +14,7 @@ namespace {
 
 const int c_connectTimeoutMs = 5000;
 const size_t c_maxNetProbes = 32;
-const int32_t c_maxFamilyReply = 8192;   // the daemon's reply buffer
+const int32_t c_maxFamilyReply = 8192;  // the daemon's reply buffer
 
 // A network queue's host as the scheduler reads it ("127.000.000.012" is 127.0.0.10), in the
 // dotted form the scan daemon takes; empty when it is no address.
@@ -90,7 +90,7 @@ void ProbeNet(const std::vector<std::string> &addresses, const stOrvoSaneConf &c
     }
 }
 
-}   // namespace
+}  // namespace
 
 std::vector<std::string> OrvoNetCandidates(const stOrvoSaneConf &conf)
 {

@@ -31,5 +31,5 @@ void OrvoLog(int level, const char *fmt, ...)
     size_t len = 7 + (size_t(n) < sizeof line - 8 ? size_t(n) : sizeof line - 9);
     line[len++] = '\n';
     if (write(STDERR_FILENO, line, len) < 0)
-        return;   // nowhere left to report it
+        return;  // nowhere left to report it
 }

@@ -4,4 +4,6 @@
 void OrvoInitLog();
 void OrvoLog(int level, const char *fmt, ...) __attribute__((format(printf, 2, 3)));
 
-enum { LOG_ERROR = 1, LOG_INFO = 3, LOG_TRACE = 5 };
+enum { LOG_ERROR = 1,
+       LOG_INFO = 3,
+       LOG_TRACE = 5 };

@@ -10,12 +10,12 @@ namespace {
 // A4 and Letter both fit: Letter's width, A4's length.
 const SANE_Fixed c_maxWidthMM = SANE_FIX(215.9);
 const SANE_Fixed c_maxHeightMM = SANE_FIX(297.0);
-const int c_resolutions[] = { 75, 100, 150, 200, 300, 600, 1200 };
+const int c_resolutions[] = {75, 100, 150, 200, 300, 600, 1200};
 // The feeder scans at most 600 dpi (the scanner lowers 1200 to 600 there).
 const int c_maxAdfResolution = 600;
 
-SANE_String_Const c_strModeNames[] = { SANE_VALUE_SCAN_MODE_COLOR, SANE_VALUE_SCAN_MODE_GRAY,
-                                       SANE_VALUE_SCAN_MODE_LINEART };
+SANE_String_Const c_strModeNames[] = {SANE_VALUE_SCAN_MODE_COLOR, SANE_VALUE_SCAN_MODE_GRAY,
+                                      SANE_VALUE_SCAN_MODE_LINEART};
 const char *const c_strFlatbed = "Flatbed";
 const char *const c_strAdf = "ADF";
 
@@ -82,7 +82,7 @@ int MMToPixels(SANE_Fixed mm, int dpi)
     return int((int64_t(mm) * dpi * 10) / (int64_t(254) << SANE_FIXED_SCALE_SHIFT));
 }
 
-}   // namespace
+}  // namespace
 
 void InitOrvoOptions(stOrvoOptions &opts, const stOrvoDeviceCaps &caps)
 {
@@ -95,7 +95,7 @@ void InitOrvoOptions(stOrvoOptions &opts, const stOrvoDeviceCaps &caps)
             continue;
         opts.listAllResolution[++n] = r;
     }
-    if (n == 0)   // capabilities that exclude every standard value are not believed
+    if (n == 0)  // capabilities that exclude every standard value are not believed
         for (int r : c_resolutions)
             opts.listAllResolution[++n] = r;
     opts.listAllResolution[0] = n;
@@ -106,10 +106,10 @@ void InitOrvoOptions(stOrvoOptions &opts, const stOrvoDeviceCaps &caps)
     opts.listSource[0] = c_strFlatbed;
     opts.listSource[1] = caps.bAdf ? c_strAdf : nullptr;
     opts.listSource[2] = nullptr;
-    opts.rangeX = { 0, c_maxWidthMM, 0 };
-    opts.rangeY = { 0, c_maxHeightMM, 0 };
-    opts.rangeBrightness = { -100, 100, 1 };
-    opts.rangeContrast = { -100, 100, 1 };
+    opts.rangeX = {0, c_maxWidthMM, 0};
+    opts.rangeY = {0, c_maxHeightMM, 0};
+    opts.rangeBrightness = {-100, 100, 1};
+    opts.rangeContrast = {-100, 100, 1};
     opts.iMode = MODE_COLOR;
     opts.iSource = SOURCE_FLATBED;
     BuildResolutionList(opts);
@@ -163,7 +163,7 @@ void InitOrvoOptions(stOrvoOptions &opts, const stOrvoDeviceCaps &caps)
     opts.value[OPT_BR_Y] = c_maxHeightMM;
 
     Group(d[OPT_ENHANCEMENT_GROUP], SANE_I18N("Enhancement"));
-    for (int o : { OPT_BRIGHTNESS, OPT_CONTRAST }) {
+    for (int o : {OPT_BRIGHTNESS, OPT_CONTRAST}) {
         d[o].type = SANE_TYPE_INT;
         d[o].unit = SANE_UNIT_NONE;
         d[o].size = sizeof(SANE_Word);
@@ -270,7 +270,7 @@ stOrvoGeometry OrvoGeometry(const stOrvoOptions &opts)
     g.iPixels = MMToPixels(x1, g.iResolution) - g.iX0;
     g.iLines = MMToPixels(y1, g.iResolution) - g.iY0;
     g.iDepth = g.iMode == MODE_LINEART ? 1 : 8;
-    g.iBytesPerLine = g.iMode == MODE_COLOR ? g.iPixels * 3
+    g.iBytesPerLine = g.iMode == MODE_COLOR  ? g.iPixels * 3
                       : g.iMode == MODE_GRAY ? g.iPixels
                                              : (g.iPixels + 7) / 8;
     g.iBrightness = opts.value[OPT_BRIGHTNESS];

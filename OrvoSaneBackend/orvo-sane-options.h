@@ -22,24 +22,27 @@ enum enOrvoOption {
     NUM_OPTIONS
 };
 
-enum enOrvoMode { MODE_COLOR = 0, MODE_GRAY = 1, MODE_LINEART = 2 };
-enum enOrvoSource { SOURCE_FLATBED = 0, SOURCE_ADF = 1 };
+enum enOrvoMode { MODE_COLOR = 0,
+                  MODE_GRAY = 1,
+                  MODE_LINEART = 2 };
+enum enOrvoSource { SOURCE_FLATBED = 0,
+                    SOURCE_ADF = 1 };
 
 // What a device can do, as far as the options need it.
 struct stOrvoDeviceCaps {
     bool bAdf = false;
-    int iMinRes = 0;   // 0: no limit known
+    int iMinRes = 0;  // 0: no limit known
     int iMaxRes = 0;
 };
 
 struct stOrvoOptions {
     SANE_Option_Descriptor desc[NUM_OPTIONS];
-    SANE_Word value[NUM_OPTIONS];   // word options; strings below
+    SANE_Word value[NUM_OPTIONS];  // word options; strings below
     int iMode = MODE_COLOR;
     int iSource = SOURCE_FLATBED;
     SANE_String_Const listMode[4];
     SANE_String_Const listSource[3];
-    SANE_Word listResolution[16];   // [0] = count
+    SANE_Word listResolution[16];  // [0] = count
     SANE_Word listAllResolution[16];
     SANE_Range rangeX, rangeY, rangeBrightness, rangeContrast;
 };
@@ -48,12 +51,12 @@ struct stOrvoOptions {
 struct stOrvoGeometry {
     int iMode = MODE_COLOR;
     int iResolution = 0;
-    int iX0 = 0, iY0 = 0;         // top-left corner, pixels from the bed's corner
+    int iX0 = 0, iY0 = 0;  // top-left corner, pixels from the bed's corner
     int iPixels = 0, iLines = 0;  // width and height in pixels
-    int iDepth = 8;               // per channel: 8, or 1 for lineart
+    int iDepth = 8;  // per channel: 8, or 1 for lineart
     int iBytesPerLine = 0;
     bool bAdf = false;
-    int iBrightness = 0, iContrast = 0;   // -100 .. 100
+    int iBrightness = 0, iContrast = 0;  // -100 .. 100
 };
 
 void InitOrvoOptions(stOrvoOptions &opts, const stOrvoDeviceCaps &caps);

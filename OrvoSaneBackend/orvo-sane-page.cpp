@@ -13,8 +13,8 @@ struct stOrvoJpeg {
     jpeg_source_mgr src;
     jmp_buf jump;
     size_t skipPending = 0;
-    std::vector<uint8_t> decoded;   // one row as libjpeg gives it
-    int stage = 0;   // 0 header, 1 start, 2 scanlines, 3 finished
+    std::vector<uint8_t> decoded;  // one row as libjpeg gives it
+    int stage = 0;  // 0 header, 1 start, 2 scanlines, 3 finished
     bool created = false;
     ~stOrvoJpeg()
     {
@@ -25,7 +25,7 @@ struct stOrvoJpeg {
 
 namespace {
 
-const uint8_t c_fakeEoi[2] = { 0xFF, JPEG_EOI };
+const uint8_t c_fakeEoi[2] = {0xFF, JPEG_EOI};
 const size_t c_compactAt = 256 * 1024;
 // A progressive page keeps all its coefficients; more than this is refused.
 const long c_maxJpegMemory = 1024L * 1024 * 1024;
@@ -96,7 +96,7 @@ void Consume(stOrvoPage &page, size_t n)
 
 uint8_t WhiteByte(const stOrvoGeometry &geo)
 {
-    return geo.iMode == MODE_LINEART ? 0x00 : 0xFF;   // lineart: a set bit is black
+    return geo.iMode == MODE_LINEART ? 0x00 : 0xFF;  // lineart: a set bit is black
 }
 
 void EmitRow(stOrvoPage &page, const uint8_t *data, size_t len)
@@ -116,7 +116,7 @@ void ProduceRaw(stOrvoPage &page)
         Consume(page, stride);
     }
     if (page.iLinesOut == page.geo.iLines)
-        Consume(page, InAvail(page));   // rows past the asked area are dropped
+        Consume(page, InAvail(page));  // rows past the asked area are dropped
 }
 
 // One decoded JPEG row (RGB or gray), converted straight into the output.
@@ -186,7 +186,7 @@ bool JpegStep(stOrvoPage &page)
         j->stage = 2;
     }
     while (j->stage == 2 && c->output_scanline < c->output_height) {
-        JSAMPROW rows[1] = { j->decoded.data() };
+        JSAMPROW rows[1] = {j->decoded.data()};
         if (jpeg_read_scanlines(c, rows, 1) != 1)
             return true;
         EmitJpegRow(page, j->decoded.data(), int(c->output_width), c->output_components);
@@ -227,7 +227,7 @@ bool ProduceJpeg(stOrvoPage &page)
     if (!page.jpeg && !JpegCreate(page))
         return false;
     stOrvoJpeg *const j = page.jpeg.get();
-    j->cinfo.client_data = &page;   // the page record may have moved
+    j->cinfo.client_data = &page;  // the page record may have moved
     const size_t skip = std::min(j->skipPending, InAvail(page));
     Consume(page, skip);
     j->skipPending -= skip;
@@ -243,7 +243,7 @@ bool ProduceJpeg(stOrvoPage &page)
     return ok;
 }
 
-}   // namespace
+}  // namespace
 
 void OrvoPageInit(stOrvoPage &page, const stOrvoGeometry &geo, bool bRawOnly)
 {

@@ -9,23 +9,25 @@
 #include <memory>
 #include <vector>
 
-enum enOrvoPageKind { PAGE_UNKNOWN = 0, PAGE_RAW, PAGE_JPEG };
+enum enOrvoPageKind { PAGE_UNKNOWN = 0,
+                      PAGE_RAW,
+                      PAGE_JPEG };
 
-struct stOrvoJpeg;   // libjpeg's state, kept out of this header
+struct stOrvoJpeg;  // libjpeg's state, kept out of this header
 
 struct stOrvoPage {
-    stOrvoGeometry geo;          // the output; a JPEG page sets pixels and lines from its header
-    bool bRawOnly = false;       // pages of USB scanners are always RAW
-    int iRawStride = 0;          // bytes of one row as the scanner sends it
+    stOrvoGeometry geo;  // the output; a JPEG page sets pixels and lines from its header
+    bool bRawOnly = false;  // pages of USB scanners are always RAW
+    int iRawStride = 0;  // bytes of one row as the scanner sends it
     enOrvoPageKind kind = PAGE_UNKNOWN;
-    bool bInputComplete = false; // every byte of the page has been fed
-    bool bFailed = false;        // the page cannot be decoded
-    int iLinesOut = 0;           // output lines produced so far
-    int64_t iBytesIn = 0;        // input bytes fed so far
+    bool bInputComplete = false;  // every byte of the page has been fed
+    bool bFailed = false;  // the page cannot be decoded
+    int iLinesOut = 0;  // output lines produced so far
+    int64_t iBytesIn = 0;  // input bytes fed so far
 
-    std::vector<uint8_t> in;     // input not yet consumed, from inPos
+    std::vector<uint8_t> in;  // input not yet consumed, from inPos
     size_t inPos = 0;
-    std::vector<uint8_t> out;    // output not yet taken, from outPos
+    std::vector<uint8_t> out;  // output not yet taken, from outPos
     size_t outPos = 0;
     std::shared_ptr<stOrvoJpeg> jpeg;
 };

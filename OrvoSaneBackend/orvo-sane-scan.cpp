@@ -69,7 +69,6 @@ bool PagePath(const stOrvoJob &job, int index, char (&out)[ORVO_SCAN_NAME_LEN])
     return n > 0 && size_t(n) < sizeof out;
 }
 
-
 void DeletePageFile(stOrvoHandle &h, int index)
 {
     CmdDeleteFileReq req{};
@@ -133,10 +132,10 @@ void ApplyRecord(stOrvoJob &job, const stOrvoRecord &rec)
 int PumpRecords(stOrvoHandle &h, int *pCount = nullptr)
 {
     while (h.job.bActive && !h.job.bFinished) {
-        int io = IO_CLOSED;   // a connection that broke sends no more records
+        int io = IO_CLOSED;  // a connection that broke sends no more records
         uint8_t raw[16];
         if (h.conn.fd >= 0) {
-            pollfd p{ h.conn.fd, POLLIN, 0 };
+            pollfd p{h.conn.fd, POLLIN, 0};
             if (poll(&p, 1, 0) <= 0)
                 return IO_OK;
             // The rest of a record that has begun to arrive follows at once.
@@ -172,9 +171,9 @@ int WaitProgress(stOrvoHandle &h, int64_t &deadline)
         pollfd p[2];
         int n = 0;
         if (h.job.bActive && !h.job.bFinished)
-            p[n++] = { h.conn.fd, POLLIN, 0 };
+            p[n++] = {h.conn.fd, POLLIN, 0};
         if (h.job.iInotify >= 0 && h.job.iWatch >= 0)
-            p[n++] = { h.job.iInotify, POLLIN, 0 };
+            p[n++] = {h.job.iInotify, POLLIN, 0};
         // Without a watch the file is looked at again after a short pause.
         const int slice = n > 0 && p[n - 1].fd == h.job.iInotify ? c_sliceMs : 10;
         const int r = poll(p, nfds_t(n), int(left < slice ? left : slice));
@@ -223,12 +222,12 @@ int DrainAbortReply(stOrvoHandle &h, int32_t &result)
             return IO_ERROR;
         }
         have += size_t(n);
-        if (have == sizeof got) {   // a record of the ended data process
+        if (have == sizeof got) {  // a record of the ended data process
             have = 0;
             continue;
         }
         if (have == sizeof result) {
-            pollfd p{ h.conn.fd, POLLIN, 0 };
+            pollfd p{h.conn.fd, POLLIN, 0};
             if (poll(&p, 1, c_abortResultSettleMs) == 0) {
                 memcpy(&result, got, sizeof result);
                 return IO_OK;
@@ -241,7 +240,7 @@ void UnlockUsb(stOrvoHandle &h)
 {
     if (h.dev.bNet)
         return;
-    USBCommonReq req{ h.iDevFd };
+    USBCommonReq req{h.iDevFd};
     int32_t result = 0;
     const int io = OrvoCall(h.conn, USB_SCAN_UNLOCK, &req, sizeof req, &result, sizeof result, CommandDeadline(h));
     if (io != IO_OK || result != 0)
@@ -272,7 +271,7 @@ void AbortJob(stOrvoHandle &h)
         snprintf(req.socket.szScannerIP, sizeof req.socket.szScannerIP, "%s", h.dev.strAddress.c_str());
         snprintf(req.fileName, sizeof req.fileName, "%s", h.job.strBase.c_str());
         io = OrvoSendRequest(h.conn, TCP_SCAN_ABORT, &req, sizeof req, CommandDeadline(h));
-        h.iDataFd = -1;   // the daemon closes its copy of the data connection
+        h.iDataFd = -1;  // the daemon closes its copy of the data connection
     } else {
         USBScanAbortReq req{};
         req.devfd = h.iDevFd;
@@ -315,7 +314,8 @@ tagSettingInfo ScanSettings(const stOrvoHandle &h)
 {
     const stOrvoGeometry &g = h.geo;
     tagSettingInfo info{};
-    info.bitDepth = uint8_t(g.iMode == MODE_COLOR ? 24 : g.iMode == MODE_GRAY ? 8 : 1);
+    info.bitDepth = uint8_t(g.iMode == MODE_COLOR ? 24 : g.iMode == MODE_GRAY ? 8
+                                                                              : 1);
     // Network scanners send color and gray pages as JPEG, which keeps the transfer small.
     info.compType = (h.dev.bNet && g.iMode != MODE_LINEART) ? COMPRESSION_JPEG : COMPRESSION_NONE;
     info.width = uint32_t(g.iPixels);
@@ -327,7 +327,7 @@ tagSettingInfo ScanSettings(const stOrvoHandle &h)
     info.feederEnabled = g.bAdf ? 1 : 0;
     info.BrightnessParam = uint8_t((g.iBrightness + 100) * 255 / 200);
     info.ContrastParam = uint8_t((g.iContrast + 100) * 255 / 200);
-    info.isClient = g.bAdf ? 1 : 0;   // the whole feeder in one job
+    info.isClient = g.bAdf ? 1 : 0;  // the whole feeder in one job
     return info;
 }
 
@@ -344,7 +344,7 @@ SANE_Status CheckFeeder(stOrvoHandle &h)
         result = res.result;
         st = res.st;
     } else {
-        USBCommonReq req{ h.iDevFd };
+        USBCommonReq req{h.iDevFd};
         USBScanAdfStatusRes res{};
         io = OrvoCall(h.conn, USB_SCAN_ADFSTATUS, &req, sizeof req, &res, sizeof res, CommandDeadline(h));
         result = res.result;
@@ -390,11 +390,11 @@ SANE_Status StartJob(stOrvoHandle &h)
             OrvoLog(LOG_ERROR, "%s refused the lock: result %d", h.dev.strName.c_str(), result);
             return OrvoStatusOf(result);
         }
-        USBCommonReq start{ h.iDevFd };
+        USBCommonReq start{h.iDevFd};
         io = OrvoSendRequest(h.conn, USB_SCAN_START, &start, sizeof start, CommandDeadline(h));
     } else {
         TCPScanStartReq start{};
-        start.socket.tcpFromScanner = h.iDataFd;   // the daemon closes the last scan's copy
+        start.socket.tcpFromScanner = h.iDataFd;  // the daemon closes the last scan's copy
         snprintf(start.socket.szScannerIP, sizeof start.socket.szScannerIP, "%s", h.dev.strAddress.c_str());
         start.info = info;
         io = OrvoSendRequest(h.conn, TCP_SCAN_START, &start, sizeof start, CommandDeadline(h));
@@ -470,7 +470,7 @@ SANE_Status JobEndStatus(stOrvoHandle &h, bool bPageBegun)
 {
     const int result = h.job.iFinalResult;
     EndJob(h);
-    h.bFeederDone = false;   // reported here already
+    h.bFeederDone = false;  // reported here already
     if (result == SANE_STATUS_EOF)
         return bPageBegun ? SANE_STATUS_IO_ERROR : SANE_STATUS_NO_DOCS;
     return OrvoStatusOf(result);
@@ -539,7 +539,7 @@ struct stCallGuard {
     ~stCallGuard() { h.bInCall = 0; }
 };
 
-}   // namespace
+}  // namespace
 
 SANE_Status OrvoStatusOf(int result)
 {
@@ -577,11 +577,11 @@ SANE_Status AttachDevice(stOrvoHandle &h)
     h.iDataFd = -1;
     const SANE_Status st = OrvoIdentifyDevice(h);
     if (st != SANE_STATUS_GOOD)
-        OrvoDisconnect(h.conn);   // the next scan start tries again
+        OrvoDisconnect(h.conn);  // the next scan start tries again
     return st;
 }
 
-}   // namespace
+}  // namespace
 
 SANE_Status OrvoIdentifyDevice(stOrvoHandle &h)
 {
@@ -597,7 +597,7 @@ SANE_Status OrvoIdentifyDevice(stOrvoHandle &h)
                 h.iDevFd = d.fd;
         if (h.iDevFd <= 0)
             return SANE_STATUS_INVAL;
-        USBCommonReq req{ h.iDevFd };
+        USBCommonReq req{h.iDevFd};
         int32_t result = 0;
         io = OrvoCall(h.conn, USB_OPEN_DEV, &req, sizeof req, &result, sizeof result, CommandDeadline(h));
         USBScanDevicePropertiesRes props{};
@@ -645,7 +645,7 @@ void OrvoCloseDevice(stOrvoHandle &h)
     BeginCall(h);
     OrvoCancel(h);
     if (!h.dev.bNet && h.iDevFd > 0 && h.conn.fd >= 0) {
-        USBCommonReq req{ h.iDevFd };
+        USBCommonReq req{h.iDevFd};
         int32_t result = 0;
         OrvoCall(h.conn, USB_CLOSE_DEV, &req, sizeof req, &result, sizeof result, CommandDeadline(h));
     }
@@ -740,7 +740,7 @@ SANE_Status OrvoReadFrame(stOrvoHandle &h, SANE_Byte *data, SANE_Int maxLen, SAN
 
 void OrvoCancel(stOrvoHandle &h)
 {
-    if (h.bInCall) {   // the running call sees it and aborts
+    if (h.bInCall) {  // the running call sees it and aborts
         h.bCancel = 1;
         return;
     }
@@ -760,5 +760,5 @@ void OrvoCancel(stOrvoHandle &h)
         EndJob(h);
     else
         AbortJob(h);
-    h.bFeederDone = false;   // the front end ended the operation: a new start is a new scan
+    h.bFeederDone = false;  // the front end ended the operation: a new start is a new scan
 }

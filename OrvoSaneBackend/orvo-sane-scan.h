@@ -11,47 +11,47 @@
 
 // A scanner as the backend lists it.
 struct stOrvoDevice {
-    std::string strName;     // "usb:<serial>" or "net:<address>"
+    std::string strName;  // "usb:<serial>" or "net:<address>"
     std::string strModel;
     bool bNet = false;
-    std::string strSerial;   // USB
+    std::string strSerial;  // USB
     std::string strAddress;  // network
 };
 
 struct stOrvoPageInfo {
-    bool bBegun = false;     // its page file exists
-    bool bDone = false;      // no more data will come for it
+    bool bBegun = false;  // its page file exists
+    bool bDone = false;  // no more data will come for it
     int64_t iAnnounced = 0;  // image bytes the records reported for it
 };
 
 struct stOrvoJob {
-    bool bActive = false;    // started and not yet ended or aborted
+    bool bActive = false;  // started and not yet ended or aborted
     bool bFinished = false;  // the last record reply has come: the daemon writes nothing more
     int iFinalResult = 0;
-    std::string strBase;     // page files are strBase + "_<page>.tmp"
+    std::string strBase;  // page files are strBase + "_<page>.tmp"
     std::vector<stOrvoPageInfo> listPage;
-    int iPage = -1;          // the page the front end reads
-    int iPagesDeleted = 0;   // pages before this one have been deleted
+    int iPage = -1;  // the page the front end reads
+    int iPagesDeleted = 0;  // pages before this one have been deleted
     int iPageFd = -1;
     int64_t iPageOffset = 0;
     int iInotify = -1;
     int iWatch = -1;
-    bool bFrame = false;     // between sane_start and the page's end
+    bool bFrame = false;  // between sane_start and the page's end
     stOrvoPage page;
 };
 
 struct stOrvoHandle {
     stOrvoDevice dev;
     stOrvoConn conn;
-    int iDevFd = -1;         // USB: the daemon's handle
-    int iDataFd = -1;        // network: the daemon's descriptor of the last data connection
+    int iDevFd = -1;  // USB: the daemon's handle
+    int iDataFd = -1;  // network: the daemon's descriptor of the last data connection
     int iTimeoutSec = 60;
     // The running entry point began, or the backend last saw the scan move on (OrvoNowMs):
     // with the daemon's last reply, what its waits are measured from.
     int64_t iLastLifeMs = 0;
     stOrvoDeviceCaps caps;
     stOrvoOptions opts;
-    stOrvoGeometry geo;      // of the running scan
+    stOrvoGeometry geo;  // of the running scan
     stOrvoJob job;
     // A feeder job took every page the feeder held: the next start reports it empty.
     bool bFeederDone = false;

@@ -52,7 +52,7 @@ stOrvoHandle *HandleOf(SANE_Handle handle)
     return std::find(g_listHandle.begin(), g_listHandle.end(), h) != g_listHandle.end() ? h : nullptr;
 }
 
-}   // namespace
+}  // namespace
 
 extern "C" {
 
@@ -212,20 +212,33 @@ SANE_Status sane_get_select_fd(SANE_Handle, SANE_Int *)
 SANE_String_Const sane_strstatus(SANE_Status status)
 {
     switch (status) {
-    case SANE_STATUS_GOOD: return "Success";
-    case SANE_STATUS_UNSUPPORTED: return "Operation not supported";
-    case SANE_STATUS_CANCELLED: return "Operation was cancelled";
-    case SANE_STATUS_DEVICE_BUSY: return "Device busy";
-    case SANE_STATUS_INVAL: return "Invalid argument";
-    case SANE_STATUS_EOF: return "End of file reached";
-    case SANE_STATUS_JAMMED: return "Document feeder jammed";
-    case SANE_STATUS_NO_DOCS: return "Document feeder out of documents";
-    case SANE_STATUS_COVER_OPEN: return "Scanner cover is open";
-    case SANE_STATUS_IO_ERROR: return "Error during device I/O";
-    case SANE_STATUS_NO_MEM: return "Out of memory";
-    case SANE_STATUS_ACCESS_DENIED: return "Access to resource has been denied";
-    default: return "Unknown SANE status code";
+    case SANE_STATUS_GOOD:
+        return "Success";
+    case SANE_STATUS_UNSUPPORTED:
+        return "Operation not supported";
+    case SANE_STATUS_CANCELLED:
+        return "Operation was cancelled";
+    case SANE_STATUS_DEVICE_BUSY:
+        return "Device busy";
+    case SANE_STATUS_INVAL:
+        return "Invalid argument";
+    case SANE_STATUS_EOF:
+        return "End of file reached";
+    case SANE_STATUS_JAMMED:
+        return "Document feeder jammed";
+    case SANE_STATUS_NO_DOCS:
+        return "Document feeder out of documents";
+    case SANE_STATUS_COVER_OPEN:
+        return "Scanner cover is open";
+    case SANE_STATUS_IO_ERROR:
+        return "Error during device I/O";
+    case SANE_STATUS_NO_MEM:
+        return "Out of memory";
+    case SANE_STATUS_ACCESS_DENIED:
+        return "Access to resource has been denied";
+    default:
+        return "Unknown SANE status code";
     }
 }
 
-}   // extern "C"
+}  // extern "C"

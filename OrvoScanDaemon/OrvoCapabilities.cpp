@@ -15,7 +15,8 @@ namespace {
 uint32_t Number(const char *value)
 {
     const long long v = strtoll(value, nullptr, 10);
-    return v < 0 ? 0 : v > UINT32_MAX ? UINT32_MAX : uint32_t(v);
+    return v < 0 ? 0 : v > UINT32_MAX ? UINT32_MAX
+                                      : uint32_t(v);
 }
 
 }  // namespace
@@ -27,10 +28,14 @@ int orvo_SetScanCapabilities(ScannerCapabilities *caps, const char *key, const c
         uint32_t ScannerCapabilities::*field;
     };
     static const stNumberKey numbers[] = {
-        {"MINRES", &ScannerCapabilities::minres},       {"MAXRES", &ScannerCapabilities::maxres},
-        {"WIDTH_FORMAT", &ScannerCapabilities::width_format}, {"FAMILY", &ScannerCapabilities::family},
-        {"MAX_WIDTH", &ScannerCapabilities::maxWidth},   {"MAX_HEIGHT", &ScannerCapabilities::maxHeight},
-        {"BASIC_RESOLUTION", &ScannerCapabilities::basicres}};
+        {"MINRES", &ScannerCapabilities::minres},
+        {"MAXRES", &ScannerCapabilities::maxres},
+        {"WIDTH_FORMAT", &ScannerCapabilities::width_format},
+        {"FAMILY", &ScannerCapabilities::family},
+        {"MAX_WIDTH", &ScannerCapabilities::maxWidth},
+        {"MAX_HEIGHT", &ScannerCapabilities::maxHeight},
+        {"BASIC_RESOLUTION", &ScannerCapabilities::basicres},
+    };
     if (strcmp(key, "DUPLEX") == 0)
         caps->duplex = strcmp(value, "true") == 0;
     else if (strcmp(key, "COLOR") == 0)

@@ -4,5 +4,5 @@
 
 #include "orvo-scanproto.h"
 
-int orvo_http_ScanAbort(OrvoSocket *sock);                    // 0, 4 or 9
+int orvo_http_ScanAbort(OrvoSocket *sock);  // 0, 4 or 9
 int orvo_http_adfstatus(OrvoSocket *sock, int32_t *pStatus);  // 0, 4 or 9

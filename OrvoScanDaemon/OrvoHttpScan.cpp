@@ -24,7 +24,6 @@ const char *const c_szPostKeys[eNumPostCmd] = {
     "RESOLUTION", "SCANSOURCE", "SHARPNESS", "START_NOW", "TCPPORT", "TYPE", "SINGLEPAGE",
     "CUSTOM_WIDTH", "CUSTOM_HEIGHT", "OFFSETX", "OFFSETY"};
 
-
 void SetValue(LSP_POST_CMD &f, unsigned long v)
 {
     snprintf(f.value, sizeof f.value, "%lu", v);
@@ -90,7 +89,8 @@ void orvo_fill_post_fields(LSP_POST_CMD fields[eNumPostCmd], const tagSettingInf
     snprintf(fields[eCompression].value, 256, "JPEG");
     snprintf(fields[eContrast].value, 256, "MIXED");
     SetValue(fields[eDarkness], info->BrightnessParam);
-    snprintf(fields[eDepth].value, 256, "%s", info->bitDepth == 1 ? "other" : info->bitDepth == 8 ? "8" : "24");
+    snprintf(fields[eDepth].value, 256, "%s", info->bitDepth == 1 ? "other" : info->bitDepth == 8 ? "8"
+                                                                                                  : "24");
     snprintf(fields[eDocSource].value, 256, "0");
     snprintf(fields[eEdgeToEdge].value, 256, "0");
     snprintf(fields[eIpAddress].value, 256, "%s", c_szPlaceholderIP);
@@ -143,7 +143,8 @@ int orvo_http_ScanStartResult(const char *reply)
         if (strcmp(line, "RESULT") != 0)
             continue;
         const long v = strtol(eq + 1, nullptr, 10);
-        rc = v == RESULT_SUCCESS ? SANE_STATUS_GOOD : v == RESULT_DEVICEBUSY ? SANE_STATUS_DEVICE_BUSY : SANE_STATUS_INVAL;
+        rc = v == RESULT_SUCCESS ? SANE_STATUS_GOOD : v == RESULT_DEVICEBUSY ? SANE_STATUS_DEVICE_BUSY
+                                                                             : SANE_STATUS_INVAL;
         break;
     }
     free(copy);

@@ -11,13 +11,38 @@ static_assert(sizeof c_szPlaceholderIP == 16, "the placeholder address has 15 ch
 
 constexpr int c_iScanDataPort = 2080;
 
-enum TCPScanSource { SCAN_SOURCE_ADF = 0, SCAN_SOURCE_FLATBED = 7 };
-enum ResultScanPost { RESULT_SUCCESS = 0, RESULT_BADFIELD = 1, RESULT_DEVICEBUSY = 91 };
+enum TCPScanSource { SCAN_SOURCE_ADF = 0,
+                     SCAN_SOURCE_FLATBED = 7 };
+enum ResultScanPost { RESULT_SUCCESS = 0,
+                      RESULT_BADFIELD = 1,
+                      RESULT_DEVICEBUSY = 91 };
 
 enum TmpNumPostCmd {
-    eScanType, eAdvContrast, eBackgroundRemoval, eCompression, eContrast, eDarkness, eDepth, eDocSource,
-    eEdgeToEdge, eIpAddress, eJpegQuality, eKeepAlive, eName, eOrientation, eResolution, eScanSource,
-    eSharpness, eStartNow, eTcpPort, eType, eSinglePage, eCustomWidth, eCustomHeight, eOffsetX, eOffsetY,
+    eScanType,
+    eAdvContrast,
+    eBackgroundRemoval,
+    eCompression,
+    eContrast,
+    eDarkness,
+    eDepth,
+    eDocSource,
+    eEdgeToEdge,
+    eIpAddress,
+    eJpegQuality,
+    eKeepAlive,
+    eName,
+    eOrientation,
+    eResolution,
+    eScanSource,
+    eSharpness,
+    eStartNow,
+    eTcpPort,
+    eType,
+    eSinglePage,
+    eCustomWidth,
+    eCustomHeight,
+    eOffsetX,
+    eOffsetY,
     eNumPostCmd
 };
 
@@ -32,4 +57,4 @@ void orvo_fill_post_fields(LSP_POST_CMD fields[eNumPostCmd], const tagSettingInf
 int orvo_build_post_body(const LSP_POST_CMD fields[eNumPostCmd], char *out, size_t size);
 
 int orvo_http_ScanStart(OrvoSocket *sock, const tagSettingInfo *info);  // 0, 3, 4 or 9
-int orvo_http_ScanStartResult(const char *reply);                        // 0, 3 or 4
+int orvo_http_ScanStartResult(const char *reply);  // 0, 3 or 4

@@ -225,7 +225,8 @@ int ScanLock(int fd, const tagSettingInfo *info)
     memset(&req, 0, sizeof req);
     req.common = Header(c_ucClassScan, c_ucCodeLock, sizeof req - sizeof req.common);
     const bool bilevel = info->bitDepth == 1;
-    req.depth = bilevel ? 1 : info->bitDepth == 8 ? 2 : 3;
+    req.depth = bilevel ? 1 : info->bitDepth == 8 ? 2
+                                                  : 3;
     req.compressionMode = bilevel ? 0 : uint8_t(info->compType);
     req.compressionLevel =
         !bilevel && (info->compType == COMPRESSION_WICKED || info->compType == COMPRESSION_JPEG) ? 70 : 0;

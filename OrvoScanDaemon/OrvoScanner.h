@@ -12,8 +12,8 @@ struct ReqCommon {
     uint8_t cmdCode;
     uint8_t subCmdCode;
     uint16_t dataSize;  // bytes after the header
-    uint8_t flags;      // 0x80 in a request; the result flag in an answer
-    uint8_t reserved;   // ADF-status answer: the ADF status
+    uint8_t flags;  // 0x80 in a request; the result flag in an answer
+    uint8_t reserved;  // ADF-status answer: the ADF status
 };
 typedef ReqCommon ResCommon;
 static_assert(sizeof(ReqCommon) == 8, "frame header");
@@ -56,9 +56,9 @@ struct __attribute__((packed)) ReqScanLock {
     uint8_t colorBalanceGreen;
 };
 static_assert(sizeof(ReqScanLock) == 55, "lock request");
-static_assert(offsetof(ReqScanLock, width) == 12 && offsetof(ReqScanLock, xResolution) == 28 &&
-                  offsetof(ReqScanLock, scanSource) == 32 && offsetof(ReqScanLock, backgroundRemoval) == 41 &&
-                  offsetof(ReqScanLock, colorBalanceGreen) == 54,
+static_assert(offsetof(ReqScanLock, width) == 12 && offsetof(ReqScanLock, xResolution) == 28
+                  && offsetof(ReqScanLock, scanSource) == 32 && offsetof(ReqScanLock, backgroundRemoval) == 41
+                  && offsetof(ReqScanLock, colorBalanceGreen) == 54,
               "lock request fields");
 
 enum CommandType {
@@ -81,7 +81,7 @@ enum ScanSource {
     SCAN_SOURCE_ADF_SINGLE_PAGE = 4
 };
 
-constexpr int c_iResComBufLen = 200;     // one answer buffer per process
+constexpr int c_iResComBufLen = 200;  // one answer buffer per process
 constexpr int c_iScanRecordFields = 23;  // status, flip, split, geometry and reserved of a record answer
 
 extern unsigned char m_ResComBuf[c_iResComBufLen];

@@ -175,8 +175,8 @@ int GetHostIPAddress(char *buf, size_t size)
         if (!ifa->ifa_addr || ifa->ifa_addr->sa_family != AF_INET || (ifa->ifa_flags & wanted) != wanted)
             continue;
         char text[INET_ADDRSTRLEN] = {};
-        if (!inet_ntop(AF_INET, &reinterpret_cast<sockaddr_in *>(ifa->ifa_addr)->sin_addr, text, sizeof text) ||
-            strcmp(text, "127.0.0.1") == 0)
+        if (!inet_ntop(AF_INET, &reinterpret_cast<sockaddr_in *>(ifa->ifa_addr)->sin_addr, text, sizeof text)
+            || strcmp(text, "127.0.0.1") == 0)
             continue;
         // The caller's buffer stays NUL-terminated.
         if (strlen(text) >= size) {

@@ -13,8 +13,8 @@ namespace {
 const char c_szNewFile[] = "NEWFILE          \n";
 const char c_szJobDone[] = "JOBDONE          \n";
 const char c_szJobCancel[] = "JOBCANCEL        \n";
-static_assert(sizeof c_szNewFile == c_iBlockHeaderSize + 1 && sizeof c_szJobDone == c_iBlockHeaderSize + 1 &&
-                  sizeof c_szJobCancel == c_iBlockHeaderSize + 1,
+static_assert(sizeof c_szNewFile == c_iBlockHeaderSize + 1 && sizeof c_szJobDone == c_iBlockHeaderSize + 1
+                  && sizeof c_szJobCancel == c_iBlockHeaderSize + 1,
               "block markers are 18 bytes");
 
 int CloseWith(OrvoSocket *sock, int rc)
@@ -29,8 +29,8 @@ int SkipPageHeader(OrvoSocket *sock)
 {
     char header[c_iBlockHeaderSize];
     long length = 0;
-    if (orvo_tcp_recv_with_retry(sock->tcpFromScanner, header, sizeof header) != 0 ||
-        !orvo_block_length(header + 6, 6, &length)) {
+    if (orvo_tcp_recv_with_retry(sock->tcpFromScanner, header, sizeof header) != 0
+        || !orvo_block_length(header + 6, 6, &length)) {
         OrvoLogErr("[OrvoScanSDK] recv record scan data err\n");
         return CloseWith(sock, SANE_STATUS_IO_ERROR);
     }

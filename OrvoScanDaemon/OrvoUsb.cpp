@@ -51,18 +51,19 @@ int SysfsSaysScanner(const char *bus, const char *dev)
     const long busnum = strtol(bus, nullptr, 10), devnum = strtol(dev, nullptr, 10);
     int verdict = 0;
     for (dirent *e; verdict == 0 && (e = readdir(d));) {
-        if (!StartsWithDigit(e->d_name) || strchr(e->d_name, ':') ||
-            SysAttr(e->d_name, "busnum", 10) != busnum || SysAttr(e->d_name, "devnum", 10) != devnum)
+        if (!StartsWithDigit(e->d_name) || strchr(e->d_name, ':')
+            || SysAttr(e->d_name, "busnum", 10) != busnum || SysAttr(e->d_name, "devnum", 10) != devnum)
             continue;
         verdict = orvo_is_maker_scanner(uint16_t(SysAttr(e->d_name, "idVendor", 16)),
-                                        uint16_t(SysAttr(e->d_name, "idProduct", 16))) ? 1 : 2;
+                                        uint16_t(SysAttr(e->d_name, "idProduct", 16)))
+                      ? 1
+                      : 2;
     }
     closedir(d);
     return verdict == 1 ? 1 : 0;
 }
 constexpr int c_iStringTimeout = 1000;
 constexpr int c_iStringWorkLen = 255;
-
 
 // The descriptor's 16-bit fields are little-endian on the wire.
 void DecodeDescriptor(const unsigned char *raw, usb_device_descriptor *des)
@@ -110,8 +111,8 @@ int ScanBus(const char *busPath, uint16_t vid, uint16_t pid, ORVO_USB_DEV *devs,
         const ssize_t n = read(fd, raw, 18);
         ORVO_USB_DEV &d = devs[count];
         DecodeDescriptor(raw, &d.dev_des);
-        if (n > 0 && orvo_is_maker_scanner(d.dev_des.idVendor, d.dev_des.idProduct) && d.dev_des.idVendor == vid &&
-            (!compareWithPID || d.dev_des.idProduct == pid)) {
+        if (n > 0 && orvo_is_maker_scanner(d.dev_des.idVendor, d.dev_des.idProduct) && d.dev_des.idVendor == vid
+            && (!compareWithPID || d.dev_des.idProduct == pid)) {
             d.fd = fd;
             ++count;
         } else {
@@ -298,13 +299,13 @@ USBFindDevRes converToDevRes(int fd, const usb_device_descriptor *des)
     res.fd = fd;
     res.vid = des->idVendor;
     res.pid = des->idProduct;
-    if (des->iManufacturer &&
-        orvo_get_string_simple(fd, des->iManufacturer, res.Manufacturer, sizeof res.Manufacturer) > 0)
+    if (des->iManufacturer
+        && orvo_get_string_simple(fd, des->iManufacturer, res.Manufacturer, sizeof res.Manufacturer) > 0)
         OrvoLogInfo("[OrvoScanSDK] - Manufacturer : %s\n", res.Manufacturer);
     if (des->iProduct && orvo_get_string_simple(fd, des->iProduct, res.Product, sizeof res.Product) > 0)
         OrvoLogInfo("[OrvoScanSDK] - Product : %s\n", res.Product);
-    if (des->iSerialNumber &&
-        orvo_get_string_simple(fd, des->iSerialNumber, res.SerialNumber, sizeof res.SerialNumber) > 0)
+    if (des->iSerialNumber
+        && orvo_get_string_simple(fd, des->iSerialNumber, res.SerialNumber, sizeof res.SerialNumber) > 0)
         OrvoLogInfo("[OrvoScanSDK] - Serial Number: %s\n", res.SerialNumber);
     return res;
 }

@@ -6,11 +6,11 @@
 #include "orvo-scanproto.h"
 
 struct stScanCommand {
-    int32_t iCode;          // scanCommandType
-    int iReqSize;           // bytes of the request record
+    int32_t iCode;  // scanCommandType
+    int iReqSize;  // bytes of the request record
     const char *szRecvErr;  // error-log line for a short request
-    bool bRecvErrLen;       // the line ends in the bytes received
-    bool bReplyShort;       // the command replies even to a short request
+    bool bRecvErrLen;  // the line ends in the bytes received
+    bool bReplyShort;  // the command replies even to a short request
     void (*pfnRun)(int sock, const unsigned char *req, int len);
 };
 

@@ -27,9 +27,9 @@ constexpr int c_iWriteRetries = 10;
 // On the quit signal the data process gets this long to close its page itself.
 constexpr int c_iQuitGraceMs = 3000;
 
-int s_iDoneRead = -1;                   // "scan over" pipe of the last scan, -1 when none
+int s_iDoneRead = -1;  // "scan over" pipe of the last scan, -1 when none
 char s_szLastBase[ORVO_SCAN_NAME_LEN];  // base name of the last scan with a data process
-int s_iClaimedFd = -1;                  // the device of the last USB scan, -1 when none
+int s_iClaimedFd = -1;  // the device of the last USB scan, -1 when none
 
 flock WholeFile(short type)
 {

@@ -23,10 +23,10 @@ struct stDataGate {
 struct stPageWriter {
     const char *szBase = nullptr;
     FILE *pPage = nullptr;
-    int iPages = 0;          // page files opened
-    long long llBytes = 0;   // bytes in the current page
+    int iPages = 0;  // page files opened
+    long long llBytes = 0;  // bytes in the current page
     bool bComplete = false;  // the current page got its end
-    bool bCut = false;       // the current page was stopped at its bounds
+    bool bCut = false;  // the current page was stopped at its bounds
 };
 
 // True while this connection's last scan has a data process that has not yet sent its

@@ -226,8 +226,8 @@ void ScanPrivateDir()
     if (dirFd < 0)
         return;
     struct stat st;
-    if (fstat(dirFd, &st) == 0 && st.st_uid == geteuid() && (st.st_mode & 066) != 0 &&
-        fchmod(dirFd, (st.st_mode & 07777) & ~mode_t(066)) != 0)
+    if (fstat(dirFd, &st) == 0 && st.st_uid == geteuid() && (st.st_mode & 066) != 0
+        && fchmod(dirFd, (st.st_mode & 07777) & ~mode_t(066)) != 0)
         OrvoLogErr("[OrvoScanSDK] chmod scan dir err:%s\n", strerror(errno));
     close(dirFd);
 }

@@ -6,7 +6,7 @@
 extern FILE *outFile;  // information log
 extern FILE *errFile;  // error log
 
-bool OrvoInitDbg();    // truncates both logs, then opens them for appending
+bool OrvoInitDbg();  // truncates both logs, then opens them for appending
 bool OrvoReopenDbg();  // reopens both for appending through this process's own streams
 
 // One line each, in one append write; a log that could not be opened is skipped.

@@ -4,10 +4,10 @@
 #include <csignal>
 #include <sys/types.h>
 
-extern volatile sig_atomic_t flag;         // run flag, cleared by the quit signal
-extern volatile sig_atomic_t quitSignal;   // the quit signal's number once it came, else 0
-extern volatile pid_t dataProcPid;         // this connection's running data process, 0 when none
-extern int filename_index;                 // scans started by this connection process
+extern volatile sig_atomic_t flag;  // run flag, cleared by the quit signal
+extern volatile sig_atomic_t quitSignal;  // the quit signal's number once it came, else 0
+extern volatile pid_t dataProcPid;  // this connection's running data process, 0 when none
+extern int filename_index;  // scans started by this connection process
 
 // The quit signal: clears the run flag and, the first time, passes the signal on to every
 // process of the daemon (its process group), so that a signal to any one of them ends

@@ -113,7 +113,7 @@ libusb_device_handle *OpenPrinter(libusb_context *ctx, unsigned vid, unsigned pi
     }
     return found;
 }
-} // namespace
+}  // namespace
 
 int main(int argc, char **argv)
 {

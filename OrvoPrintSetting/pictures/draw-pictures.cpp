@@ -206,10 +206,14 @@ void DrawAlignment(const QString &dir, int row)
         bool bVertical;
     };
     const stPair pairs[8] = {
-        {c_colorBlack, c_colorBlack, true},    {c_colorBlack, c_colorCyan, true},
-        {c_colorBlack, c_colorMagenta, true},  {c_colorBlack, c_colorYellow, true},
-        {c_colorCyan, c_colorMagenta, true},   {c_colorBlack, c_colorCyan, false},
-        {c_colorBlack, c_colorMagenta, false}, {c_colorBlack, c_colorYellow, false},
+        {c_colorBlack, c_colorBlack, true},
+        {c_colorBlack, c_colorCyan, true},
+        {c_colorBlack, c_colorMagenta, true},
+        {c_colorBlack, c_colorYellow, true},
+        {c_colorCyan, c_colorMagenta, true},
+        {c_colorBlack, c_colorCyan, false},
+        {c_colorBlack, c_colorMagenta, false},
+        {c_colorBlack, c_colorYellow, false},
     };
     if (row <= 8) {
         const stPair &pair = pairs[row - 1];
@@ -242,7 +246,7 @@ void DrawAlignment(const QString &dir, int row)
     img.save(QString("%1/alignment_%2.png").arg(dir).arg(row));
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char *argv[])
 {

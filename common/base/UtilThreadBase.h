@@ -5,8 +5,7 @@
 #include <QString>
 #include <atomic>
 
-class UtilThreadBase : public QObject
-{
+class UtilThreadBase : public QObject {
     Q_OBJECT
 public:
     explicit UtilThreadBase(QObject *parent = nullptr);

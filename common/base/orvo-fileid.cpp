@@ -31,7 +31,7 @@ bool FileIdentitySettled(const stFileIdentity &id)
 {
     if (id.iSize < 0)
         return false;
-    timespec now {};
+    timespec now{};
     clock_gettime(CLOCK_REALTIME, &now);
     // A modification time in the future (a clock set back) never settles: read every time.
     return id.iMtimeSec + c_iSettleSeconds < qint64(now.tv_sec);

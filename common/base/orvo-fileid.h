@@ -17,11 +17,11 @@ struct stFileIdentity {
     // place is not the file that was read.
     qint64 iCtimeSec = 0;
     qint64 iCtimeNsec = 0;
-    qint64 iSize = -1;   // -1: no file
+    qint64 iSize = -1;  // -1: no file
     bool operator==(const stFileIdentity &o) const
     {
         return iDevice == o.iDevice && iInode == o.iInode && iMtimeSec == o.iMtimeSec && iMtimeNsec == o.iMtimeNsec
-            && iCtimeSec == o.iCtimeSec && iCtimeNsec == o.iCtimeNsec && iSize == o.iSize;
+               && iCtimeSec == o.iCtimeSec && iCtimeNsec == o.iCtimeNsec && iSize == o.iSize;
     }
     bool operator!=(const stFileIdentity &o) const { return !(*this == o); }
 };
@@ -39,7 +39,7 @@ bool FileIdentitySettled(const stFileIdentity &id);
 template <typename T>
 struct stFileCacheEntry {
     stFileIdentity stIdentity;
-    bool bSettled = false;   // FileIdentitySettled when it was read: only then is it reused
+    bool bSettled = false;  // FileIdentitySettled when it was read: only then is it reused
     T value;
 };
 

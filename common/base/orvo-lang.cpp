@@ -17,7 +17,7 @@ bool LocaleLanguageIs(const char *code)
     }
     return false;
 }
-} // namespace
+}  // namespace
 
 bool LocaleIsChinese()
 {

@@ -46,12 +46,16 @@ void PruneOldLogs()
 {
     QDir dir(s_strLogDir);
     const QString head = s_strLogPrefix + "_";
-    struct Entry { QString stamp; long index; QString name; };
+    struct Entry {
+        QString stamp;
+        long index;
+        QString name;
+    };
     std::vector<Entry> files;
     for (const QString &name : dir.entryList({head + "*.log"}, QDir::Files)) {
         const QString body = name.mid(head.size(), name.size() - head.size() - 4);
         const qsizetype cut = body.lastIndexOf('_');
-        if (cut != 15)   // yyyyMMdd_hhmmss
+        if (cut != 15)  // yyyyMMdd_hhmmss
             continue;
         bool ok = false;
         const long index = body.mid(cut + 1).toLong(&ok);
@@ -87,7 +91,7 @@ void CloseLogFile()
 bool OpenCurrentLog(off_t &size)
 {
     const QByteArray name = QFile::encodeName(s_strLogName);
-    struct stat named{};
+    struct stat named {};
     if (s_iLogFd >= 0 && stat(name.constData(), &named) == 0 && named.st_dev == s_iLogDev
         && named.st_ino == s_iLogIno) {
         size = named.st_size;
@@ -95,7 +99,7 @@ bool OpenCurrentLog(off_t &size)
     }
     CloseLogFile();
     const int fd = open(name.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
-    struct stat opened{};
+    struct stat opened {};
     if (fd < 0 || fstat(fd, &opened) != 0) {
         if (fd >= 0)
             close(fd);
@@ -107,7 +111,7 @@ bool OpenCurrentLog(off_t &size)
     size = opened.st_size;
     return true;
 }
-} // namespace
+}  // namespace
 
 void SetLogTarget(const QString &dir, const QString &prefix)
 {
@@ -130,7 +134,7 @@ void SetLogEnable(bool enable)
     MakePathExist(s_strLogDir);
     PruneOldLogs();
     s_strLogNameTmp = s_strLogDir + "/" + s_strLogPrefix
-        + QDateTime::currentDateTime().toString("_yyyyMMdd_hhmmss_");
+                      + QDateTime::currentDateTime().toString("_yyyyMMdd_hhmmss_");
     s_strLogName = s_strLogNameTmp + "0" + ".log";
 }
 
@@ -154,7 +158,7 @@ void WriteStringLog(const char *file, int line, const char *function, const char
     vsnprintf(buf, sizeof buf, format, args);
     va_end(args);
     const QByteArray tail = InLocal8Bit(file) + "@" + QByteArray::number(line) + " " + InLocal8Bit(function) + ") "
-        + InLocal8Bit(buf) + "\n";
+                            + InLocal8Bit(buf) + "\n";
 
     QMutexLocker lock(&s_mutexLog);
     // The time stamp from the C library, taken under the lock so that the lines' times follow

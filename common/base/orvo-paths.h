@@ -3,11 +3,11 @@
 #pragma once
 #include <QString>
 
-QString OrvoRootPath();   // ORVO_INSTALL_ROOT + "/"
-QString OrvoCfgPath();    // root + "cfg/"
-QString StatusFilePath(const QString &printerName);   // root + "cfg/" + name + ".dat"
-QString OrvoLogPath();    // root + "log/"
-QString OrvoTempPath();   // root + "temp/"
-QString OrvoToolPath();   // root + "tool/"
-QString OrvoBinPath();    // root + "bin/"
-QString OrvoTranslationsPath();   // root + "translations/"
+QString OrvoRootPath();  // ORVO_INSTALL_ROOT + "/"
+QString OrvoCfgPath();  // root + "cfg/"
+QString StatusFilePath(const QString &printerName);  // root + "cfg/" + name + ".dat"
+QString OrvoLogPath();  // root + "log/"
+QString OrvoTempPath();  // root + "temp/"
+QString OrvoToolPath();  // root + "tool/"
+QString OrvoBinPath();  // root + "bin/"
+QString OrvoTranslationsPath();  // root + "translations/"

@@ -30,7 +30,7 @@ bool IsZombie(pid_t pid)
     const qsizetype close = stat.lastIndexOf(')');
     return close >= 0 && close + 2 < stat.size() && stat.at(close + 2) == 'Z';
 }
-} // namespace
+}  // namespace
 
 QList<stProcessEntry> ListProcesses()
 {
@@ -47,7 +47,7 @@ QList<stProcessEntry> ListProcesses()
         snprintf(path, sizeof path, "/proc/%ld/comm", pid);
         QByteArray comm = ReadProcFile(path);
         if (comm.isEmpty())
-            continue;   // ended meanwhile
+            continue;  // ended meanwhile
         if (comm.endsWith('\n'))
             comm.chop(1);
         found.append({pid_t(pid), comm});

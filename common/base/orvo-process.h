@@ -8,7 +8,7 @@
 
 struct stProcessEntry {
     pid_t iPid = 0;
-    QByteArray strComm;   // /proc/<pid>/comm without its line break: at most 15 characters
+    QByteArray strComm;  // /proc/<pid>/comm without its line break: at most 15 characters
 };
 
 // Every process of the process table (the calling one and zombies included), as the

@@ -25,18 +25,21 @@ enum enPrinterStatus : int {
 };
 
 // Error and warning values 1..45 (0: a code the suite does not know); see GetErrorStatusEnum.
-enum enErrorStatus : int { ES_UNKNOWN = 0, ES_LAST = 45 };
+enum enErrorStatus : int { ES_UNKNOWN = 0,
+                           ES_LAST = 45 };
 
 // One CUPS queue.
 struct stPrinterInfo {
     QString strPrinterName;
     QString strModelName;
-    int iConnectType = 0;   // 0 not set, 1 USB, 2 network
-    QString strPort;        // USB: URI without "usb://"; network: host
+    int iConnectType = 0;  // 0 not set, 1 USB, 2 network
+    QString strPort;  // USB: URI without "usb://"; network: host
     QString strDeviceURI;
 };
 
-enum { CONNECT_NONE = 0, CONNECT_USB = 1, CONNECT_NET = 2 };
+enum { CONNECT_NONE = 0,
+       CONNECT_USB = 1,
+       CONNECT_NET = 2 };
 
 // One printer's last parsed status.
 struct stPrinterState {
@@ -65,10 +68,14 @@ struct stPrinterState {
 };
 
 // Job states as the job monitor derives them.
-enum { JOB_NO_ALERTS = 0, JOB_PRINTING = 1, JOB_OTHER_ALERT = 2, JOB_CANCELED_BY_USER = 3, JOB_LISTED = 4 };
+enum { JOB_NO_ALERTS = 0,
+       JOB_PRINTING = 1,
+       JOB_OTHER_ALERT = 2,
+       JOB_CANCELED_BY_USER = 3,
+       JOB_LISTED = 4 };
 
 struct stJobState {
-    QString strJobID;   // queue name, dash, job number
+    QString strJobID;  // queue name, dash, job number
     int32_t iJobState = JOB_LISTED;
 };
 

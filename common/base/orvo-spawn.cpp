@@ -64,7 +64,7 @@ int WaitExit(pid_t pid)
         return WEXITSTATUS(status);
     return -1;
 }
-} // namespace
+}  // namespace
 
 int RunCommand(const QStringList &argv, const QString &stdoutFile)
 {

@@ -25,7 +25,7 @@ bool InstallEnglish(const char *whoStaysChinese)
     s_bEnglish = true;
     return true;
 }
-} // namespace
+}  // namespace
 
 bool InstallOrvoTranslation()
 {

@@ -20,7 +20,7 @@ stPPDAnswer ReadPPDAnswer(const QString &ppdPath)
     answer.bMatch = CheckPPDModel(ppdPath, answer.strModelName);
     return answer;
 }
-} // namespace
+}  // namespace
 
 bool CheckPPDModel(const QString &ppdPath, QString &modelName)
 {

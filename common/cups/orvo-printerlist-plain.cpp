@@ -60,10 +60,18 @@ std::string UnescapeValue(const std::string &raw)
         } else if (c == '\\' && i + 1 < raw.size()) {
             const char n = raw[++i];
             switch (n) {
-            case 'n': out += '\n'; break;
-            case 'r': out += '\r'; break;
-            case 't': out += '\t'; break;
-            case '0': out += '\0'; break;
+            case 'n':
+                out += '\n';
+                break;
+            case 'r':
+                out += '\r';
+                break;
+            case 't':
+                out += '\t';
+                break;
+            case '0':
+                out += '\0';
+                break;
             case 'x': {
                 int v = 0, digits = 0;
                 while (i + 1 < raw.size() && digits < 4 && HexDigit(raw[i + 1]) >= 0) {
@@ -73,7 +81,9 @@ std::string UnescapeValue(const std::string &raw)
                 out += v < 0x80 ? char(v) : '?';
                 break;
             }
-            default: out += n; break;
+            default:
+                out += n;
+                break;
             }
         } else if (c == ';' && !quoted) {
             break;
@@ -95,7 +105,7 @@ int ToInt(const std::string &s)
     return int(v);
 }
 
-}   // namespace
+}  // namespace
 
 std::vector<stPlainPrinter> ParsePrinterListPlain(const std::string &text)
 {

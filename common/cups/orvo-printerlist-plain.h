@@ -8,8 +8,8 @@
 struct stPlainPrinter {
     std::string strName;
     std::string strModel;
-    int iConnectType = 0;   // 1 USB, 2 network
-    std::string strPort;    // USB: URI without "usb://"; network: host
+    int iConnectType = 0;  // 1 USB, 2 network
+    std::string strPort;  // USB: URI without "usb://"; network: host
 };
 
 // Parses the file's text; like the Qt readers it takes the printer groups below "Count"

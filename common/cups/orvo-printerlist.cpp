@@ -19,7 +19,7 @@ void UseUtf8(QSettings &settings)
 #endif
 }
 
-} // namespace
+}  // namespace
 
 QString PrinterListFilePath()
 {

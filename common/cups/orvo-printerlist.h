@@ -2,7 +2,7 @@
 #pragma once
 #include "orvo-records.h"
 
-QString PrinterListFilePath();   // root + "cfg/" + "printerlist.ini"
+QString PrinterListFilePath();  // root + "cfg/" + "printerlist.ini"
 
 // Writes the list; without bForce only when the file is missing. Groups beyond the new
 // count are left in place: readers rely on "Count".

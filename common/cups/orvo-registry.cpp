@@ -29,7 +29,7 @@ void ParseDeviceURI(const QString &line, stPrinterInfo &info)
 }
 
 struct stConfQueues {
-    bool bOpened = false;   // false: the file could not be opened, the list is empty
+    bool bOpened = false;  // false: the file could not be opened, the list is empty
     QList<stPrinterInfo> listQueues;
 };
 
@@ -77,7 +77,7 @@ QList<stPrinterInfo> FilterByDriver(QList<stPrinterInfo> queues, bool bCheckDriv
 // The service reads the printers file every few seconds; it changes only with the queues.
 // Its two paths: the file and the copy CUPS keeps.
 stFileCache<stConfQueues> s_cacheConf(2);
-} // namespace
+}  // namespace
 
 QList<stPrinterInfo> ParsePrintersConf(const QString &path, bool bCheckDriver)
 {

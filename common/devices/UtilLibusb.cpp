@@ -8,10 +8,10 @@
 namespace {
 std::atomic<const char *> g_szLogSource{"common/UtilLibusb"};
 constexpr unsigned c_uTimeoutMs = 3000;
-constexpr uint8_t c_ucPrinterOut = 0x01;   // the printer's command endpoint
+constexpr uint8_t c_ucPrinterOut = 0x01;  // the printer's command endpoint
 constexpr uint8_t c_ucClassPrinter = 7;
 constexpr uint8_t c_ucTransferBulk = 2;
-} // namespace
+}  // namespace
 
 #define USBLOG(function, ...) WriteStringLog(g_szLogSource.load(), __LINE__, function, __VA_ARGS__)
 
@@ -47,7 +47,7 @@ int get_device_descriptor(libusb_device_descriptor *desc, userDevice *user, cons
     case US_FOUND:
         break;
     }
-    libusb_close(search.pHandle);   // the exchange opens the device again
+    libusb_close(search.pHandle);  // the exchange opens the device again
     user->dev = search.pDevice;
     user->devList = search.pList;
     return 0;
@@ -87,8 +87,8 @@ int get_device_endpoint(const libusb_device_descriptor *desc, userDevice *user)
             const libusb_interface &iface = config->interface[i];
             for (int a = 0; a < iface.num_altsetting; ++a) {
                 const libusb_interface_descriptor &setting = iface.altsetting[a];
-                if (setting.bInterfaceClass == user->bInterfaceClass && match_with_endpoint(&setting, user) == 1 &&
-                    user->bOutEndpointAddress == c_ucPrinterOut) {
+                if (setting.bInterfaceClass == user->bInterfaceClass && match_with_endpoint(&setting, user) == 1
+                    && user->bOutEndpointAddress == c_ucPrinterOut) {
                     user->bInterfaceNumber = setting.bInterfaceNumber;
                     libusb_free_config_descriptor(config);
                     return 0;
@@ -184,7 +184,7 @@ int USBSendRecvData(int vid, int pid, const QString &uri, unsigned char *send, i
         if (rc < 0 || written != sendLen) {
             USBLOG("USBSendRecvData", "*** bulk_transfer failed! \n");
             result = USB_WRITE_FAILED;
-            ex.iErrorCode = rc < 0 ? rc : 0;   // a short write has no error name
+            ex.iErrorCode = rc < 0 ? rc : 0;  // a short write has no error name
         } else {
             rc = libusb_bulk_transfer(ex.pHandle, ex.stUser.bInEndpointAddress, recv, recvCap, &recvSize, c_uTimeoutMs);
             if (rc < 0) {

@@ -10,10 +10,10 @@
 struct userDevice {
     uint16_t idVendor = 0;
     uint16_t idProduct = 0;
-    uint8_t bInterfaceClass = 0;   // always 7, printer class
-    uint8_t bmAttributes = 0;      // always 2, bulk
+    uint8_t bInterfaceClass = 0;  // always 7, printer class
+    uint8_t bmAttributes = 0;  // always 2, bulk
     libusb_device *dev = nullptr;
-    libusb_device **devList = nullptr;   // holds dev; freed at the end of the exchange
+    libusb_device **devList = nullptr;  // holds dev; freed at the end of the exchange
     uint8_t bInEndpointAddress = 0;
     uint8_t bOutEndpointAddress = 0;
     uint8_t bInterfaceNumber = 0;
@@ -26,13 +26,13 @@ struct userDevice {
 // first six). The values are the ones the pages and the updater have always reported.
 enum enUsbResult : int {
     USB_OK = 0,
-    USB_INIT_FAILED = -1,      // libusb could not be initialised
-    USB_NO_DEVICE = -2,        // no printer with these ids and serial (or the bus unreadable)
-    USB_NO_INTERFACE = -3,     // no printer-class interface with bulk OUT 0x01 and a bulk IN
+    USB_INIT_FAILED = -1,  // libusb could not be initialised
+    USB_NO_DEVICE = -2,  // no printer with these ids and serial (or the bus unreadable)
+    USB_NO_INTERFACE = -3,  // no printer-class interface with bulk OUT 0x01 and a bulk IN
     USB_OPEN_FAILED = -4,
-    USB_CLAIM_FAILED = -5,     // the claim failed, also after detaching the kernel driver
-    USB_WRITE_FAILED = -6,     // the command was not written whole
-    USB_READ_FAILED = -7,      // no reply read (a time-out included)
+    USB_CLAIM_FAILED = -5,  // the claim failed, also after detaching the kernel driver
+    USB_WRITE_FAILED = -6,  // the command was not written whole
+    USB_READ_FAILED = -7,  // no reply read (a time-out included)
 };
 
 // Source tag of this module's log lines: each program linking it names itself at start,
@@ -56,7 +56,7 @@ struct stUsbFailure {
     // LIBUSB_ERROR_BUSY: another program (CUPS's backend, the print service) holds its
     // printer interface; otherwise libusb's code behind the failure, or 0.
     int iUsbError = 0;
-    QString strNode;   // with LIBUSB_ERROR_ACCESS: the usbfs node that could not be opened
+    QString strNode;  // with LIBUSB_ERROR_ACCESS: the usbfs node that could not be opened
 };
 
 // One command: bulk write, then bulk read. Returns an enUsbResult; USB_OK once the command
@@ -71,8 +71,8 @@ struct stUsbExchange {
     userDevice stUser;
     libusb_device_descriptor stDesc{};
     libusb_device_handle *pHandle = nullptr;
-    int iErrorCode = 0;   // libusb code behind a failure, for "*** error=%s"; 0 none
-    bool bHeldElsewhere = false;   // -5 because another program has claimed the interface
+    int iErrorCode = 0;  // libusb code behind a failure, for "*** error=%s"; 0 none
+    bool bHeldElsewhere = false;  // -5 because another program has claimed the interface
 };
 // libusb initialised, printer found, its interface claimed: USB_OK, or USB_INIT_FAILED …
 // USB_CLAIM_FAILED. After USB_INIT_FAILED nothing is held; after any other result

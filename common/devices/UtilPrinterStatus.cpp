@@ -88,30 +88,97 @@ void StoreSupply(UtilPrinterStatus &st, uint16_t tag, stCursor &cur, unsigned lo
     const uint64_t number = SupplyNumber(cur.pBuf + cur.dwPos, n);
     cur.dwPos += n;
     switch (tag) {
-    case 0x0001: st.dwSupplyType = (unsigned long)number; break;
-    case 0x1000: st.dwRemainingToner = number; break;
-    case 0x1001: st.dwWasteToner = number; break;
-    case 0x1002: st.dwOPCRotation = number; break;
-    case 0x1003: st.dwNumberOfPages = number; break;
-    case 0x1004: st.dwNumberOfPrint = number; break;
-    case 0x1100: st.dwPrintDotsCount = number; break;
-    case 0x1101: st.dwPrinterNumOfPages = number; break;
-    case 0x1102: st.dwPrinterNumOfPrint = number; break;
-    case 0x4043: st.dwBlackInkRemainer = number; break;
-    case 0x4143: st.dwBlueInkRemainer = number; break;
-    case 0x4243: st.dwRedInkRemainer = number; break;
-    case 0x4343: st.dwYellowInkRemainer = number; break;
-    default: break;
+    case 0x0001:
+        st.dwSupplyType = (unsigned long)number;
+        break;
+    case 0x1000:
+        st.dwRemainingToner = number;
+        break;
+    case 0x1001:
+        st.dwWasteToner = number;
+        break;
+    case 0x1002:
+        st.dwOPCRotation = number;
+        break;
+    case 0x1003:
+        st.dwNumberOfPages = number;
+        break;
+    case 0x1004:
+        st.dwNumberOfPrint = number;
+        break;
+    case 0x1100:
+        st.dwPrintDotsCount = number;
+        break;
+    case 0x1101:
+        st.dwPrinterNumOfPages = number;
+        break;
+    case 0x1102:
+        st.dwPrinterNumOfPrint = number;
+        break;
+    case 0x4043:
+        st.dwBlackInkRemainer = number;
+        break;
+    case 0x4143:
+        st.dwBlueInkRemainer = number;
+        break;
+    case 0x4243:
+        st.dwRedInkRemainer = number;
+        break;
+    case 0x4343:
+        st.dwYellowInkRemainer = number;
+        break;
+    default:
+        break;
     }
 }
 
 // Device error codes; the value of c_dwErrorCode[i] is i + 1.
 const unsigned long c_dwErrorCode[] = {
-    0x5200, 0x6143, 0x6144, 0x120A, 0x7200, 0x6210, 0x6211, 0x6201, 0x6203, 0x5121,
-    0x6100, 0x6105, 0x6110, 0x6112, 0x6120, 0x6121, 0x6122, 0x6131, 0x6132, 0x6139,
-    0x6140, 0x6145, 0x6170, 0x6171, 0x6160, 0x6161, 0x6162, 0x6163, 0x6164, 0x6165,
-    0x6150, 0x6151, 0x6152, 0x6153, 0x6154, 0x6155, 0x6156, 0x6181, 0x6182, 0x615A,
-    0x615B, 0x6800, 0x9200, 0x9201, 0x5201,
+    0x5200,
+    0x6143,
+    0x6144,
+    0x120A,
+    0x7200,
+    0x6210,
+    0x6211,
+    0x6201,
+    0x6203,
+    0x5121,
+    0x6100,
+    0x6105,
+    0x6110,
+    0x6112,
+    0x6120,
+    0x6121,
+    0x6122,
+    0x6131,
+    0x6132,
+    0x6139,
+    0x6140,
+    0x6145,
+    0x6170,
+    0x6171,
+    0x6160,
+    0x6161,
+    0x6162,
+    0x6163,
+    0x6164,
+    0x6165,
+    0x6150,
+    0x6151,
+    0x6152,
+    0x6153,
+    0x6154,
+    0x6155,
+    0x6156,
+    0x6181,
+    0x6182,
+    0x615A,
+    0x615B,
+    0x6800,
+    0x9200,
+    0x9201,
+    0x5201,
 };
 static_assert(sizeof c_dwErrorCode / sizeof c_dwErrorCode[0] == ES_LAST, "one code per error value");
 
@@ -129,7 +196,7 @@ QList<enErrorStatus> MapCodes(const QList<unsigned long> &codes)
     return list;
 }
 
-} // namespace
+}  // namespace
 
 UtilPrinterStatus::UtilPrinterStatus()
 {
@@ -225,13 +292,13 @@ void FillPrinterState(const UtilPrinterStatus &status, stPrinterState &state)
 bool CheckStatusChange(const stPrinterState &a, const stPrinterState &b)
 {
     return a.enCurrentStatus != b.enCurrentStatus
-        || a.dwRemainingToner != b.dwRemainingToner
-        || a.dwBlackInkRemainer != b.dwBlackInkRemainer
-        || a.dwBlueInkRemainer != b.dwBlueInkRemainer
-        || a.dwRedInkRemainer != b.dwRedInkRemainer
-        || a.dwYellowInkRemainer != b.dwYellowInkRemainer
-        || a.listError != b.listError
-        || a.listWarning != b.listWarning;
+           || a.dwRemainingToner != b.dwRemainingToner
+           || a.dwBlackInkRemainer != b.dwBlackInkRemainer
+           || a.dwBlueInkRemainer != b.dwBlueInkRemainer
+           || a.dwRedInkRemainer != b.dwRedInkRemainer
+           || a.dwYellowInkRemainer != b.dwYellowInkRemainer
+           || a.listError != b.listError
+           || a.listWarning != b.listWarning;
 }
 
 bool ParseStatusFile(const QString &path, stPrinterState &out)

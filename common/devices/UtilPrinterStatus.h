@@ -7,15 +7,14 @@
 #include <cstdint>
 
 // Capacities of the parser's text buffers, terminating zero included.
-constexpr unsigned long c_dwNameTextSize = 260;     // vendor, product, printer serial number
+constexpr unsigned long c_dwNameTextSize = 260;  // vendor, product, printer serial number
 constexpr unsigned long c_dwVersionTextSize = 255;  // firmware version, fifth text
-constexpr unsigned long c_dwSupplyTextSize = 64;    // supply serial number
+constexpr unsigned long c_dwSupplyTextSize = 64;  // supply serial number
 
 // Largest status file a reader takes in.
 constexpr qint64 c_iStatusFileMaxSize = 2048;
 
-class UtilPrinterStatus
-{
+class UtilPrinterStatus {
 public:
     UtilPrinterStatus();
 

@@ -6,11 +6,11 @@
 
 namespace {
 constexpr uint16_t c_uKeySource = 0x4010;
-constexpr uint16_t c_uKeyEnd = 0x401F;   // closes a write request
+constexpr uint16_t c_uKeyEnd = 0x401F;  // closes a write request
 constexpr int c_iPacket = 64;
 constexpr int c_iPacketHeader = 5;
 constexpr int c_iPayloadHeader = 6;
-constexpr int c_iValueMax = 400;   // longer values are no configuration text
+constexpr int c_iValueMax = 400;  // longer values are no configuration text
 
 int Be16(const unsigned char *p)
 {
@@ -22,7 +22,7 @@ void PutBe16(unsigned char *p, unsigned v)
     p[0] = static_cast<unsigned char>(v >> 8);
     p[1] = static_cast<unsigned char>(v);
 }
-} // namespace
+}  // namespace
 
 const unsigned char c_ucIPReadRequest[c_iIPReadRequestLen] = {
     0xA5, 0x00, 0x19, 0x50, 0xE0, 0xB2, 0x02, 0x00, 0x00, 0x01, 0x00, 0x08, 0x40, 0x10,
@@ -30,8 +30,8 @@ const unsigned char c_ucIPReadRequest[c_iIPReadRequestLen] = {
 
 QString &IPInfoAddress(stIPInfo &info, int i)
 {
-    QString *fields[c_iIPAddressCount] = {&info.strIPAddress,    &info.strSubnetMask,  &info.strGateway,
-                                          &info.strPrimaryDNS,   &info.strSecondaryDNS, &info.strPrimaryWINS,
+    QString *fields[c_iIPAddressCount] = {&info.strIPAddress, &info.strSubnetMask, &info.strGateway,
+                                          &info.strPrimaryDNS, &info.strSecondaryDNS, &info.strPrimaryWINS,
                                           &info.strSecondaryWINS};
     return *fields[i];
 }

@@ -5,7 +5,7 @@
 #include <QStringList>
 
 struct stIPInfo {
-    int iIPSource = -1;   // 0 DHCP, 1 static; -1 when a reply did not say
+    int iIPSource = -1;  // 0 DHCP, 1 static; -1 when a reply did not say
     QString strIPAddress;
     QString strSubnetMask;
     QString strGateway;
@@ -15,14 +15,14 @@ struct stIPInfo {
     QString strSecondaryWINS;
 };
 
-constexpr int c_iIPAddressCount = 7;   // address fields in key order 0x4011 … 0x4017
+constexpr int c_iIPAddressCount = 7;  // address fields in key order 0x4011 … 0x4017
 QString &IPInfoAddress(stIPInfo &info, int i);
 const QString &IPInfoAddress(const stIPInfo &info, int i);
 
 constexpr int c_iIPReadRequestLen = 28;
 extern const unsigned char c_ucIPReadRequest[c_iIPReadRequestLen];
 constexpr int c_iIPWriteRequestLen = 75;
-constexpr int c_iIPReplyMax = 1024;   // largest reply taken, and the payload buffer's size
+constexpr int c_iIPReplyMax = 1024;  // largest reply taken, and the payload buffer's size
 
 // True when the whole text is a dotted IPv4 address (octets 0…255, leading zeros allowed,
 // read as decimal): the form in which the pages and the command line take and show the

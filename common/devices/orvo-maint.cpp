@@ -46,7 +46,7 @@ enMaintMessage UsbResultMessage(int result, bool bReplyNeeded)
         return MM_CONNECT_FAILED;
     case USB_WRITE_FAILED:
         return MM_COMM_FAILED;
-    case USB_READ_FAILED:   // nothing read back: only a command waiting for its answer fails
+    case USB_READ_FAILED:  // nothing read back: only a command waiting for its answer fails
         return bReplyNeeded ? MM_COMM_FAILED : MM_NONE;
     default:
         return MM_UNKNOWN_ERROR;

@@ -8,7 +8,7 @@ struct stUsbFailure;
 #include <QString>
 
 enum enMaintMessage {
-    MM_NONE = 0,            // success, nothing to report
+    MM_NONE = 0,  // success, nothing to report
     MM_SELECT_PRINTER,
     MM_USB_ONLY,
     MM_UNSUPPORTED_MODEL,

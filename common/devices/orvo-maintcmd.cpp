@@ -31,7 +31,7 @@ void BuildAlignmentFinish(const int values[c_iAlignmentRows], unsigned char out[
     static const int rowAt[c_iAlignmentRows] = {11, 15, 19, 23, 27, 31, 39, 43, 35};
     memcpy(out, head, sizeof head);
     for (int i = 0; i < c_iAlignmentRows; ++i) {
-        const uint32_t v = static_cast<uint32_t>(AlignmentScaled(i + 1, values[i]));   // two's complement
+        const uint32_t v = static_cast<uint32_t>(AlignmentScaled(i + 1, values[i]));  // two's complement
         unsigned char *p = out + rowAt[i];
         p[0] = static_cast<unsigned char>(v >> 24);
         p[1] = static_cast<unsigned char>(v >> 16);

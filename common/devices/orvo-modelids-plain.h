@@ -6,8 +6,8 @@
 constexpr uint16_t c_wOrvoVendorID = 0x300E;
 
 struct stModelRow {
-    const char *szShortName;   // model code as a USB device URI carries it
-    const char *szModelName;   // "*ModelName" of the model's PPD
+    const char *szShortName;  // model code as a USB device URI carries it
+    const char *szModelName;  // "*ModelName" of the model's PPD
     const char *szPPDFile;
     uint16_t wProductID;
 };

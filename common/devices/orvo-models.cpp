@@ -10,7 +10,7 @@ QList<stModelInfo> BuildModelInfoList()
         list.append({row.szShortName, row.szModelName, row.szPPDFile, c_wOrvoVendorID, row.wProductID});
     return list;
 }
-} // namespace
+}  // namespace
 
 const QList<stModelInfo> c_stModelInfoList = BuildModelInfoList();
 

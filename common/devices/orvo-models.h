@@ -5,8 +5,8 @@
 #include <QList>
 
 struct stModelInfo {
-    QString strShortName;   // model code as a USB device URI carries it
-    QString strModelName;   // "*ModelName" of the model's PPD
+    QString strShortName;  // model code as a USB device URI carries it
+    QString strModelName;  // "*ModelName" of the model's PPD
     QString strPPDFile;
     int iVendorID;
     int iProductID;

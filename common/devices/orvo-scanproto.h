@@ -113,20 +113,20 @@ typedef struct tagSettingInfo {
 /* Network device address as the client names it (20 bytes). */
 typedef struct OrvoSocket {
     int32_t tcpFromScanner; /* the daemon's descriptor of the scan data connection */
-    char szScannerIP[16];   /* dotted-decimal IPv4 */
+    char szScannerIP[16]; /* dotted-decimal IPv4 */
 } OrvoSocket;
 
 /* Network scanner capabilities (36 bytes, sent raw). */
 typedef struct tagScannerCapabilities {
     uint8_t duplex; /* bool */
-    uint8_t color;  /* bool */
+    uint8_t color; /* bool */
     uint8_t pad0[2];
     uint32_t minres;
     uint32_t maxres;
     uint32_t width_format;
     uint32_t family;
     uint8_t permprofiles; /* bool */
-    uint8_t profile;      /* bool */
+    uint8_t profile; /* bool */
     uint8_t pad1[2];
     uint32_t maxWidth;
     uint32_t maxHeight;
@@ -152,8 +152,8 @@ typedef struct ResScanDeviceProperties {
 /* ---- requests ---- */
 
 typedef struct USBFindDevReq {
-    uint32_t vid;          /* low 16 bits used */
-    uint32_t pid;          /* low 16 bits used */
+    uint32_t vid; /* low 16 bits used */
+    uint32_t pid; /* low 16 bits used */
     uint8_t compareWithPID; /* bool */
     uint8_t pad[3];
 } USBFindDevReq;
@@ -226,9 +226,9 @@ typedef struct USBScanStartRes {
 } USBScanStartRes;
 
 typedef struct USBScanRecordRes {
-    int32_t st;        /* ScanStatus */
+    int32_t st; /* ScanStatus */
     int32_t fileIndex; /* page files opened before this record */
-    int32_t dataSize;  /* image bytes received with this record */
+    int32_t dataSize; /* image bytes received with this record */
     int32_t result;
 } USBScanRecordRes;
 

@@ -12,7 +12,7 @@
 namespace {
 constexpr uint16_t c_uMaintPort = 9300;
 constexpr int c_iReplyWaitSec = 2;
-} // namespace
+}  // namespace
 
 int UDPSendRecvData(const QString &address, const unsigned char *send, int sendLen, unsigned char *recv, int recvCap,
                     int &recvSize)

@@ -24,19 +24,22 @@ bool IsSerialMatch(const QString &port, const QString &deviceSerial);
 // One walk of the bus. Candidates (the wanted ids) that cannot be opened or whose serial
 // cannot be read or differs are passed over; the first that matches ends the walk.
 struct stUsbSearch {
-    libusb_device **pList = nullptr;           // the enumeration, while pDevice is in it
-    libusb_device *pDevice = nullptr;          // the printer found
-    libusb_device_handle *pHandle = nullptr;   // open on pDevice
-    libusb_device_descriptor stDesc{};         // the descriptor read last (pDevice's when found)
-    int iListError = 0;                        // libusb's code when the bus could not be listed
-    int iBadDescriptor = -1;                   // list position whose descriptor could not be read
+    libusb_device **pList = nullptr;  // the enumeration, while pDevice is in it
+    libusb_device *pDevice = nullptr;  // the printer found
+    libusb_device_handle *pHandle = nullptr;  // open on pDevice
+    libusb_device_descriptor stDesc{};  // the descriptor read last (pDevice's when found)
+    int iListError = 0;  // libusb's code when the bus could not be listed
+    int iBadDescriptor = -1;  // list position whose descriptor could not be read
     // The walk's last device was a candidate that could not be opened or its serial read.
     bool bLastCandidateFailed = false;
     // A candidate that could not be opened for lack of permission: its usbfs node.
     QString strDeniedNode;
 };
 
-enum enUsbSearchResult : int { US_FOUND = 0, US_NO_LIST, US_BAD_DESCRIPTOR, US_NOT_FOUND };
+enum enUsbSearchResult : int { US_FOUND = 0,
+                               US_NO_LIST,
+                               US_BAD_DESCRIPTOR,
+                               US_NOT_FOUND };
 
 // Walks ctx's devices (null: libusb's default context). US_FOUND leaves the list, the
 // device and the open handle in search for the caller to free and close; any other result

@@ -6,8 +6,7 @@
 
 #include <string>
 
-class TestIPv4 : public QObject
-{
+class TestIPv4 : public QObject {
     Q_OBJECT
 
     static QString Parsed(const std::string &text)
@@ -21,25 +20,44 @@ private slots:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("address");
-        QTest::newRow("leading zeros are octal") << "192.168.001.010" << "192.168.1.8";
-        QTest::newRow("loopback with zeros") << "127.000.000.010" << "127.0.0.8";
-        QTest::newRow("hexadecimal part") << "0x7f.1" << "127.0.0.1";
-        QTest::newRow("two parts") << "127.1" << "127.0.0.1";
-        QTest::newRow("one number") << "3232235777" << "192.168.1.1";
-        QTest::newRow("plain dotted") << "10.20.30.40" << "10.20.30.40";
-        QTest::newRow("host name") << "printer.local" << "-";
-        QTest::newRow("localhost") << "localhost" << "-";
-        QTest::newRow("empty") << "" << "-";
-        QTest::newRow("trailing space") << "1.2.3.4 " << "-";
-        QTest::newRow("leading space") << " 1.2.3.4" << "-";
-        QTest::newRow("trailing junk") << "1.2.3.4x" << "-";
-        QTest::newRow("port") << "1.2.3.4:9100" << "-";
-        QTest::newRow("part out of range") << "256.1.1.1" << "-";
-        QTest::newRow("last part out of range") << "1.2.3.256" << "-";
-        QTest::newRow("not octal") << "09.1.1.1" << "-";
-        QTest::newRow("five parts") << "1.2.3.4.5" << "-";
-        QTest::newRow("empty part") << "1.2.3." << "-";
-        QTest::newRow("IPv6") << "::1" << "-";
+        QTest::newRow("leading zeros are octal") << "192.168.001.010"
+                                                 << "192.168.1.8";
+        QTest::newRow("loopback with zeros") << "127.000.000.010"
+                                             << "127.0.0.8";
+        QTest::newRow("hexadecimal part") << "0x7f.1"
+                                          << "127.0.0.1";
+        QTest::newRow("two parts") << "127.1"
+                                   << "127.0.0.1";
+        QTest::newRow("one number") << "3232235777"
+                                    << "192.168.1.1";
+        QTest::newRow("plain dotted") << "10.20.30.40"
+                                      << "10.20.30.40";
+        QTest::newRow("host name") << "printer.local"
+                                   << "-";
+        QTest::newRow("localhost") << "localhost"
+                                   << "-";
+        QTest::newRow("empty") << ""
+                               << "-";
+        QTest::newRow("trailing space") << "1.2.3.4 "
+                                        << "-";
+        QTest::newRow("leading space") << " 1.2.3.4"
+                                       << "-";
+        QTest::newRow("trailing junk") << "1.2.3.4x"
+                                       << "-";
+        QTest::newRow("port") << "1.2.3.4:9100"
+                              << "-";
+        QTest::newRow("part out of range") << "256.1.1.1"
+                                           << "-";
+        QTest::newRow("last part out of range") << "1.2.3.256"
+                                                << "-";
+        QTest::newRow("not octal") << "09.1.1.1"
+                                   << "-";
+        QTest::newRow("five parts") << "1.2.3.4.5"
+                                    << "-";
+        QTest::newRow("empty part") << "1.2.3."
+                                    << "-";
+        QTest::newRow("IPv6") << "::1"
+                              << "-";
     }
     void numericForms()
     {

@@ -9,8 +9,7 @@
 #include <QTest>
 #include <QThread>
 
-class TestLog : public QObject
-{
+class TestLog : public QObject {
     Q_OBJECT
     QTemporaryDir tmp;
 
@@ -151,7 +150,8 @@ private slots:
         QStringList names;
         for (int i = 0; i < 23; ++i)
             names << QString("log_srv_20240101_0000%1_0.log").arg(i, 2, 10, QChar('0'));
-        names << "log_srv_20240101_000022_9.log" << "log_srv_20240101_000022_10.log";
+        names << "log_srv_20240101_000022_9.log"
+              << "log_srv_20240101_000022_10.log";
         for (const QString &n : names + QStringList{"log_wd_20200101_000000_0.log"}) {
             QFile f(dir + "/" + n);
             QVERIFY(f.open(QIODevice::WriteOnly));

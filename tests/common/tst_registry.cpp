@@ -63,10 +63,9 @@ const QByteArray c_conf =
     "<Printer Lost>\nDeviceURI usb://Orvo/K20N?serial=1\n"
     "<Printer Second>\nDeviceURI usb://Orvo/K20N?serial=2\n</Printer>\n"
     "<Printer Unclosed>\nDeviceURI usb://Orvo/K20N?serial=3\n";
-} // namespace
+}  // namespace
 
-class TestRegistry : public QObject
-{
+class TestRegistry : public QObject {
     Q_OBJECT
 private slots:
     void init()
@@ -187,7 +186,7 @@ private slots:
         WriteFile(a, "one");
         QVERIFY(CachedFileValue(cache, a, value, read));
         QVERIFY(CachedFileValue(cache, a, value, read));
-        QCOMPARE(reads, 2);   // modified moments ago: not kept yet
+        QCOMPARE(reads, 2);  // modified moments ago: not kept yet
         Age(a, 100);
         QVERIFY(CachedFileValue(cache, a, value, read));
         QVERIFY(CachedFileValue(cache, a, value, read));

@@ -46,10 +46,9 @@ int CheckCount(const QString &name)
     }
     return -1;
 }
-} // namespace
+}  // namespace
 
-class TestRunning : public QObject
-{
+class TestRunning : public QObject {
     Q_OBJECT
     QTemporaryDir bin;
     QList<QProcess *> running;
@@ -62,8 +61,7 @@ class TestRunning : public QObject
             QVERIFY(QFile::copy("/bin/sleep", path));
         auto *p = new QProcess(this);
         if (asNobody) {
-            QFile(bin.path()).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
-                                             | QFile::ReadOther | QFile::ExeOther);
+            QFile(bin.path()).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther);
             p->start("setpriv", {"--reuid=65534", "--regid=65534", "--clear-groups", path, "60"});
         } else {
             p->start(path, {"60"});

@@ -13,8 +13,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-class TestSpawn : public QObject
-{
+class TestSpawn : public QObject {
     Q_OBJECT
     QTemporaryDir tmp;
 
@@ -71,7 +70,7 @@ private slots:
         const QList<QByteArray> stat = Stat(pid);
         QVERIFY(stat.size() > 3);
         QVERIFY2(stat[1].toLongLong() != getpid(), "the detached program is our child");
-        QCOMPARE(stat[3].toLongLong(), pid);   // leader of a session of its own
+        QCOMPARE(stat[3].toLongLong(), pid);  // leader of a session of its own
         QCOMPARE(QFile::symLinkTarget(QString("/proc/%1/fd/1").arg(pid)), QString("/dev/null"));
         // No child of ours is left to reap.
         QCOMPARE(waitpid(-1, nullptr, WNOHANG), -1);

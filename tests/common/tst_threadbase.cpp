@@ -5,8 +5,7 @@
 #include <QTest>
 #include <QThread>
 
-class TestThreadBase : public QObject
-{
+class TestThreadBase : public QObject {
     Q_OBJECT
 private slots:
     void slicesWithoutQuit()

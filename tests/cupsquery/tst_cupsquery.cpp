@@ -112,10 +112,9 @@ QString HomeUser()
     const QString home = QDir::homePath();
     return home.mid(home.lastIndexOf('/') + 1);
 }
-} // namespace
+}  // namespace
 
-class TestCupsQuery : public QObject
-{
+class TestCupsQuery : public QObject {
     Q_OBJECT
     QString harness = qEnvironmentVariable("ORVO_HARNESS");
     QProcess sink;
@@ -477,7 +476,8 @@ private slots:
         QVERIFY(!third);
         QVERIFY2(thirdMs < firstMs, qPrintable(QString("%1 ms, after the probe %2 ms").arg(firstMs).arg(thirdMs)));
         qInfo("a request to the hung scheduler gave up after %lld ms, the next after %lld ms, one after the "
-              "probe after %lld ms", firstMs, secondMs, thirdMs);
+              "probe after %lld ms",
+              firstMs, secondMs, thirdMs);
         QTRY_VERIFY_WITH_TIMEOUT(GetCupsJobs("HUNG", jobs), 5000);
     }
 
@@ -499,7 +499,7 @@ private slots:
         const qint64 changed = WaitCupsQueueGeneration("WAIT", seen, 60000);
         QVERIFY2(changed >= 0 && changed != seen, qPrintable(QString("%1 -> %2").arg(seen).arg(changed)));
         QVERIFY2(timer.elapsed() < 30000, qPrintable(QString::number(timer.elapsed())));
-        QVERIFY(CupsEventPolls() > polls);   // fetched by the poller while this thread slept
+        QVERIFY(CupsEventPolls() > polls);  // fetched by the poller while this thread slept
 
         // Woken again and again until the wait has ended, so that a wake before it began
         // does not matter.

@@ -61,7 +61,7 @@ inline void FuzzStatusFile(const QByteArray &bytes)
     const bool parsed = direct.parseRecvBuf(reinterpret_cast<const unsigned char *>(head.constData()),
                                             (unsigned long)head.size());
     stPrinterState state;
-    state.iFailCount = 3;   // what a reader carries between reads; a failed read keeps it
+    state.iFailCount = 3;  // what a reader carries between reads; a failed read keeps it
     const bool read = ParseStatusFile(FuzzInputFile(bytes), state);
     FUZZ_CHECK(read == parsed);
     if (!read) {

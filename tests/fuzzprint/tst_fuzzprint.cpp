@@ -7,8 +7,7 @@
 #include <QRandomGenerator>
 #include <QTest>
 
-class TstFuzzPrint : public QObject
-{
+class TstFuzzPrint : public QObject {
     Q_OBJECT
     static QList<QByteArray> Seeds(const QString &target)
     {
@@ -28,11 +27,22 @@ class TstFuzzPrint : public QObject
         for (int e = 0; e < edits; ++e) {
             const int at = b.isEmpty() ? 0 : int(rng.bounded(quint32(b.size())));
             switch (rng.bounded(5u)) {
-            case 0: if (!b.isEmpty()) b[at] = char(rng.bounded(256u)); break;
-            case 1: b.truncate(at); break;
-            case 2: b.insert(at, seeds.at(int(rng.bounded(quint32(seeds.size()))))); break;
-            case 3: b.insert(at, QByteArray(int(rng.bounded(1u, 64u)), char(rng.bounded(256u)))); break;
-            default: b.remove(at, int(rng.bounded(1u, 16u))); break;
+            case 0:
+                if (!b.isEmpty())
+                    b[at] = char(rng.bounded(256u));
+                break;
+            case 1:
+                b.truncate(at);
+                break;
+            case 2:
+                b.insert(at, seeds.at(int(rng.bounded(quint32(seeds.size())))));
+                break;
+            case 3:
+                b.insert(at, QByteArray(int(rng.bounded(1u, 64u)), char(rng.bounded(256u))));
+                break;
+            default:
+                b.remove(at, int(rng.bounded(1u, 16u)));
+                break;
             }
         }
         return b;

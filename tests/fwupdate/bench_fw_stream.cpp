@@ -56,7 +56,7 @@ int PlainLoop(const unsigned char *image, int length)
     libusb_exit(nullptr);
     return rc;
 }
-} // namespace
+}  // namespace
 
 int main(int argc, char *argv[])
 {
@@ -66,7 +66,7 @@ int main(int argc, char *argv[])
     }
     QApplication app(argc, argv);
     const bool updater = strcmp(argv[1], "updater") == 0;
-    Widget w;   // not shown: only its file check is used
+    Widget w;  // not shown: only its file check is used
     const long base = StatusKiB("VmHWM:");
     unsigned char *image = nullptr;
     int length = 0;
@@ -82,7 +82,7 @@ int main(int argc, char *argv[])
     // Timed: finding the printer, claiming it and streaming, as each path does it.
     QElapsedTimer clock;
     clock.start();
-    const int rc = !loaded ? -100
+    const int rc = !loaded   ? -100
                    : updater ? FWUpdateTask(c_iVid, c_iPid, "Orvo/K40N?serial=FW0001", image, length)
                              : PlainLoop(image, length);
     const double seconds = clock.nsecsElapsed() / 1e9;

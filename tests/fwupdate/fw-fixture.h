@@ -75,7 +75,7 @@ inline QStringList SimQuery(const QStringList &command)
     if (!f.open(QIODevice::ReadOnly))
         return QStringList();
     QStringList lines = QString::fromUtf8(f.readAll()).split('\n', Qt::SkipEmptyParts);
-    lines.prepend("OK");   // never empty on success
+    lines.prepend("OK");  // never empty on success
     return lines;
 }
 
@@ -119,11 +119,10 @@ inline QList<stSimAttempt> SimAttempts()
 // are recorded and closed (the confirmation with bConfirm's answer), the progress dialog's
 // texts are recorded. fnDuringTransfer runs once, from the event loop, while the progress
 // dialog is up.
-class ModalHand : public QObject
-{
+class ModalHand : public QObject {
 public:
     QStringList listMessages;
-    QList<Qt::TextFormat> listFormats;   // of each message box, in the same order
+    QList<Qt::TextFormat> listFormats;  // of each message box, in the same order
     QStringList listProgress;
     bool bConfirm = true;
     std::function<void()> fnDuringTransfer;

@@ -20,12 +20,11 @@
 
 namespace {
 // The transfer gives up quickly once the printer stops: the picture is taken by then.
-class ShotWidget : public Widget
-{
+class ShotWidget : public Widget {
 public:
     ShotWidget() { uiChunkTimeoutMs = 1500; }
 };
-} // namespace
+}  // namespace
 
 int main(int argc, char *argv[])
 {
@@ -34,7 +33,7 @@ int main(int argc, char *argv[])
         return 2;
     }
     QApplication app(argc, argv);
-    InstallOrvoTranslation();   // English under an English locale
+    InstallOrvoTranslation();  // English under an English locale
     RegisterFWUpdateResources();
     ShotWidget w;
     w.findChild<QTableWidget *>("tablePrinterList")->selectRow(0);
@@ -55,7 +54,7 @@ int main(int argc, char *argv[])
     if (QTest::qWaitForWindowExposed(&w))
         windowSaved = w.grab().save(QString::fromLocal8Bit(argv[1]));
     hand.start();
-    w.findChild<QPushButton *>("buttonOK")->click();   // returns once the transfer has given up
+    w.findChild<QPushButton *>("buttonOK")->click();  // returns once the transfer has given up
     if (!windowSaved || !progressSaved) {
         fprintf(stderr, "shot_fw: window %s, progress dialog %s\n", windowSaved ? "saved" : "not saved",
                 progressSaved ? "saved" : "not saved");

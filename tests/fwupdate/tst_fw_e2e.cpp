@@ -13,14 +13,12 @@
 #include <QUrl>
 #include <QtTest>
 
-class TestWidget : public Widget
-{
+class TestWidget : public Widget {
 public:
     explicit TestWidget(unsigned int timeoutMs = c_uiFWChunkTimeoutMs) { uiChunkTimeoutMs = timeoutMs; }
 };
 
-class TstFWEndToEnd : public QObject
-{
+class TstFWEndToEnd : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase();
@@ -48,10 +46,10 @@ void Upload(Widget &w, const QString &path)
 
 int LogCount(const QString &line)
 {
-    QFile f(CurrentLogFile());   // not made before the first line
+    QFile f(CurrentLogFile());  // not made before the first line
     return f.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(f.readAll()).count(line) : 0;
 }
-} // namespace
+}  // namespace
 
 void TstFWEndToEnd::initTestCase()
 {
@@ -144,7 +142,7 @@ void TstFWEndToEnd::stallAndSecondUpload()
                                              "与打印机通信失败，请检查打印机状态并重新尝试更新！"}));
     QVERIFY(transferRanMeanwhile);
     const QList<stSimAttempt> attempts = SimAttempts();
-    QCOMPARE(attempts.size(), 3);   // the refused upload sent nothing
+    QCOMPARE(attempts.size(), 3);  // the refused upload sent nothing
     for (const stSimAttempt &a : attempts)
         QCOMPARE(a.llBytes, 524288);
     QVERIFY2(elapsed >= 3 * bound, qPrintable(QString::number(elapsed)));

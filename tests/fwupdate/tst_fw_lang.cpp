@@ -12,8 +12,7 @@
 #include <QTableWidget>
 #include <QtTest>
 
-class TstFWLang : public QObject
-{
+class TstFWLang : public QObject {
     Q_OBJECT
     bool bEnglish = false;
 

@@ -8,8 +8,7 @@
 
 #include <QtTest>
 
-class TstFWTransfer : public QObject
-{
+class TstFWTransfer : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase();
@@ -54,7 +53,7 @@ QByteArray Image(int n, quint32 seed)
         data[i] = char(gen.generate() & 0xFF);
     return data;
 }
-} // namespace
+}  // namespace
 
 void TstFWTransfer::initTestCase()
 {
@@ -154,7 +153,7 @@ void TstFWTransfer::noSuchPrinter()
     QCOMPARE(Send(Image(1000, 1), c_uiFWChunkTimeoutMs, nullptr, port, pid), -2);
     const QString log = NewLog();
     QVERIFY(log.contains("*** get_device_descriptor failed! \n"));
-    QVERIFY(log.contains("*** error="));   // the search's own code, named as libusb's
+    QVERIFY(log.contains("*** error="));  // the search's own code, named as libusb's
     QVERIFY(log.contains("*** success! \n"));
     QCOMPARE(SimAttempts().size(), 0);
 }
@@ -263,7 +262,7 @@ void TstFWTransfer::threeAttemptsWhenUnplugged()
                                            reinterpret_cast<const unsigned char *>(image.constData()), image.size(),
                                            c_uiFWChunkTimeoutMs);
     QCOMPARE(result, -2);
-    QVERIFY(clock.elapsed() >= 3 * c_iFWRetryPauseMs);   // a pause after every attempt, the last one too
+    QVERIFY(clock.elapsed() >= 3 * c_iFWRetryPauseMs);  // a pause after every attempt, the last one too
     QCOMPARE(NewLog().count("*** get_device_descriptor failed! \n"), 3);
 }
 

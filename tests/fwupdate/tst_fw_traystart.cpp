@@ -12,8 +12,7 @@
 #include <csignal>
 #include <unistd.h>
 
-class TstFWTrayStart : public QObject
-{
+class TstFWTrayStart : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() { RegisterToolResources(); }
@@ -50,7 +49,7 @@ bool Ended(pid_t pid)
     const QList<QByteArray> fields = StatFields(pid);
     return fields.isEmpty() || fields.at(0) == "Z";
 }
-} // namespace
+}  // namespace
 
 void TstFWTrayStart::menuStartsUpdater()
 {

@@ -19,8 +19,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
-class TstFWWindow : public QObject
-{
+class TstFWWindow : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase();
@@ -51,7 +50,7 @@ QString Cell(QTableWidget *t, int row, int col)
     const QTableWidgetItem *item = t->item(row, col);
     return item ? item->text() : QString();
 }
-} // namespace
+}  // namespace
 
 void TstFWWindow::initTestCase()
 {
@@ -139,7 +138,7 @@ void TstFWWindow::connectionByStatusFile()
     const QString cfg = OrvoCfgPath();
     QFile::remove(cfg + "Off.dat");
     QFile on(cfg + "On.dat");
-    QVERIFY(on.open(QIODevice::WriteOnly | QIODevice::Truncate));   // empty: the content is not read
+    QVERIFY(on.open(QIODevice::WriteOnly | QIODevice::Truncate));  // empty: the content is not read
     on.close();
     QVERIFY(QDir().mkpath(cfg + "Dir.dat"));
     Widget w;
@@ -179,20 +178,43 @@ void TstFWWindow::modelIgnoresCase()
 void TstFWWindow::checksBeforeTransfer_data()
 {
     QTest::addColumn<QString>("model");
-    QTest::addColumn<QString>("path");   // "@" stands for the test's directory
+    QTest::addColumn<QString>("path");  // "@" stands for the test's directory
     QTest::addColumn<QString>("shownPath");
     QTest::addColumn<QString>("message");
-    QTest::newRow("directory") << "Orvo K40N" << "@" << "@" << "请检查文件路径！";
-    QTest::newRow("file url of a directory") << "Orvo K40N" << "file://@" << "@" << "请检查文件路径！";
-    QTest::newRow("missing file") << "Orvo K40N" << "@/none.fls" << "@/none.fls" << "请检查文件路径！";
-    QTest::newRow("empty path") << "Orvo K40N" << "" << "" << "请检查文件路径！";
-    QTest::newRow("prefix is case-sensitive") << "Orvo K40N" << "FILE://@/fw.fls" << "FILE://@/fw.fls"
+    QTest::newRow("directory") << "Orvo K40N"
+                               << "@"
+                               << "@"
+                               << "请检查文件路径！";
+    QTest::newRow("file url of a directory") << "Orvo K40N"
+                                             << "file://@"
+                                             << "@"
+                                             << "请检查文件路径！";
+    QTest::newRow("missing file") << "Orvo K40N"
+                                  << "@/none.fls"
+                                  << "@/none.fls"
+                                  << "请检查文件路径！";
+    QTest::newRow("empty path") << "Orvo K40N"
+                                << ""
+                                << ""
+                                << "请检查文件路径！";
+    QTest::newRow("prefix is case-sensitive") << "Orvo K40N"
+                                              << "FILE://@/fw.fls"
+                                              << "FILE://@/fw.fls"
                                               << "请检查文件路径！";
-    QTest::newRow("unsupported model") << "Orvo K20NW" << "@/fw.fls" << "@/fw.fls" << "不支持该打印机型号！";
+    QTest::newRow("unsupported model") << "Orvo K20NW"
+                                       << "@/fw.fls"
+                                       << "@/fw.fls"
+                                       << "不支持该打印机型号！";
     QTest::newRow("file url, unsupported model")
-        << "Orvo K40NW" << "file://@/fw.fls" << "@/fw.fls" << "不支持该打印机型号！";
+        << "Orvo K40NW"
+        << "file://@/fw.fls"
+        << "@/fw.fls"
+        << "不支持该打印机型号！";
     QTest::newRow("file url, model in other case")
-        << "ORVO k40n" << "file://@/fw.fls" << "@/fw.fls" << "是否升级打印机 P ？";
+        << "ORVO k40n"
+        << "file://@/fw.fls"
+        << "@/fw.fls"
+        << "是否升级打印机 P ？";
 }
 
 // Each check stops with its message; the confirmation is answered with Cancel, so nothing
@@ -248,7 +270,7 @@ void TstFWWindow::refusedAfterConfirmation()
     MakeImageFile(tmp.filePath("empty.fls"), 0, 0);
     QFile big(tmp.filePath("big.fls"));
     QVERIFY(big.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QVERIFY(big.resize(64LL * 1024 * 1024 + 1));   // sparse
+    QVERIFY(big.resize(64LL * 1024 * 1024 + 1));  // sparse
     big.close();
     Widget w;
     auto *table = w.findChild<QTableWidget *>("tablePrinterList");
@@ -283,7 +305,7 @@ void TstFWWindow::browse()
     Widget w;
     auto *line = w.findChild<QLineEdit *>("lineFilePath");
     QStringList seen;
-    QString choose;   // empty: cancel
+    QString choose;  // empty: cancel
     QTimer hand;
     hand.setInterval(10);
     connect(&hand, &QTimer::timeout, this, [&]() {
@@ -359,7 +381,7 @@ void TstFWWindow::checkFWFileBound()
     for (qint64 size : {bound + 1, qint64(INT_MAX) + 1, 5LL * 1024 * 1024 * 1024}) {
         QFile f(tmp.filePath("big.fls"));
         QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        QVERIFY(f.resize(size));   // sparse: no disk space needed
+        QVERIFY(f.resize(size));  // sparse: no disk space needed
         f.close();
         unsigned char *buf = nullptr;
         int len = 0;

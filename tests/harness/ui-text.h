@@ -59,20 +59,27 @@ inline QStringList ClippedCells(const QTableWidget *t)
             QStyleOptionViewItem option;
             option.initFrom(t->viewport());
             option.font = t->font();
-            option.rect = t->visualItemRect(item);   // without the grid line
+            option.rect = t->visualItemRect(item);  // without the grid line
             option.textElideMode = t->textElideMode();
             if (t->wordWrap())
                 option.features |= QStyleOptionViewItem::WrapText;
             const QSize need = t->itemDelegate()->sizeHint(option, t->model()->index(r, c));
             if (need.width() > option.rect.width() || need.height() > option.rect.height()
                 || option.rect.right() >= t->viewport()->width())
-                out << QString("%1 (cell %2,%3: %4x%5 in %6x%7 at x %8 of %9)").arg(item->text()).arg(r).arg(c)
-                           .arg(need.width()).arg(need.height()).arg(option.rect.width()).arg(option.rect.height())
-                           .arg(option.rect.x()).arg(t->viewport()->width());
+                out << QString("%1 (cell %2,%3: %4x%5 in %6x%7 at x %8 of %9)")
+                           .arg(item->text())
+                           .arg(r)
+                           .arg(c)
+                           .arg(need.width())
+                           .arg(need.height())
+                           .arg(option.rect.width())
+                           .arg(option.rect.height())
+                           .arg(option.rect.x())
+                           .arg(t->viewport()->width());
         }
     return out;
 }
-} // namespace uitext
+}  // namespace uitext
 
 // Every text of the window and its children, shown or not (both states of a page count):
 // titles, tool tips, labels, buttons, line edits, combo items, item views with their
@@ -126,7 +133,7 @@ inline QStringList ClippedTexts(const QWidget *root)
             text = l->text();
         } else if (auto *b = qobject_cast<const QAbstractButton *>(w)) {
             text = b->text();
-            room = b->inherits("QCheckBox") ? 24 : 8;   // the box, or the button's frame and padding
+            room = b->inherits("QCheckBox") ? 24 : 8;  // the box, or the button's frame and padding
         } else if (auto *t = qobject_cast<const QTableWidget *>(w)) {
             out << uitext::ClippedCells(t);
             continue;

@@ -10,15 +10,21 @@ private slots:
     {
         QTest::addColumn<QString>("line");
         QTest::addColumn<QString>("name");
-        QTest::newRow("english") << "device for K20NW_USB: usb://Orvo/K20NW?serial=AB12\n" << "K20NW_USB";
-        QTest::newRow("english, letter case") << "Device For K40N_NET: socket://127.0.0.1:9100" << "K40N_NET";
-        QTest::newRow("english, runs of spaces") << "device for   Q1:  ipp://h/p" << "Q1";
-        QTest::newRow("english, shell characters") << "device for x;touch${IFS}pwned: socket://h" << "x;touch${IFS}pwned";
-        QTest::newRow("english, too short") << "device for Q1:" << "";
+        QTest::newRow("english") << "device for K20NW_USB: usb://Orvo/K20NW?serial=AB12\n"
+                                 << "K20NW_USB";
+        QTest::newRow("english, letter case") << "Device For K40N_NET: socket://127.0.0.1:9100"
+                                              << "K40N_NET";
+        QTest::newRow("english, runs of spaces") << "device for   Q1:  ipp://h/p"
+                                                 << "Q1";
+        QTest::newRow("english, shell characters") << "device for x;touch${IFS}pwned: socket://h"
+                                                   << "x;touch${IFS}pwned";
+        QTest::newRow("english, too short") << "device for Q1:"
+                                            << "";
         QTest::newRow("chinese")
             << QString::fromUtf8("用于 K40N_NET 的设备：socket://127.0.0.1:9100/?snmp=false\n") << "K40N_NET";
         QTest::newRow("other, too short") << QString::fromUtf8("用于 K40N_NET") << "";
-        QTest::newRow("empty line") << "\n" << "";
+        QTest::newRow("empty line") << "\n"
+                                    << "";
     }
 
     void names()

@@ -14,7 +14,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     g.iPixels = 1 + data[1] % 200;
     g.iLines = 1 + data[1] / 2;
     g.iDepth = g.iMode == MODE_LINEART ? 1 : 8;
-    g.iBytesPerLine = g.iMode == MODE_COLOR ? g.iPixels * 3 : g.iMode == MODE_GRAY ? g.iPixels : (g.iPixels + 7) / 8;
+    g.iBytesPerLine = g.iMode == MODE_COLOR ? g.iPixels * 3 : g.iMode == MODE_GRAY ? g.iPixels
+                                                                                   : (g.iPixels + 7) / 8;
     stOrvoPage page;
     OrvoPageInit(page, g, false);
     data += 2;
@@ -32,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             return 0;
         taken += OrvoPageTake(page, buf, sizeof buf);
         if (at == size && page.out.empty() && !OrvoPageDone(page) && page.bInputComplete && rounds > 10)
-            __builtin_trap();   // neither done nor producing: sane_read would wait for ever
+            __builtin_trap();  // neither done nor producing: sane_read would wait for ever
     }
     if (OrvoPageDone(page) && taken != size_t(page.geo.iBytesPerLine) * size_t(page.geo.iLines))
         __builtin_trap();

@@ -44,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     // which the fuzzer reports.
     h->iTimeoutSec = 3600;
     h->conn.fd = sv[0];
-    h->iLastLifeMs = OrvoNowMs();   // the call begins now, as an entry point's would
+    h->iLastLifeMs = OrvoNowMs();  // the call begins now, as an entry point's would
     if (OrvoIdentifyDevice(*h) == SANE_STATUS_GOOD) {
         InitOrvoOptions(h->opts, h->caps);
         h->opts.value[OPT_BR_X] = SANE_FIX(10.0);
@@ -66,7 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
     OrvoCloseDevice(*h);
     if (h->job.iInotify >= 0 || h->conn.fd >= 0)
-        __builtin_trap();   // a descriptor the backend kept
+        __builtin_trap();  // a descriptor the backend kept
     delete h;
     close(sv[1]);
     return 0;

@@ -23,7 +23,7 @@ long long FileSize(const std::string &path)
     return stat(path.c_str(), &st) == 0 ? (long long)st.st_size : -1;
 }
 
-}   // namespace
+}  // namespace
 
 int main(int argc, char **argv)
 {

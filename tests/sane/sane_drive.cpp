@@ -74,7 +74,7 @@ int CountFds()
     while (readdir(d))
         ++n;
     closedir(d);
-    return n;   // "." and ".." and the directory's own descriptor included, every time alike
+    return n;  // "." and ".." and the directory's own descriptor included, every time alike
 }
 
 double Now()
@@ -159,31 +159,40 @@ int Cycles(int n, const char *device)
 // ---- the stand-in daemon ----
 
 enum enStandIn {
-    SI_SCAN,           // a whole page: begin of page, the data, end of data
-    SI_HANG_START,     // the scan start is never answered
+    SI_SCAN,  // a whole page: begin of page, the data, end of data
+    SI_HANG_START,  // the scan start is never answered
     SI_PARTIAL_START,  // 8 bytes of the start reply, then nothing
-    SI_HANG_PAGE,      // half the page, then nothing (an abort is not answered either)
-    SI_PARTIAL_RECORD, // half the page and 6 bytes of the next record, then nothing
-    SI_HANG_AFTER_OPEN,// nothing after the device is open
-    SI_BUSY,           // the scan start answers busy, with no page name
+    SI_HANG_PAGE,  // half the page, then nothing (an abort is not answered either)
+    SI_PARTIAL_RECORD,  // half the page and 6 bytes of the next record, then nothing
+    SI_HANG_AFTER_OPEN,  // nothing after the device is open
+    SI_BUSY,  // the scan start answers busy, with no page name
 };
-std::atomic<int> g_mode{ SI_SCAN };
-std::atomic<int> g_scans{ 0 };
-std::atomic<long> g_pageBytes{ 0 };   // of the last lock's settings
+std::atomic<int> g_mode{SI_SCAN};
+std::atomic<int> g_scans{0};
+std::atomic<long> g_pageBytes{0};  // of the last lock's settings
 
 const int32_t c_devFd = 7;
 
 size_t RequestSize(int32_t code)
 {
     switch (code) {
-    case USB_FIND_DEV: return sizeof(USBFindDevReq);
-    case USB_SCAN_LOCK: return sizeof(USBScanLockReq);
-    case USB_SCAN_ABORT: return sizeof(USBScanAbortReq);
-    case CMD_DELETE_FILE: return sizeof(CmdDeleteFileReq);
-    case USB_OPEN_DEV: case USB_CLOSE_DEV: case USB_SCAN_START: case USB_SCAN_UNLOCK:
-    case USB_SCAN_ADFSTATUS: case USB_SCAN_DEVPROPERTIES:
+    case USB_FIND_DEV:
+        return sizeof(USBFindDevReq);
+    case USB_SCAN_LOCK:
+        return sizeof(USBScanLockReq);
+    case USB_SCAN_ABORT:
+        return sizeof(USBScanAbortReq);
+    case CMD_DELETE_FILE:
+        return sizeof(CmdDeleteFileReq);
+    case USB_OPEN_DEV:
+    case USB_CLOSE_DEV:
+    case USB_SCAN_START:
+    case USB_SCAN_UNLOCK:
+    case USB_SCAN_ADFSTATUS:
+    case USB_SCAN_DEVPROPERTIES:
         return sizeof(USBCommonReq);
-    default: return 0;
+    default:
+        return 0;
     }
 }
 
@@ -207,7 +216,7 @@ void Send(int fd, const void *p, size_t len)
 
 void SendRecord(int fd, int32_t st, int32_t index, int32_t size, int32_t result, size_t len = 16)
 {
-    const USBScanRecordRes r{ st, index, size, result };
+    const USBScanRecordRes r{st, index, size, result};
     Send(fd, &r, len);
 }
 
@@ -363,7 +372,7 @@ int Hung(int seconds)
     SANE_Status st = SANE_STATUS_GOOD;
     double t;
 
-    for (int mode : { SI_HANG_START, SI_PARTIAL_START }) {
+    for (int mode : {SI_HANG_START, SI_PARTIAL_START}) {
         openDevice();
         g_mode = mode;
         t = timed([&] { st = g_sane.start(h); });
@@ -374,7 +383,7 @@ int Hung(int seconds)
         Check(t < bound, "sane_close after it", t);
     }
 
-    for (int mode : { SI_HANG_PAGE, SI_PARTIAL_RECORD }) {
+    for (int mode : {SI_HANG_PAGE, SI_PARTIAL_RECORD}) {
         openDevice();
         g_mode = mode;
         // The wait falls into sane_start or a sane_read, wherever the missing part is due:
@@ -431,7 +440,7 @@ int Hung(int seconds)
     return g_fails ? 1 : 0;
 }
 
-}   // namespace
+}  // namespace
 
 int main(int argc, char **argv)
 {

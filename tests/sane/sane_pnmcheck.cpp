@@ -19,7 +19,7 @@
 namespace {
 
 struct stImage {
-    int depth = 0;   // 24, 8 or 1
+    int depth = 0;  // 24, 8 or 1
     int width = 0, height = 0;
     std::vector<uint8_t> data;
 };
@@ -30,10 +30,12 @@ bool ReadPnm(const char *path, stImage &img)
     std::string magic;
     if (!(f >> magic))
         return false;
-    img.depth = magic == "P6" ? 24 : magic == "P5" ? 8 : magic == "P4" ? 1 : 0;
+    img.depth = magic == "P6" ? 24 : magic == "P5" ? 8
+                                 : magic == "P4"   ? 1
+                                                   : 0;
     if (!img.depth)
         return false;
-    int values[3] = { 0, 0, 1 };
+    int values[3] = {0, 0, 1};
     for (int i = 0; i < (img.depth == 1 ? 2 : 3); ++i) {
         f >> std::ws;
         while (f.peek() == '#') {
@@ -44,7 +46,7 @@ bool ReadPnm(const char *path, stImage &img)
         if (!(f >> values[i]))
             return false;
     }
-    f.get();   // the single white-space character before the pixels
+    f.get();  // the single white-space character before the pixels
     img.width = values[0];
     img.height = values[1];
     img.data.assign(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
@@ -82,7 +84,7 @@ bool DecodeJpeg(const char *path, int depth, std::vector<uint8_t> &out, int &w, 
     return true;
 }
 
-}   // namespace
+}  // namespace
 
 int main(int argc, char **argv)
 {

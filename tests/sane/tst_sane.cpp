@@ -65,7 +65,8 @@ stOrvoGeometry Geometry(int mode, int pixels, int lines)
     g.iPixels = pixels;
     g.iLines = lines;
     g.iDepth = mode == MODE_LINEART ? 1 : 8;
-    g.iBytesPerLine = mode == MODE_COLOR ? pixels * 3 : mode == MODE_GRAY ? pixels : (pixels + 7) / 8;
+    g.iBytesPerLine = mode == MODE_COLOR ? pixels * 3 : mode == MODE_GRAY ? pixels
+                                                                          : (pixels + 7) / 8;
     return g;
 }
 
@@ -94,14 +95,14 @@ std::vector<uint8_t> Convert(stOrvoPage &page, const std::vector<uint8_t> &bytes
         while ((n = OrvoPageTake(page, buf, piece(rng))) > 0)
             out.insert(out.end(), buf, buf + n);
         if (at == bytes.size() && page.bInputComplete && !OrvoPageDone(page) && page.out.empty()) {
-            ok = false;   // the page neither ends nor produces: it would hang sane_read
+            ok = false;  // the page neither ends nor produces: it would hang sane_read
             return out;
         }
     }
     return out;
 }
 
-}   // namespace
+}  // namespace
 
 class TstSane : public QObject {
     Q_OBJECT
@@ -169,7 +170,7 @@ private slots:
         FillSaneParameters(OrvoGeometry(flat), &p);
         QCOMPARE(p.depth, 1);
         QCOMPARE(p.format, SANE_FRAME_GRAY);
-        QCOMPARE(p.pixels_per_line, 124 - 118);   // 10.5 mm and 10 mm at 300 dpi, rounded down
+        QCOMPARE(p.pixels_per_line, 124 - 118);  // 10.5 mm and 10 mm at 300 dpi, rounded down
         QCOMPARE(p.bytes_per_line, 1);
         char mode[16];
         QCOMPARE(ControlOrvoOption(flat, OPT_MODE, SANE_ACTION_GET_VALUE, mode, &info), SANE_STATUS_GOOD);
@@ -224,7 +225,7 @@ private slots:
         QVERIFY(!OrvoIsScanFileName(ORVO_SCAN_DIR "/../cfg/printerlist.ini", 256));
         QVERIFY(!OrvoIsScanFileName(ORVO_SCAN_DIR "/", 256));
         QVERIFY(!OrvoIsScanFileName("/etc/passwd", 256));
-        const char unterminated[8] = { '/', 'o', 'p', 't', '/', 'o', 'r', 'v' };
+        const char unterminated[8] = {'/', 'o', 'p', 't', '/', 'o', 'r', 'v'};
         QVERIFY(!OrvoIsScanFileName(unterminated, sizeof unterminated));
     }
 
@@ -232,7 +233,7 @@ private slots:
     void printerListAsTheServiceWritesIt()
     {
         QList<stPrinterInfo> list;
-        const char *names[] = { "Orvo-K20NW", "办公室 打印机, \"2\"", "@odd;name" };
+        const char *names[] = {"Orvo-K20NW", "办公室 打印机, \"2\"", "@odd;name"};
         for (int i = 0; i < 3; ++i) {
             stPrinterInfo p;
             p.strPrinterName = QString::fromUtf8(names[i]);
@@ -269,7 +270,7 @@ private slots:
     void rawPages()
     {
         std::mt19937 rng(7);
-        for (int mode : { MODE_COLOR, MODE_GRAY, MODE_LINEART }) {
+        for (int mode : {MODE_COLOR, MODE_GRAY, MODE_LINEART}) {
             const stOrvoGeometry g = Geometry(mode, 101, 37);
             const std::vector<uint8_t> img = Pattern(g.iBytesPerLine, g.iLines, 1);
             stOrvoPage page;
@@ -297,7 +298,7 @@ private slots:
     void jpegPages()
     {
         std::mt19937 rng(11);
-        for (bool progressive : { false, true }) {
+        for (bool progressive : {false, true}) {
             const int w = 203, h = 97;
             const std::vector<uint8_t> img = Pattern(w, h, 3);
             const std::vector<uint8_t> jpeg = EncodeJpeg(img, w, h, 3, progressive);
@@ -388,9 +389,9 @@ private slots:
         std::mt19937 rng(1234);
         std::uniform_int_distribution<int> byte(0, 255);
         const std::vector<uint8_t> jpeg = EncodeJpeg(Pattern(64, 48, 3), 64, 48, 3, false);
-        const char *iniWords[] = { "[Main]", "[printer_0]", "[printer_1]", "Count=", "Port=", "\"", "\\", "%4",
-                                   "=", "\n", "@@", ";", "net", "timeout", "printerlist", " ", "2", "-1",
-                                   "<value>", "</value>", "K40N" };
+        const char *iniWords[] = {"[Main]", "[printer_0]", "[printer_1]", "Count=", "Port=", "\"", "\\", "%4",
+                                  "=", "\n", "@@", ";", "net", "timeout", "printerlist", " ", "2", "-1",
+                                  "<value>", "</value>", "K40N"};
         for (int round = 0; round < 300; ++round) {
             std::string text;
             const int words = byte(rng);

@@ -62,7 +62,7 @@ Bytes Mutate(std::mt19937 &rng, Bytes b)
             break;
         default:  // a 32-bit field set to an edge value
             if (at + 4 <= b.size()) {
-                const int32_t edges[] = { -1, 0, 1, 3, 5, 9, 100000, 0x7fffffff, int32_t(0x80000000) };
+                const int32_t edges[] = {-1, 0, 1, 3, 5, 9, 100000, 0x7fffffff, int32_t(0x80000000)};
                 const int32_t v = edges[rng() % 9];
                 for (int i = 0; i < 4; ++i)
                     b[at + size_t(i)] = uint8_t(uint32_t(v) >> (8 * i));
@@ -72,7 +72,7 @@ Bytes Mutate(std::mt19937 &rng, Bytes b)
     return b;
 }
 
-}   // namespace
+}  // namespace
 
 int main(int argc, char **argv)
 {

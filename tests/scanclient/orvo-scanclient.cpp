@@ -27,8 +27,8 @@ int ScanConnect(const char *addr, int port)
     sockaddr_in sa = {};
     sa.sin_family = AF_INET;
     sa.sin_port = htons(uint16_t(port));
-    if (sock < 0 || inet_pton(AF_INET, addr, &sa.sin_addr) != 1 ||
-        connect(sock, reinterpret_cast<sockaddr *>(&sa), sizeof sa) != 0) {
+    if (sock < 0 || inet_pton(AF_INET, addr, &sa.sin_addr) != 1
+        || connect(sock, reinterpret_cast<sockaddr *>(&sa), sizeof sa) != 0) {
         if (sock >= 0)
             close(sock);
         return -1;

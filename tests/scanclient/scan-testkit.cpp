@@ -42,8 +42,8 @@ bool SimCtl(const std::string &cmd, std::string *data)
     for (ssize_t n; sent && (n = read(fd, buf, sizeof buf)) > 0;)
         reply.append(buf, size_t(n));
     close(fd);
-    const bool ok = reply.size() >= 3 && reply.compare(reply.size() - 3, 3, "OK\n") == 0 &&
-                    (reply.size() == 3 || reply[reply.size() - 4] == '\n');
+    const bool ok = reply.size() >= 3 && reply.compare(reply.size() - 3, 3, "OK\n") == 0
+                    && (reply.size() == 3 || reply[reply.size() - 4] == '\n');
     if (!ok)
         fprintf(stderr, "simulator: '%s' -> %s", cmd.c_str(), reply.c_str());
     if (data)

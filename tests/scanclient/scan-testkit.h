@@ -9,33 +9,33 @@
 
 extern std::atomic<int> g_iScanFailures;
 
-#define SCAN_CHECK(cond)                                                                \
-    do {                                                                                \
-        if (!(cond)) {                                                                  \
-            ++g_iScanFailures;                                                          \
-            fprintf(stderr, "FAIL %s:%d: %s\n", __FILE__, __LINE__, #cond);             \
-        }                                                                               \
+#define SCAN_CHECK(cond)                                                    \
+    do {                                                                    \
+        if (!(cond)) {                                                      \
+            ++g_iScanFailures;                                              \
+            fprintf(stderr, "FAIL %s:%d: %s\n", __FILE__, __LINE__, #cond); \
+        }                                                                   \
     } while (0)
 
-#define SCAN_CHECK_EQ(a, b)                                                             \
-    do {                                                                                \
-        const auto va_ = (a);                                                           \
-        const auto vb_ = (b);                                                           \
-        if (!(va_ == vb_)) {                                                            \
-            ++g_iScanFailures;                                                          \
+#define SCAN_CHECK_EQ(a, b)                                                                      \
+    do {                                                                                         \
+        const auto va_ = (a);                                                                    \
+        const auto vb_ = (b);                                                                    \
+        if (!(va_ == vb_)) {                                                                     \
+            ++g_iScanFailures;                                                                   \
             fprintf(stderr, "FAIL %s:%d: %s == %s (%lld vs %lld)\n", __FILE__, __LINE__, #a, #b, \
-                    (long long)va_, (long long)vb_);                                    \
-        }                                                                               \
+                    (long long)va_, (long long)vb_);                                             \
+        }                                                                                        \
     } while (0)
 
 // Checks that the file holds exactly the bytes; a failure says how it differs.
-#define SCAN_CHECK_FILE(path, want)                                                     \
-    do {                                                                                \
-        const std::string d_ = FileDiff((path), (want));                                \
-        if (!d_.empty()) {                                                              \
-            ++g_iScanFailures;                                                          \
+#define SCAN_CHECK_FILE(path, want)                                                         \
+    do {                                                                                    \
+        const std::string d_ = FileDiff((path), (want));                                    \
+        if (!d_.empty()) {                                                                  \
+            ++g_iScanFailures;                                                              \
             fprintf(stderr, "FAIL %s:%d: %s: %s\n", __FILE__, __LINE__, #path, d_.c_str()); \
-        }                                                                               \
+        }                                                                                   \
     } while (0)
 
 // The simulator's control socket (set once); one command per call.

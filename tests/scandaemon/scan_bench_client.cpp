@@ -49,8 +49,7 @@ long long CpuTicks(pid_t pid)
     long long v[4] = {};
     // Fields after the name: state ppid pgrp session tty tpgid flags minflt cminflt majflt
     // cmajflt utime stime cutime cstime.
-    if (!p || sscanf(p + 2, "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %lld %lld %lld %lld", &v[0], &v[1],
-                     &v[2], &v[3]) != 4)
+    if (!p || sscanf(p + 2, "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %lld %lld %lld %lld", &v[0], &v[1], &v[2], &v[3]) != 4)
         return -1;
     return v[0] + v[1] + v[2] + v[3];
 }

@@ -81,8 +81,8 @@ bool AsOtherUser(F fn)
 {
     const pid_t pid = fork();
     if (pid == 0) {
-        if (setgroups(0, nullptr) != 0 || setresgid(c_iOtherUid, c_iOtherUid, c_iOtherUid) != 0 ||
-            setresuid(c_iOtherUid, c_iOtherUid, c_iOtherUid) != 0)
+        if (setgroups(0, nullptr) != 0 || setresgid(c_iOtherUid, c_iOtherUid, c_iOtherUid) != 0
+            || setresuid(c_iOtherUid, c_iOtherUid, c_iOtherUid) != 0)
             _exit(3);
         _exit(fn() && g_iScanFailures == 0 ? 0 : 1);
     }
@@ -213,8 +213,8 @@ std::string ScanOnePage(int &sock)
     SCAN_CHECK_EQ(ScanLockDev(c.iSock, c.iFd, ScanSettings(8, 30, 10, 300, false)), 0);
     USBScanStartRes start = {};
     std::vector<USBScanRecordRes> recs;
-    if (!ScanStartDev(c.iSock, c.iFd, start) || start.result != 0 || !ReadToEnd(c.iSock, recs) ||
-        recs.back().result != 5)
+    if (!ScanStartDev(c.iSock, c.iFd, start) || start.result != 0 || !ReadToEnd(c.iSock, recs)
+        || recs.back().result != 5)
         return "";
     return ScanPageName(start.fileName, 0);
 }
@@ -243,8 +243,8 @@ void TestOtherUsers()
         abortReq.socket = net;
         snprintf(abortReq.fileName, sizeof abortReq.fileName, "%s", base.c_str());
         int32_t result = -1;
-        SCAN_CHECK(ScanSendRequest(sock, TCP_SCAN_ABORT, &abortReq, sizeof abortReq) &&
-                   ScanRecvExact(sock, &result, sizeof result));
+        SCAN_CHECK(ScanSendRequest(sock, TCP_SCAN_ABORT, &abortReq, sizeof abortReq)
+                   && ScanRecvExact(sock, &result, sizeof result));
         close(sock);
         return true;
     }));
@@ -330,7 +330,9 @@ void TestGarbage()
             chunk.insert(chunk.end(), reinterpret_cast<const unsigned char *>(&del),
                          reinterpret_cast<const unsigned char *>(&del) + 4);
             for (int k = 0; k < 256; ++k)
-                chunk.push_back(k == 255 ? 0 : k % 40 == 0 ? '\n' : k % 41 == 0 ? 0x1b : uint8_t('a' + rng() % 26));
+                chunk.push_back(k == 255 ? 0 : k % 40 == 0 ? '\n'
+                                           : k % 41 == 0   ? 0x1b
+                                                           : uint8_t('a' + rng() % 26));
         }
         // Each record goes whole to the daemon's one receive.
         for (size_t off = 0; off < chunk.size(); off += 260)
@@ -348,7 +350,6 @@ void TestGarbage()
     SCAN_CHECK(CountLines(c_strErrLog, "\x1b") == 0 && CountLines(c_strErrLog, "\\x1b") > 0);
     struct stat st;
     SCAN_CHECK(stat((c_strErrLog + ".1").c_str(), &st) == 0 && (st.st_mode & 0777) == 0600);
-
 }
 
 // Last: the quit signal to the data process of a scan held mid-page, with another

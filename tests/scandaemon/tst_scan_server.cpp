@@ -160,8 +160,8 @@ bool ConnectionsLogged(const std::string &log)
         int pid = 0;
         if (sscanf(line.c_str(), "[OrvoScanSDK] new conn pid:%d", &pid) == 1)
             started.insert(pid);
-        else if (line.find(" DISCONNECT FROM SERVER") != std::string::npos &&
-                 sscanf(line.c_str(), "[OrvoScanSDK] pid:%d", &pid) == 1)
+        else if (line.find(" DISCONNECT FROM SERVER") != std::string::npos
+                 && sscanf(line.c_str(), "[OrvoScanSDK] pid:%d", &pid) == 1)
             ended.insert(pid);
     }
     return std::includes(started.begin(), started.end(), ended.begin(), ended.end());

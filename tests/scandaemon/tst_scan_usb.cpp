@@ -79,7 +79,8 @@ std::vector<unsigned char> LockBytes(const tagSettingInfo &s)
     const unsigned char head[8] = {0x1B, 0x53, 0x05, 0x00, 47, 0, 0x80, 0};
     memcpy(b.data(), head, 8);
     const bool bilevel = s.bitDepth == 1;
-    b[8] = bilevel ? 1 : s.bitDepth == 8 ? 2 : 3;
+    b[8] = bilevel ? 1 : s.bitDepth == 8 ? 2
+                                         : 3;
     b[9] = bilevel ? 0 : uint8_t(s.compType);
     b[10] = !bilevel && (s.compType == 1 || s.compType == 2) ? 70 : 0;
     b[11] = 3;
@@ -111,8 +112,8 @@ void TestLockRequests()
     stConn c = Open("AB1234");
     std::vector<tagSettingInfo> cases = {
         ScanSettings(24, 2480, 3508, 300, false),
-        ScanSettings(24, 1000, 1400, 1200, true, 1),        // feeder at 1200 dpi: 600 x 600, multi page
-        ScanSettings(8, 640, 480, 1200, false),             // flatbed keeps 1200
+        ScanSettings(24, 1000, 1400, 1200, true, 1),  // feeder at 1200 dpi: 600 x 600, multi page
+        ScanSettings(8, 640, 480, 1200, false),  // flatbed keeps 1200
         ScanSettings(8, 640, 480, 150, true, 0, COMPRESSION_JPEG),  // single feeder page, JPEG level 70
         ScanSettings(1, 800, 600, 600, false, 1, COMPRESSION_JPEG),  // bi-level: no compression
         ScanSettings(24, 10, 10, 75, false, 1, COMPRESSION_WICKED),
@@ -146,10 +147,10 @@ void TestSimpleCommands()
     SimCtl("scan s1 adf 2");
     USBScanDevicePropertiesRes props = {};
     SCAN_CHECK(ScanDevProperties(c.iSock, c.iFd, props) && props.result == 0);
-    SCAN_CHECK(props.st.common[0] == 0x1B && props.st.common[2] == 0x03 && props.st.majorVersion == 1 &&
-               props.st.minorVersion == 2 && props.st.compression == 3 && props.st.boundery24 == 4 &&
-               props.st.boundery8 == 8 && props.st.supportProcessing == 0x11223344 &&
-               props.st.deviceCaps == 0x5566 && props.st.sources == 7);
+    SCAN_CHECK(props.st.common[0] == 0x1B && props.st.common[2] == 0x03 && props.st.majorVersion == 1
+               && props.st.minorVersion == 2 && props.st.compression == 3 && props.st.boundery24 == 4
+               && props.st.boundery8 == 8 && props.st.supportProcessing == 0x11223344
+               && props.st.deviceCaps == 0x5566 && props.st.sources == 7);
     SCAN_CHECK_EQ(ScanEndpointCommand(c.iSock, USB_CLEAR_DEV, c.iFd, 0x82), 0);
     SCAN_CHECK_EQ(ScanEndpointCommand(c.iSock, USB_RESET_DEVEP, c.iFd, 0x02), 0);
 
@@ -203,13 +204,13 @@ stScanResult Scan(const stConn &c, const tagSettingInfo &s)
 // Expected sequence of one page of n image bytes in chunks: begin, data..., end.
 void CheckPageRecords(const std::vector<USBScanRecordRes> &recs, size_t &i, int page, size_t bytes, size_t chunk)
 {
-    SCAN_CHECK(i < recs.size() && recs[i].st == 9 && recs[i].fileIndex == page && recs[i].dataSize == 0 &&
-               recs[i].result == 0);
+    SCAN_CHECK(i < recs.size() && recs[i].st == 9 && recs[i].fileIndex == page && recs[i].dataSize == 0
+               && recs[i].result == 0);
     ++i;
     for (size_t done = 0; done < bytes && i < recs.size(); ++i) {
         const size_t n = std::min(chunk, bytes - done);
-        SCAN_CHECK(recs[i].st == 0 && recs[i].fileIndex == page + 1 && size_t(recs[i].dataSize) == n &&
-                   recs[i].result == 0);
+        SCAN_CHECK(recs[i].st == 0 && recs[i].fileIndex == page + 1 && size_t(recs[i].dataSize) == n
+                   && recs[i].result == 0);
         done += n;
     }
     SCAN_CHECK(i < recs.size() && recs[i].st == 7 && recs[i].fileIndex == page + 1 && recs[i].result == 0);
@@ -224,8 +225,8 @@ void TestSinglePageScan()
     const std::string base = r.start.fileName;
     int pid = 0, index = -1;
     char key[17] = {};
-    SCAN_CHECK(sscanf(base.c_str(), ORVO_SCAN_DIR "/orvoscandata_%d_%16[0-9a-f]_%d", &pid, key, &index) == 3 &&
-               index == 0);
+    SCAN_CHECK(sscanf(base.c_str(), ORVO_SCAN_DIR "/orvoscandata_%d_%16[0-9a-f]_%d", &pid, key, &index) == 3
+               && index == 0);
     SCAN_CHECK(base == c_strScanDir + "/orvoscandata_" + std::to_string(pid) + "_" + key + "_0");
     bool connectionProcess = false;
     for (const stScanProc &p : ScanDaemonProcs())
@@ -233,8 +234,8 @@ void TestSinglePageScan()
     SCAN_CHECK(connectionProcess);
     size_t i = 0;
     CheckPageRecords(r.records, i, 0, 6000, 4096);
-    SCAN_CHECK(i + 1 == r.records.size() && r.records[i].st == 1 && r.records[i].result == 5 &&
-               r.records[i].fileIndex == 1 && r.records[i].dataSize == 0);
+    SCAN_CHECK(i + 1 == r.records.size() && r.records[i].st == 1 && r.records[i].result == 5
+               && r.records[i].fileIndex == 1 && r.records[i].dataSize == 0);
     SCAN_CHECK_FILE(ScanPageName(base, 0), ExpectedPage(24, 50, 40, 0));
     SCAN_CHECK(!FileExists(ScanPageName(base, 1)));
     struct stat st;

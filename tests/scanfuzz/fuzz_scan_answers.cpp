@@ -72,9 +72,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             des.iProduct = uint8_t(arg >> 1);
             des.iSerialNumber = uint8_t(arg >> 2);
             const USBFindDevRes res = converToDevRes(c_iFakeDevFd, &des);
-            if (memchr(res.Manufacturer, 0, sizeof res.Manufacturer) == nullptr ||
-                memchr(res.Product, 0, sizeof res.Product) == nullptr ||
-                memchr(res.SerialNumber, 0, sizeof res.SerialNumber) == nullptr)
+            if (memchr(res.Manufacturer, 0, sizeof res.Manufacturer) == nullptr
+                || memchr(res.Product, 0, sizeof res.Product) == nullptr
+                || memchr(res.SerialNumber, 0, sizeof res.SerialNumber) == nullptr)
                 abort();  // a string without its terminator
             break;
         }

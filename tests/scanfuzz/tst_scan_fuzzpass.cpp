@@ -44,7 +44,9 @@ void AddPiece(std::mt19937 &rng, std::vector<uint8_t> &in)
             in.push_back(uint8_t(uint32_t(code) >> (8 * i)));
         const unsigned n = rng() % 2 ? rng() % 64 : rng() % 1100;
         for (unsigned i = 0; i < n; ++i)
-            in.push_back(i < 4 && rng() % 2 ? uint8_t(i == 0 ? 0xE8 : i == 1 ? 0x03 : 0) : byte());
+            in.push_back(i < 4 && rng() % 2 ? uint8_t(i == 0 ? 0xE8 : i == 1 ? 0x03
+                                                                             : 0)
+                                            : byte());
         break;
     }
     case 3:  // an operation byte and its argument

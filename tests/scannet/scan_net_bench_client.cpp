@@ -46,8 +46,7 @@ long long CpuTicks(pid_t pid)
     buf[n] = '\0';
     const char *p = strrchr(buf, ')');
     long long v[4] = {};
-    if (!p || sscanf(p + 2, "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %lld %lld %lld %lld", &v[0], &v[1],
-                     &v[2], &v[3]) != 4)
+    if (!p || sscanf(p + 2, "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %lld %lld %lld %lld", &v[0], &v[1], &v[2], &v[3]) != 4)
         return -1;
     return v[0] + v[1] + v[2] + v[3];
 }
@@ -83,8 +82,8 @@ bool BenchDaemon(double &secs, double &cpuMsPerMb, size_t &bytes)
     const long long cpu0 = CpuTicks(conn);
     TCPScanStartRes start;
     const auto t0 = Clock::now();
-    if (!ScanTcpStart(sock, ScanNetSocket(g_strAddr), ScanSettings(24, g_uWidth, g_uHeight, g_uDpi, false), start) ||
-        start.result != 0)
+    if (!ScanTcpStart(sock, ScanNetSocket(g_strAddr), ScanSettings(24, g_uWidth, g_uHeight, g_uDpi, false), start)
+        || start.result != 0)
         return false;
     TCPRecordRes rec;
     bytes = 0;
@@ -108,8 +107,8 @@ int Connect(int port)
     sockaddr_in sa = {};
     sa.sin_family = AF_INET;
     sa.sin_port = htons(uint16_t(port));
-    if (fd < 0 || inet_pton(AF_INET, g_strAddr.c_str(), &sa.sin_addr) != 1 ||
-        connect(fd, reinterpret_cast<sockaddr *>(&sa), sizeof sa) != 0) {
+    if (fd < 0 || inet_pton(AF_INET, g_strAddr.c_str(), &sa.sin_addr) != 1
+        || connect(fd, reinterpret_cast<sockaddr *>(&sa), sizeof sa) != 0) {
         if (fd >= 0)
             close(fd);
         return -1;
@@ -120,10 +119,10 @@ int Connect(int port)
 // The same scan asked for directly, its data stream copied to a file by a bare loop.
 bool BenchPlain(double &secs, size_t &streamBytes)
 {
-    const std::string body = "SCANTYPE=2&DEPTH=24&CUSTOM_WIDTH=" + std::to_string(g_uWidth) +
-                             "&CUSTOM_HEIGHT=" + std::to_string(g_uHeight) + "&SCANSOURCE=7&TYPE=RAW&";
-    const std::string post = "POST /netscan/post HTTP/1.1\r\nContent-Length: " + std::to_string(body.size()) +
-                             "\r\n\r\n" + body;
+    const std::string body = "SCANTYPE=2&DEPTH=24&CUSTOM_WIDTH=" + std::to_string(g_uWidth)
+                             + "&CUSTOM_HEIGHT=" + std::to_string(g_uHeight) + "&SCANSOURCE=7&TYPE=RAW&";
+    const std::string post = "POST /netscan/post HTTP/1.1\r\nContent-Length: " + std::to_string(body.size())
+                             + "\r\n\r\n" + body;
     const std::string path = std::string(getenv("TMPDIR") ? getenv("TMPDIR") : "/tmp") + "/plain-copy";
     const int out = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     std::vector<char> buf(65536);

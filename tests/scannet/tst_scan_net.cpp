@@ -84,18 +84,18 @@ std::string HttpReply(const std::string &body)
 
 std::string FormRequest(const std::string &path, const std::string &host, const std::string &body)
 {
-    return "POST " + path +
-           " HTTP/1.1\r\nConnection: Keep-Alive\r\nContent-Type: application/x-www-form-urlencoded\r\n"
-           "Accept: text/html, image/gif, image/jpeg, *;q=.2, */*; q=.2\r\nUser-Agent: HttpScanConnection\r\n"
-           "Content-Length: " +
-           std::to_string(body.size()) + "\r\nHost: " + host + "\r\n\r\n" + body;
+    return "POST " + path
+           + " HTTP/1.1\r\nConnection: Keep-Alive\r\nContent-Type: application/x-www-form-urlencoded\r\n"
+             "Accept: text/html, image/gif, image/jpeg, *;q=.2, */*; q=.2\r\nUser-Agent: HttpScanConnection\r\n"
+             "Content-Length: "
+           + std::to_string(body.size()) + "\r\nHost: " + host + "\r\n\r\n" + body;
 }
 
 std::string OslRequest(int id, const std::string &obj, const std::string &attr)
 {
-    const std::string text = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<method name=\"getAttribute\" requestID=\"" +
-                             std::to_string(id) + "\">\r\n  <arg name=\"objName\">" + obj +
-                             "</arg>\r\n  <arg name=\"attribName\">" + attr + "</arg>\r\n</method>\r\n";
+    const std::string text = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<method name=\"getAttribute\" requestID=\""
+                             + std::to_string(id) + "\">\r\n  <arg name=\"objName\">" + obj
+                             + "</arg>\r\n  <arg name=\"attribName\">" + attr + "</arg>\r\n</method>\r\n";
     const uint32_t n = uint32_t(text.size());
     return std::string{char(n >> 24), char(n >> 16), char(n >> 8), char(n)} + text;
 }
@@ -104,14 +104,14 @@ std::string PostBody(const tagSettingInfo &s, const std::string &depth, const st
                      const std::string &source, const std::string &type, const std::string &singlePage,
                      const std::string &background = "")
 {
-    return "SCANTYPE=2&ADVCONTRAST=" + std::to_string(s.ContrastParam) + "&BACKGROUNDREMOVAL=" + background +
-           "&COMPRESSION=JPEG&CONTRAST=MIXED&DARKNESS=" + std::to_string(s.BrightnessParam) + "&DEPTH=" + depth +
-           "&DOCSOURCE=0&EDGETOEDGE=0&IPADDRESS=" + c_strPlaceholder + "&JPEGQUALITY=" + jpegQuality +
-           "&KEEPALIVE=0&NAME=root&ORIENTATION=PORTRAIT&RESOLUTION=" + std::to_string(s.xResolution) +
-           "&SCANSOURCE=" + source + "&SHARPNESS=0&START_NOW=1&TCPPORT=2080&TYPE=" + type +
-           "&SINGLEPAGE=" + singlePage + "&CUSTOM_WIDTH=" + std::to_string(s.width) +
-           "&CUSTOM_HEIGHT=" + std::to_string(s.height) + "&OFFSETX=" + std::to_string(s.xStart) +
-           "&OFFSETY=" + std::to_string(s.yStart) + "&";
+    return "SCANTYPE=2&ADVCONTRAST=" + std::to_string(s.ContrastParam) + "&BACKGROUNDREMOVAL=" + background
+           + "&COMPRESSION=JPEG&CONTRAST=MIXED&DARKNESS=" + std::to_string(s.BrightnessParam) + "&DEPTH=" + depth
+           + "&DOCSOURCE=0&EDGETOEDGE=0&IPADDRESS=" + c_strPlaceholder + "&JPEGQUALITY=" + jpegQuality
+           + "&KEEPALIVE=0&NAME=root&ORIENTATION=PORTRAIT&RESOLUTION=" + std::to_string(s.xResolution)
+           + "&SCANSOURCE=" + source + "&SHARPNESS=0&START_NOW=1&TCPPORT=2080&TYPE=" + type
+           + "&SINGLEPAGE=" + singlePage + "&CUSTOM_WIDTH=" + std::to_string(s.width)
+           + "&CUSTOM_HEIGHT=" + std::to_string(s.height) + "&OFFSETX=" + std::to_string(s.xStart)
+           + "&OFFSETY=" + std::to_string(s.yStart) + "&";
 }
 
 // Reads record replies until one ends the scan (or none comes).
@@ -199,11 +199,11 @@ void TestCapabilities(int sock, const std::string &host)
     const auto requests = HttpRequests();
     SCAN_CHECK_EQ(requests.size(), 1u);
     if (!requests.empty())
-        SCAN_CHECK(requests[0] ==
-                   "GET /netscan/capabilites HTTP/1.1\r\nCache-Control: no-cache\r\nPragma: no-cache\r\n"
-                   "User-Agent: Jav/1.6.0_18\r\nHost: " + host + "\r\n\r\nConnection: Keep-Alive\r\n"
-                   "Accept: text/html, image/gif, image/jpeg, *;q=.2, */*; q=.2\r\n"
-                   "Content-Type: application/x-www-form-urlencoded\r\n\n");
+        SCAN_CHECK(requests[0] == "GET /netscan/capabilites HTTP/1.1\r\nCache-Control: no-cache\r\nPragma: no-cache\r\n"
+                                  "User-Agent: Jav/1.6.0_18\r\nHost: "
+                                      + host + "\r\n\r\nConnection: Keep-Alive\r\n"
+                                               "Accept: text/html, image/gif, image/jpeg, *;q=.2, */*; q=.2\r\n"
+                                               "Content-Type: application/x-www-form-urlencoded\r\n\n");
 
     NetSet("caps DUPLEX=true COLOR=GRAY PROFILE=ENABLED PERMPROFILES=no MINRES=150 MAXRES=600 MAX_WIDTH=2480");
     SCAN_CHECK(ScanTcpDevProperties(sock, s, res));
@@ -520,8 +520,8 @@ void TestSilentDevice(int sock)
     NetSet("data on");
     // No scanner at all on this address.
     SCAN_CHECK(ScanTcpAdfStatus(sock, ScanNetSocket("127.0.0.9"), adf) && adf.result == 9);
-    SCAN_CHECK(ScanTcpStart(sock, ScanNetSocket("127.0.0.9"), Settings(8, 10, 10, false, 1, 0), res) &&
-               res.result == 9);
+    SCAN_CHECK(ScanTcpStart(sock, ScanNetSocket("127.0.0.9"), Settings(8, 10, 10, false, 1, 0), res)
+               && res.result == 9);
     SCAN_CHECK(ScanNothingPending(sock));
 }
 
@@ -554,7 +554,8 @@ void TestSecondNetStart(int sock)
     SCAN_CHECK(WaitUntil([] { return NetCount("held") == 1; }));
     const int posts = NetCount("posts");
     SCAN_CHECK(ScanTcpStart(sock, ScanNetSocket(g_strAddr, res.socketDataFd), Settings(8, 10, 10, false, 1, 0),
-                            second) && second.result == 3 && second.socketDataFd == -1);
+                            second)
+               && second.result == 3 && second.socketDataFd == -1);
     SCAN_CHECK_EQ(NetCount("posts"), posts);
     NetSet("release");
     SCAN_CHECK(ReadNetToEnd(sock, recs) && recs.back().result == 5);
@@ -611,7 +612,6 @@ void TestNetQuitMidScan(int sock)
 }
 
 }  // namespace
-
 
 int main(int argc, char **argv)
 {

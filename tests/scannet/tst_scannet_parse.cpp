@@ -20,12 +20,12 @@ namespace {
 
 int g_iFailures = 0;
 
-#define CHECK(cond)                                                                     \
-    do {                                                                                \
-        if (!(cond)) {                                                                  \
-            fprintf(stderr, "%s:%d: CHECK failed: %s\n", __FILE__, __LINE__, #cond);     \
-            ++g_iFailures;                                                              \
-        }                                                                               \
+#define CHECK(cond)                                                                  \
+    do {                                                                             \
+        if (!(cond)) {                                                               \
+            fprintf(stderr, "%s:%d: CHECK failed: %s\n", __FILE__, __LINE__, #cond); \
+            ++g_iFailures;                                                           \
+        }                                                                            \
     } while (0)
 
 struct stRecord {

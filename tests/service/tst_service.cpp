@@ -79,7 +79,7 @@ stCupsJob Job(int id, const QStringList &reasons)
 
 const QStringList c_printing{"job-printing"};
 const QStringList c_cancelled{"job-canceled-by-user"};
-} // namespace
+}  // namespace
 
 class TstService : public QObject {
     Q_OBJECT
@@ -123,7 +123,8 @@ private slots:
         QFETCH(bool, sending);
         int asked = 0;
         int interval = -1;
-        const bool query = DecideNeedStatus(connect, status, [&] { ++asked; return sending; }, interval);
+        const bool query = DecideNeedStatus(
+            connect, status, [&] { ++asked; return sending; }, interval);
         QTEST(query, "query");
         QTEST(interval, "interval");
         QTEST(asked == 1, "schedulerAsked");
@@ -290,7 +291,7 @@ private slots:
         QVERIFY(state.listError.isEmpty());
         QVERIFY(state.listWarning.isEmpty());
         QCOMPARE(state.iFailCount, 0);
-        QCOMPARE(state.strPrinterSerialNumber, QString("NETn1"));   // the rest stays as it was
+        QCOMPARE(state.strPrinterSerialNumber, QString("NETn1"));  // the rest stays as it was
     }
 
     // A USB printer goes off-line at the first "not found" (-5) only; other failures keep

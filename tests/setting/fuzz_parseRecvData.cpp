@@ -15,8 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     std::vector<unsigned char> reply(data, data + size);
     unsigned char payload[c_iIPReplyMax];
     int payloadLen = -1;
-    if (FormatRecvData(reply.data(), int(size), payload, payloadLen) &&
-        (payloadLen < 0 || payloadLen > int(size) || payloadLen > c_iIPReplyMax))
+    if (FormatRecvData(reply.data(), int(size), payload, payloadLen)
+        && (payloadLen < 0 || payloadLen > int(size) || payloadLen > c_iIPReplyMax))
         __builtin_trap();
     stIPInfo info;
     if (!ParseRecvData(reply.data(), int(size), info))

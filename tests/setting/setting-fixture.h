@@ -15,7 +15,13 @@
 #include <QtTest>
 
 // Simulator: p1 K20NW AB1234, p2 K20NW CD5678, p3 K40N SN40N0001, n1 K40N on 127.0.0.21.
-enum { ROW_USB1, ROW_USB2, ROW_K40N, ROW_NET, ROW_UNKNOWN_MODEL, ROW_HOST_NAME, ROW_COUNT };
+enum { ROW_USB1,
+       ROW_USB2,
+       ROW_K40N,
+       ROW_NET,
+       ROW_UNKNOWN_MODEL,
+       ROW_HOST_NAME,
+       ROW_COUNT };
 
 inline stPrinterInfo Printer(const QString &name, int type, const QString &port)
 {

@@ -27,8 +27,8 @@ inline QStringList SimCtl(const QString &command, bool *ok = nullptr)
         return {};
     QByteArray reply;
     const QByteArray line = command.toUtf8() + "\n";
-    if (::connect(fd, reinterpret_cast<sockaddr *>(&sa), sizeof sa) == 0 &&
-        write(fd, line.constData(), size_t(line.size())) == line.size()) {
+    if (::connect(fd, reinterpret_cast<sockaddr *>(&sa), sizeof sa) == 0
+        && write(fd, line.constData(), size_t(line.size())) == line.size()) {
         shutdown(fd, SHUT_WR);
         char buf[4096];
         for (ssize_t n; (n = read(fd, buf, sizeof buf)) > 0;)

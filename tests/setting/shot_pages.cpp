@@ -7,7 +7,6 @@
 #include <QApplication>
 #include <QPainter>
 
-
 int main(int argc, char *argv[])
 {
     SetUsbLogSource("OrvoPrintSetting/UtilLibusb");
@@ -28,7 +27,7 @@ int main(int argc, char *argv[])
     const struct {
         int page;
         const char *name;
-        const char *button;   // pressed before the shot
+        const char *button;  // pressed before the shot
     } shots[] = {{0, "home", nullptr}, {3, "net", "buttonGet"}, {2, "clean", nullptr}, {1, "alignment", "buttonPrint"}};
     QList<QImage> images;
     for (const auto &s : shots) {

@@ -9,7 +9,6 @@
 #include <QRandomGenerator>
 #include <QtTest>
 
-
 namespace {
 QByteArray Hex(const unsigned char *p, int n)
 {
@@ -24,7 +23,7 @@ QByteArray Bytes(const char *hex)
 void PutItem(QByteArray &b, int key, const QByteArray &value, int declared = -1)
 {
     b.append(char(key >> 8)).append(char(key));
-    b.append(QByteArray(key == 0x4010 ? 14 : 10, '\x11'));   // bytes the tool does not read
+    b.append(QByteArray(key == 0x4010 ? 14 : 10, '\x11'));  // bytes the tool does not read
     const int n = declared < 0 ? int(value.size()) : declared;
     b.append(char(n >> 8)).append(char(n));
     b.append(value);
@@ -53,7 +52,7 @@ bool Parse(const QByteArray &raw, stIPInfo &info)
 {
     return ParseRecvData(reinterpret_cast<const unsigned char *>(raw.constData()), int(raw.size()), info);
 }
-} // namespace
+}  // namespace
 
 class TstFrames : public QObject {
     Q_OBJECT
@@ -61,7 +60,8 @@ private slots:
     void fixedCommands()
     {
         QCOMPARE(Hex(c_ucIPReadRequest, c_iIPReadRequestLen),
-                 QByteArray("A5001950E0B20200000100084010401140124013401440154016" "4017"));
+                 QByteArray("A5001950E0B20200000100084010401140124013401440154016"
+                            "4017"));
         QCOMPARE(Hex(c_ucCleanFirst, c_iCleanFirstLen), QByteArray("A5000750E02E02010101"));
         QCOMPARE(Hex(c_ucCleanRepeat, c_iCleanRepeatLen), QByteArray("A5000850E02E0201011202"));
         QCOMPARE(Hex(c_ucAlignmentPrint, c_iAlignmentPrintLen), QByteArray("A5000750E02E02010152"));
@@ -93,7 +93,7 @@ private slots:
                                            "4017000405060708"
                                            "401F000100"));
         info.iIPSource = 0;
-        info.strSecondaryWINS = "5.6.7";   // one bad row spoils the request
+        info.strSecondaryWINS = "5.6.7";  // one bad row spoils the request
         QVERIFY(!WriteSendData(info, buf, len));
         QCOMPARE(buf[13], 0);
     }
@@ -124,12 +124,26 @@ private slots:
                                   << QByteArray("A5002C50E02E110000000D") + QByteArray(72, '0');
         QTest::newRow("extremes") << QVector<int>{-12, 6, -6, 1, -1, 0, 2, -2, 1}
                                   << QByteArray("A5002C50E02E110000000D"
-                                                "FFFFFFA0" "00000030" "FFFFFFD0" "00000008" "FFFFFFF8" "00000000"
-                                                "00000200" "00000010" "FFFFFFF0");
+                                                "FFFFFFA0"
+                                                "00000030"
+                                                "FFFFFFD0"
+                                                "00000008"
+                                                "FFFFFFF8"
+                                                "00000000"
+                                                "00000200"
+                                                "00000010"
+                                                "FFFFFFF0");
         QTest::newRow("row 9 negative, rows 7 and 8 after it") << QVector<int>{12, 0, 0, 0, 0, 0, -6, 6, -6}
-                                  << QByteArray("A5002C50E02E110000000D"
-                                                "00000060" "00000000" "00000000" "00000000" "00000000" "00000000"
-                                                "FFFFF400" "FFFFFFD0" "00000030");
+                                                               << QByteArray("A5002C50E02E110000000D"
+                                                                             "00000060"
+                                                                             "00000000"
+                                                                             "00000000"
+                                                                             "00000000"
+                                                                             "00000000"
+                                                                             "00000000"
+                                                                             "FFFFF400"
+                                                                             "FFFFFFD0"
+                                                                             "00000030");
     }
     void alignmentFinish()
     {
@@ -260,7 +274,7 @@ private slots:
         info.iIPSource = 1;
         info.strIPAddress = "9.9.9.9";
         QVERIFY(!Parse(raw, info));
-        QCOMPARE(info.iIPSource, 1);   // untouched
+        QCOMPARE(info.iIPSource, 1);  // untouched
         QCOMPARE(info.strIPAddress, QString("9.9.9.9"));
     }
 
@@ -286,10 +300,18 @@ private slots:
                 for (int e = 0; e < edits && !raw.isEmpty(); ++e) {
                     const int at = int(rng.bounded(raw.size()));
                     switch (rng.bounded(4)) {
-                    case 0: raw[at] = char(rng.bounded(256)); break;
-                    case 1: raw.truncate(at); break;
-                    case 2: raw.insert(at, QByteArray(int(rng.bounded(80)), char(rng.bounded(256)))); break;
-                    default: raw[at] = char(raw[at] ^ (1 << rng.bounded(8))); break;
+                    case 0:
+                        raw[at] = char(rng.bounded(256));
+                        break;
+                    case 1:
+                        raw.truncate(at);
+                        break;
+                    case 2:
+                        raw.insert(at, QByteArray(int(rng.bounded(80)), char(rng.bounded(256))));
+                        break;
+                    default:
+                        raw[at] = char(raw[at] ^ (1 << rng.bounded(8)));
+                        break;
                     }
                 }
             }

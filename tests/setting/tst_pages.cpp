@@ -9,7 +9,6 @@
 #include <atomic>
 #include <thread>
 
-
 namespace {
 
 // The same message n times (Qt 5's QStringList has no fill constructor).
@@ -53,7 +52,7 @@ QComboBox *Source(QWidget *form)
 {
     return form->findChild<QComboBox *>("comboBoxSource");
 }
-} // namespace
+}  // namespace
 
 class TstPages : public QObject {
     Q_OBJECT
@@ -93,13 +92,16 @@ private slots:
         QVERIFY(!(m_pWidget->windowFlags() & Qt::WindowMaximizeButtonHint));
         QVERIFY(!m_pWidget->windowIcon().isNull());
         auto *stack = m_pWidget->findChild<QStackedWidget *>("stackedWidget");
-        const struct { const char *button; int page; } routes[] = {
+        const struct {
+            const char *button;
+            int page;
+        } routes[] = {
             {"button_net", 3}, {"button_clean", 2}, {"button_alignment", 1}};
         for (const auto &r : routes) {
             m_pWidget->SlotChangeForm(0);
             auto *button = stack->widget(0)->findChild<QPushButton *>(r.button);
             QVERIFY(button);
-            QVERIFY(button->height() > 0 && button->height() < 80);   // the picture's proportions
+            QVERIFY(button->height() > 0 && button->height() < 80);  // the picture's proportions
             button->click();
             QCOMPARE(stack->currentIndex(), r.page);
             auto *form = qobject_cast<BaseForm *>(stack->currentWidget());
@@ -155,7 +157,8 @@ private slots:
         QVERIFY(!form->findChild<QLineEdit *>("edit_0_0")->isEnabled());
         Click(form, "buttonGet");
         QCOMPARE(m_log.Take(), QStringList());
-        QCOMPARE(Frames("p1"), QStringList{"A5001950E0B20200000100084010401140124013401440154016" "4017"});
+        QCOMPARE(Frames("p1"), QStringList{"A5001950E0B20200000100084010401140124013401440154016"
+                                           "4017"});
         QCOMPARE(Source(form)->currentIndex(), 1);
         QVERIFY(form->findChild<QLineEdit *>("edit_0_0")->isEnabled());
         QCOMPARE(EditRow(form, 0), QString("192.168.100.123").split('.'));
@@ -164,17 +167,24 @@ private slots:
 
         SetRow(form, 0, "10.20.30.40");
         SetRow(form, 2, "10.20.30.1");
-        Source(form)->setCurrentIndex(0);   // DHCP: the fields keep their values and go out too
+        Source(form)->setCurrentIndex(0);  // DHCP: the fields keep their values and go out too
         Click(form, "buttonSet");
         QCOMPARE(m_log.Take(), QStringList{c_strSetDone});
-        QCOMPARE(Frames("p1"), QStringList{"A5004850E0B2030009" "4010000100" "401100040A141E28" "40120004FFFFFF00"
-                                           "401300040A141E01" "40140004CA608685" "40150004CA6080A6"
-                                           "40160004C0A864FA" "40170004C0A864FB" "401F000100"});
+        QCOMPARE(Frames("p1"), QStringList{"A5004850E0B2030009"
+                                           "4010000100"
+                                           "401100040A141E28"
+                                           "40120004FFFFFF00"
+                                           "401300040A141E01"
+                                           "40140004CA608685"
+                                           "40150004CA6080A6"
+                                           "40160004C0A864FA"
+                                           "40170004C0A864FB"
+                                           "401F000100"});
         QCOMPARE(Ctl("maint p1 ipconfig"),
                  QStringList{"dhcp 10.20.30.40 255.255.255.0 10.20.30.1 202.96.134.133 202.96.128.166 "
                              "192.168.100.250 192.168.100.251"});
 
-        form = EnterPage(*m_pWidget, 3);   // entry resets the fields
+        form = EnterPage(*m_pWidget, 3);  // entry resets the fields
         QCOMPARE(EditRow(form, 0), QString("0.0.0.0").split('.'));
         Source(form)->setCurrentIndex(1);
         Click(form, "buttonGet");
@@ -183,7 +193,7 @@ private slots:
         QCOMPARE(EditRow(form, 0), QString("10.20.30.40").split('.'));
         QCOMPARE(EditRow(form, 2), QString("10.20.30.1").split('.'));
         QVERIFY(!form->findChild<QLineEdit *>("edit_0_0")->isEnabled());
-        QVERIFY(QApplication::overrideCursor() == nullptr);   // the wait cursor is gone again
+        QVERIFY(QApplication::overrideCursor() == nullptr);  // the wait cursor is gone again
     }
 
     void netBadReply_data()
@@ -199,7 +209,7 @@ private slots:
         Ctl("maint p1 malformed " + shape);
         Click(form, "buttonGet");
         QCOMPARE(m_log.Take(), QStringList{c_strReadFailed});
-        QCOMPARE(Source(form)->currentIndex(), 0);   // nothing of the reply reaches the form
+        QCOMPARE(Source(form)->currentIndex(), 0);  // nothing of the reply reaches the form
         for (int row = 0; row < 7; ++row)
             QCOMPARE(EditRow(form, row), QString("0.0.0.0").split('.'));
     }
@@ -221,7 +231,7 @@ private slots:
 
         Choose(form, ROW_USB1);
         Source(form)->setCurrentIndex(1);
-        form->findChild<QLineEdit *>("edit_4_2")->clear();   // one empty octet
+        form->findChild<QLineEdit *>("edit_4_2")->clear();  // one empty octet
         Click(form, "buttonSet");
         QCOMPARE(m_log.Take(), QStringList{c_strBadAddress});
         QCOMPARE(Frames("p1"), QStringList());
@@ -231,15 +241,15 @@ private slots:
     {
         BaseForm *form = EnterPage(*m_pWidget, 3);
         const QString before = Ctl("maint p1 ipconfig").value(0);
-        Ctl("maint p1 partial 20");   // -6
+        Ctl("maint p1 partial 20");  // -6
         Click(form, "buttonSet");
         QCOMPARE(m_log.Take(), QStringList{c_strComm});
         QCOMPARE(Ctl("maint p1 ipconfig").value(0), before);
-        Ctl("maint p1 silent on");   // -7: the page needs the answer
+        Ctl("maint p1 silent on");  // -7: the page needs the answer
         Click(form, "buttonGet");
         Ctl("maint p1 silent off");
         QCOMPARE(m_log.Take(), QStringList{c_strComm});
-        Ctl("unplug p1");   // -2
+        Ctl("unplug p1");  // -2
         Click(form, "buttonGet");
         Ctl("plug p1");
         QCOMPARE(m_log.Take(), QStringList{c_strConnect});
@@ -252,7 +262,7 @@ private slots:
         Ctl("unplug p1");
         Ctl("plug p1");
         QCOMPARE(m_log.Take(), QStringList{c_strConnect});
-        Ctl("stream p1 busy on");   // -5: another program holds the interface
+        Ctl("stream p1 busy on");  // -5: another program holds the interface
         Click(form, "buttonGet");
         Ctl("stream p1 busy off");
         QCOMPARE(m_log.Take(), QStringList{c_strConnect});
@@ -268,8 +278,8 @@ private slots:
         std::atomic<bool> stop{false}, seen{false};
         std::thread watcher([&] {
             while (!stop && !seen)
-                seen = QGuiApplication::overrideCursor() != nullptr &&
-                       QGuiApplication::overrideCursor()->shape() == Qt::WaitCursor;
+                seen = QGuiApplication::overrideCursor() != nullptr
+                       && QGuiApplication::overrideCursor()->shape() == Qt::WaitCursor;
         });
         Click(form, "buttonGet");
         stop = true;
@@ -297,10 +307,10 @@ private slots:
         QCOMPARE(Frames("p1"), (QStringList{c_strFirstClean, c_strRepeatClean}));
         QCOMPARE(button->text(), QString("重新清洗"));
 
-        Ctl("maint p1 partial 3");   // a failed send keeps the state
+        Ctl("maint p1 partial 3");  // a failed send keeps the state
         button->click();
         QCOMPARE(m_log.Take(), (QStringList{c_strCleanConfirm, c_strComm}));
-        Ctl("maint p1 silent on");   // no answer: still sent
+        Ctl("maint p1 silent on");  // no answer: still sent
         button->click();
         Ctl("maint p1 silent off");
         QCOMPARE(m_log.Take(), (QStringList{c_strCleanConfirm, c_strCleanSent}));
@@ -329,10 +339,10 @@ private slots:
         Choose(form, ROW_NET);
         Ctl("queue n1 netreply A5000550E02E0200");
         Click(form, "buttonClean");
-        Click(form, "buttonClean");   // no answer this time: success all the same
+        Click(form, "buttonClean");  // no answer this time: success all the same
         QCOMPARE(m_log.Take(), (QStringList{c_strCleanConfirm, c_strCleanSent, c_strCleanConfirm, c_strCleanSent}));
         QCOMPARE(Datagrams("n1"), (QStringList{c_strFirstClean, c_strRepeatClean}));
-        Choose(form, ROW_HOST_NAME);   // not an address: nothing is sent
+        Choose(form, ROW_HOST_NAME);  // not an address: nothing is sent
         Click(form, "buttonClean");
         QCOMPARE(m_log.Take(), (QStringList{c_strCleanConfirm, c_strConnect}));
     }
@@ -341,7 +351,7 @@ private slots:
     void alignmentUsb()
     {
         BaseForm *form = EnterPage(*m_pWidget, 1);
-        Choose(form, ROW_K40N);   // K40N, product id 0x2009, not K40NW
+        Choose(form, ROW_K40N);  // K40N, product id 0x2009, not K40NW
         auto *combo = form->findChild<QComboBox *>("comboBoxDevice");
         auto spin = [form](int n) { return form->findChild<QSpinBox *>(QString("spinBox_%1").arg(n)); };
         QVERIFY(spin(1)->isHidden());
@@ -363,11 +373,19 @@ private slots:
         const int values[9] = {-12, 3, -6, 0, 6, -1, 2, -2, 1};
         for (int n = 1; n <= 9; ++n)
             spin(n)->setValue(values[n - 1]);
-        spin(2)->setValue(9);   // beyond its range: held at 6
+        spin(2)->setValue(9);  // beyond its range: held at 6
         Click(form, "buttonFinish");
         QCOMPARE(m_log.Take(), QStringList{c_strAlignDone});
-        QCOMPARE(Frames("p3"), QStringList{"A5002C50E02E110000000D" "FFFFFFA0" "00000030" "FFFFFFD0" "00000000"
-                                           "00000030" "FFFFFFF8" "00000200" "00000010" "FFFFFFF0"});
+        QCOMPARE(Frames("p3"), QStringList{"A5002C50E02E110000000D"
+                                           "FFFFFFA0"
+                                           "00000030"
+                                           "FFFFFFD0"
+                                           "00000000"
+                                           "00000030"
+                                           "FFFFFFF8"
+                                           "00000200"
+                                           "00000010"
+                                           "FFFFFFF0"});
         QVERIFY(spin(1)->isHidden());
         QVERIFY(combo->isEnabled());
 
@@ -380,11 +398,15 @@ private slots:
         QCOMPARE(m_log.Take(), (QStringList{c_strAlignConfirm, c_strAlignSent, c_strComm}));
         QVERIFY(!spin(4)->isHidden());
         QCOMPARE(spin(4)->value(), -3);
-        Ctl("maint p3 silent on");   // sent but not answered: done
+        Ctl("maint p3 silent on");  // sent but not answered: done
         Click(form, "buttonFinish");
         Ctl("maint p3 silent off");
         QCOMPARE(m_log.Take(), QStringList{c_strAlignDone});
-        QCOMPARE(Frames("p3").value(2), QString("A5002C50E02E110000000D" "00000000" "00000000" "00000000" "FFFFFFE8")
+        QCOMPARE(Frames("p3").value(2), QString("A5002C50E02E110000000D"
+                                                "00000000"
+                                                "00000000"
+                                                "00000000"
+                                                "FFFFFFE8")
                                             + QString(40, '0'));
     }
 
@@ -398,8 +420,8 @@ private slots:
         Ctl("queue n1 netreply A5000550E02E1100");
         Click(form, "buttonFinish");
         QCOMPARE(m_log.Take(), (QStringList{c_strAlignConfirm, c_strAlignSent, c_strAlignDone}));
-        QCOMPARE(Datagrams("n1"), (QStringList{c_strAlignPrint, "A5002C50E02E110000000D" + QString(48, '0') +
-                                                                    "FFFFFE00" + QString(16, '0')}));
+        QCOMPARE(Datagrams("n1"), (QStringList{c_strAlignPrint, "A5002C50E02E110000000D" + QString(48, '0')
+                                                                    + "FFFFFE00" + QString(16, '0')}));
     }
 
     // The boxes themselves, once, as the user sees them.
@@ -419,23 +441,23 @@ private slots:
             for (QAbstractButton *b : box->buttons())
                 buttons << b->text();
             buttons.sort();
-            seen = box->windowTitle() + "|" + box->text() + "|" + buttons.join(",") + "|" +
-                   box->defaultButton()->text() + "|" + QString::number(box->icon());
+            seen = box->windowTitle() + "|" + box->text() + "|" + buttons.join(",") + "|"
+                   + box->defaultButton()->text() + "|" + QString::number(box->icon());
             box->defaultButton()->click();
         });
         Click(form, "buttonClean");
         m_log.Install();
-        QCOMPARE(seen, "Orvo喷墨打印工具|" + c_strCleanConfirm + "|取  消,确  定|取  消|" +
-                           QString::number(QMessageBox::Information));
-        QCOMPARE(Frames("p1"), QStringList());   // Cancel is the default and sends nothing
+        QCOMPARE(seen, "Orvo喷墨打印工具|" + c_strCleanConfirm + "|取  消,确  定|取  消|"
+                           + QString::number(QMessageBox::Information));
+        QCOMPARE(Frames("p1"), QStringList());  // Cancel is the default and sends nothing
 
         BaseForm::SetMessageBoxHook(nullptr);
         form = EnterPage(*m_pWidget, 3);
         Choose(form, ROW_NET);
         QTimer::singleShot(0, this, [&seen] {
             auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-            seen = box ? box->text() + "|" + box->buttons().value(0)->text() + "|" +
-                             QString::number(box->buttons().size())
+            seen = box ? box->text() + "|" + box->buttons().value(0)->text() + "|"
+                             + QString::number(box->buttons().size())
                        : "no modal box";
             if (box)
                 box->buttons().value(0)->click();

@@ -8,9 +8,7 @@
 #include "setting-fixture.h"
 #include "../harness/ui-text.h"
 
-
-class TstSettingLang : public QObject
-{
+class TstSettingLang : public QObject {
     Q_OBJECT
     bool bEnglish = false;
 
@@ -30,7 +28,7 @@ private slots:
         for (int page : {Widget::PAGE_NET, Widget::PAGE_CLEAN, Widget::PAGE_ALIGNMENT, Widget::PAGE_HOME})
             EnterPage(w, page);
         const QStringList texts = WidgetTexts(&w);
-        QVERIFY(texts.contains("Orvo-USB1"));   // the printer chooser is filled
+        QVERIFY(texts.contains("Orvo-USB1"));  // the printer chooser is filled
         const QImage net(":/Resource/button_net.png");
         const QString resource = qEnvironmentVariable("ORVO_SOURCE_DIR") + "/OrvoPrintSetting/Resource/";
         if (LocaleIsEnglish()) {
@@ -38,7 +36,7 @@ private slots:
             QVERIFY2(CjkTexts(texts).isEmpty(), qPrintable(CjkTexts(texts).join(" | ")));
             QVERIFY2(ClippedTexts(&w).isEmpty(), qPrintable(ClippedTexts(&w).join(" | ")));
             QVERIFY(texts.contains("Network Settings") && texts.contains("WINS server 2") && texts.contains("Clean"));
-            QCOMPARE(net, QImage(resource + "button_net_en.png"));   // pictures with words follow
+            QCOMPARE(net, QImage(resource + "button_net_en.png"));  // pictures with words follow
             QCOMPARE(QImage(":/Resource/clean_1.png"), QImage(resource + "clean_1_en.png"));
         } else {
             QVERIFY(!bEnglish);

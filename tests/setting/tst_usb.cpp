@@ -8,9 +8,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-
 namespace {
-const QString c_strSerial63 = "S" + QString(61, 'x') + "Z";   // 63 characters, the most a device reports
+const QString c_strSerial63 = "S" + QString(61, 'x') + "Z";  // 63 characters, the most a device reports
 // A frame the simulated printer does not answer by itself: the tests queue its replies.
 const unsigned char c_ucCommand[10] = {0xA5, 0x00, 0x07, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07};
 const QString c_strCommandHex = "A5000701020304050607";
@@ -37,7 +36,7 @@ QString BulkOut(const QString &id)
     const QStringList lines = SimCtl("get " + id + " bulkout 0x01 clear", &ok);
     return ok ? lines.value(0) : QString("<sim error>");
 }
-} // namespace
+}  // namespace
 
 class TstUsb : public QObject {
     Q_OBJECT
@@ -61,7 +60,7 @@ private slots:
     {
         SetLogEnable(false);
         SetLogEnable(true);
-        QFile::remove(CurrentLogFile());   // a fresh log per case, also within one second
+        QFile::remove(CurrentLogFile());  // a fresh log per case, also within one second
         for (const char *id : {"p1", "p2", "p3"}) {
             bool ok = false;
             SimCtl(QString("clear ") + id, &ok);
@@ -92,17 +91,24 @@ private slots:
     void serialTest_data()
     {
         QTest::addColumn<QString>("uri");
-        QTest::addColumn<QString>("target");   // the device that gets the command; empty: -2
-        QTest::newRow("no serial item: one printer of the model") << "Orvo/K20NW?foo=1" << "p1|p2";
+        QTest::addColumn<QString>("target");  // the device that gets the command; empty: -2
+        QTest::newRow("no serial item: one printer of the model") << "Orvo/K20NW?foo=1"
+                                                                  << "p1|p2";
         // One of these two is the second of its model in the bus order.
-        QTest::newRow("exact serial, first printer") << "Orvo/K20NW?serial=AB1234" << "p1";
-        QTest::newRow("exact serial, other printer") << "Orvo/K20NW?serial=CD5678" << "p2";
-        QTest::newRow("prefix ignoring case") << "Orvo/K20NW?serial=ab12" << "p1";
-        QTest::newRow("longer than the device's serial") << "Orvo/K20NW?serial=AB12345" << "";
-        QTest::newRow("no such serial") << "Orvo/K20NW?serial=ZZ" << "";
+        QTest::newRow("exact serial, first printer") << "Orvo/K20NW?serial=AB1234"
+                                                     << "p1";
+        QTest::newRow("exact serial, other printer") << "Orvo/K20NW?serial=CD5678"
+                                                     << "p2";
+        QTest::newRow("prefix ignoring case") << "Orvo/K20NW?serial=ab12"
+                                              << "p1";
+        QTest::newRow("longer than the device's serial") << "Orvo/K20NW?serial=AB12345"
+                                                         << "";
+        QTest::newRow("no such serial") << "Orvo/K20NW?serial=ZZ"
+                                        << "";
         QTest::newRow("63 characters") << QString("Orvo/K40N?serial=" + c_strSerial63) << "p3";
         QTest::newRow("63 characters, last one differs") << QString("Orvo/K40N?serial=" + c_strSerial63.left(62) + "Y") << "";
-        QTest::newRow("model without a printer") << "Orvo/K20W?serial=AB1234" << "";
+        QTest::newRow("model without a printer") << "Orvo/K20W?serial=AB1234"
+                                                 << "";
     }
     void serialTest()
     {
@@ -111,9 +117,10 @@ private slots:
         const QStringList targets = target.split('|', Qt::SkipEmptyParts);
         for (const QString &id : targets)
             SimCtl("queue " + id + " bulkin 00");
-        const int pid = uri.contains("K40N?") ? 0x2009 : uri.contains("K20W?") ? 0x2007 : 0x2005;
+        const int pid = uri.contains("K40N?") ? 0x2009 : uri.contains("K20W?") ? 0x2007
+                                                                               : 0x2005;
         const stExchange ex = Send(pid, uri);
-        QString sent;   // all that was written, to whichever device
+        QString sent;  // all that was written, to whichever device
         for (const char *id : {"p1", "p2", "p3"}) {
             const QString out = BulkOut(id);
             QVERIFY2(out.isEmpty() || targets.contains(id), id);
@@ -136,7 +143,7 @@ private slots:
     {
         bool ok = false;
         SimCtl("queue p1 bulkin", &ok);
-        QVERIFY(ok);   // an empty HEX is a zero-length reply
+        QVERIFY(ok);  // an empty HEX is a zero-length reply
         const stExchange ex = Send(0x2005, "Orvo/K20NW?serial=AB1234");
         QCOMPARE(ex.iResult, 0);
         QCOMPARE(ex.iRecvSize, 0);
@@ -147,7 +154,7 @@ private slots:
     {
         const stExchange ex = Send(0x2005, "Orvo/K20NW?serial=AB1234");
         QCOMPARE(ex.iResult, -7);
-        QCOMPARE(BulkOut("p1"), c_strCommandHex);   // the command itself went out
+        QCOMPARE(BulkOut("p1"), c_strCommandHex);  // the command itself went out
         const QString log = Log();
         QVERIFY(log.contains("*** bulk_transfer failed!"));
         QVERIFY(log.contains("*** error=LIBUSB_ERROR_TIMEOUT"));
@@ -163,7 +170,7 @@ private slots:
         QCOMPARE(BulkOut("p1"), c_strCommandHex.left(8));
         const QString log = Log();
         QVERIFY(log.contains("USBSendRecvData) *** bulk_transfer failed!"));
-        QVERIFY2(!log.contains("*** error="), qPrintable(log));   // a short write has no error name
+        QVERIFY2(!log.contains("*** error="), qPrintable(log));  // a short write has no error name
     }
 
     // A printer interface whose bulk OUT is not 0x01 is never chosen.

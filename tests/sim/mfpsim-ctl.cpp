@@ -161,8 +161,8 @@ void CmdQueue(const Args &a, stSimDevice &dev, stReply &r)
     bool clear = false;
     const std::string &what = a.size() > 2 ? a[2] : "";
     const std::string hex = a.size() > 3 ? a[3] : "";
-    if (what == "bulkin" && dev.bUsb && FromHex(hex, b) && BulkOptions(a, 4, 0x81, ep, clear) && !clear &&
-        (ep & 0x80)) {
+    if (what == "bulkin" && dev.bUsb && FromHex(hex, b) && BulkOptions(a, 4, 0x81, ep, clear) && !clear
+        && (ep & 0x80)) {
         {
             std::lock_guard<std::mutex> lock(g_simLock);
             dev.mapBulkIn[ep].push_back(b);
@@ -229,8 +229,8 @@ void CmdList(stReply &r)
 {
     std::lock_guard<std::mutex> lock(g_simLock);
     for (auto &d : SimDevices())
-        r.Line(d->strId + " " + (d->bUsb ? "usb " : "net ") + d->strModel + " " +
-               (d->bUsb ? d->strSerial : d->strAddr) + (d->bPlugged ? " plugged" : " unplugged"));
+        r.Line(d->strId + " " + (d->bUsb ? "usb " : "net ") + d->strModel + " "
+               + (d->bUsb ? d->strSerial : d->strAddr) + (d->bPlugged ? " plugged" : " unplugged"));
 }
 
 }  // namespace
@@ -274,8 +274,7 @@ std::string RunControlCommand(const std::string &line, bool &quit)
         else if (a[0] == "scan" && a.size() >= 3 && dev->bUsb) {
             r.strData = ScanControl(a, *dev, r.strError);
             UsbDeliverBulkIn(*dev);  // a released scan goes on for readers already waiting
-        }
-        else if (a[0] == "stream")
+        } else if (a[0] == "stream")
             StreamCommand(a, *dev, r.strData, r.strError);
         else if (a[0] == "maint")
             MaintCommand(a, *dev, r.strData, r.strError);

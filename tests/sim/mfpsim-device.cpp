@@ -15,8 +15,12 @@ struct stModelId {
 
 // FOREIGN is another vendor's device (a keyboard) that the suite must leave alone.
 const stModelId c_stModelIds[] = {
-    {"K20NW", 0x2005, c_iVendorId}, {"K20N", 0x2006, c_iVendorId}, {"K20W", 0x2007, c_iVendorId},
-    {"K40NW", 0x2008, c_iVendorId}, {"K40N", 0x2009, c_iVendorId}, {"K40W", 0x200A, c_iVendorId},
+    {"K20NW", 0x2005, c_iVendorId},
+    {"K20N", 0x2006, c_iVendorId},
+    {"K20W", 0x2007, c_iVendorId},
+    {"K40NW", 0x2008, c_iVendorId},
+    {"K40N", 0x2009, c_iVendorId},
+    {"K40W", 0x200A, c_iVendorId},
     {"FOREIGN", c_iForeignProductId, c_iForeignVendorId},
 };
 
@@ -27,13 +31,20 @@ struct stFieldInfo {
 };
 
 const stFieldInfo c_stSupplyFields[] = {
-    {"supplyserial", 0x0000, 0}, {"supplytype", 0x0001, 4},
-    {"toner", 0x1000, 2},        {"waste", 0x1001, 2},
-    {"opc", 0x1002, 2},          {"pages", 0x1003, 4},
-    {"prints", 0x1004, 4},       {"dots", 0x1100, 2},
-    {"printerpages", 0x1101, 4}, {"printerprints", 0x1102, 4},
-    {"black", 0x4043, 2},        {"cyan", 0x4143, 2},
-    {"red", 0x4243, 2},          {"yellow", 0x4343, 2},
+    {"supplyserial", 0x0000, 0},
+    {"supplytype", 0x0001, 4},
+    {"toner", 0x1000, 2},
+    {"waste", 0x1001, 2},
+    {"opc", 0x1002, 2},
+    {"pages", 0x1003, 4},
+    {"prints", 0x1004, 4},
+    {"dots", 0x1100, 2},
+    {"printerpages", 0x1101, 4},
+    {"printerprints", 0x1102, 4},
+    {"black", 0x4043, 2},
+    {"cyan", 0x4143, 2},
+    {"red", 0x4243, 2},
+    {"yellow", 0x4343, 2},
 };
 
 }  // namespace
@@ -100,8 +111,11 @@ Bytes BuildUdpStatusReply(const stSimDevice &dev)
 bool SetDeviceField(stSimDevice &dev, const std::string &name, const std::string &value, std::string &err)
 {
     const std::pair<const char *, std::string *> texts[] = {
-        {"vendor", &dev.strVendor},     {"product", &dev.strProduct}, {"serial", &dev.strSerial},
-        {"firmware", &dev.strFirmware}, {"text5", &dev.strFifthText},
+        {"vendor", &dev.strVendor},
+        {"product", &dev.strProduct},
+        {"serial", &dev.strSerial},
+        {"firmware", &dev.strFirmware},
+        {"text5", &dev.strFifthText},
     };
     for (const auto &t : texts) {
         if (name == t.first) {

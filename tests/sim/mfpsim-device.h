@@ -26,7 +26,7 @@ struct stSimDevice {
     int iVendorId = c_iVendorId;
     bool bUsb = true;
     std::string strAddr;  // network devices: loopback address the UDP socket is bound to
-    int iSlot = 0;        // USB devices: port number on the emulated bus
+    int iSlot = 0;  // USB devices: port number on the emulated bus
 
     int iStatusCode = 0;
     std::string strVendor = "Orvo";
@@ -37,18 +37,18 @@ struct stSimDevice {
     std::vector<uint16_t> listErrors;
     std::vector<uint16_t> listWarnings;
     std::map<uint16_t, Bytes> mapSupply;  // tag -> value bytes, sent in tag order
-    bool bRawBody = false;                // tests may replace the whole response
+    bool bRawBody = false;  // tests may replace the whole response
     Bytes rawBody;
 
     bool bPlugged = true;
-    bool bSilent = false;     // network: do not answer at all
+    bool bSilent = false;  // network: do not answer at all
     bool bStallStatus = false;  // USB: the status request stalls
 
     int iStatusRequests = 0;
     int iCancels = 0;
     std::vector<std::string> listControls;  // "bmRequestType bRequest wValue wIndex wLength"
-    std::map<int, Bytes> mapBulkOut;        // endpoint -> bytes written
-    std::map<int, int> mapBulkOutCount;     // endpoint -> transfers
+    std::map<int, Bytes> mapBulkOut;  // endpoint -> bytes written
+    std::map<int, int> mapBulkOutCount;  // endpoint -> transfers
     std::map<int, std::deque<Bytes>> mapBulkIn;  // endpoint -> queued replies
     std::vector<Bytes> listNetRx;
     std::deque<Bytes> queueNetReply;

@@ -79,8 +79,8 @@ std::string JpegInfo(const std::string &path)
         JSAMPROW r = row.data();
         jpeg_read_scanlines(&d, &r, 1);
     }
-    const std::string info = std::to_string(d.output_width) + " " + std::to_string(d.output_height) + " " +
-                             std::to_string(d.output_components) + (baseline ? " baseline" : " other");
+    const std::string info = std::to_string(d.output_width) + " " + std::to_string(d.output_height) + " "
+                             + std::to_string(d.output_components) + (baseline ? " baseline" : " other");
     jpeg_finish_decompress(&d);
     jpeg_destroy_decompress(&d);
     fclose(f);

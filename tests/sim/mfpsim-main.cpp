@@ -13,7 +13,6 @@
 #include <unistd.h>
 #include <vector>
 
-
 #include "mfpsim-ctl.h"
 #include "mfpsim-net.h"
 #include "mfpsim-netscan.h"
@@ -247,8 +246,7 @@ int RunSimulator(int argc, char **argv)
         ok = UsbFwdStart(fwdPath, err);
     const int listenFd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     unlink(ctlPath.c_str());
-    if (ok && (listenFd < 0 || bind(listenFd, reinterpret_cast<sockaddr *>(&sa), sizeof sa) != 0 ||
-               listen(listenFd, 16) != 0)) {
+    if (ok && (listenFd < 0 || bind(listenFd, reinterpret_cast<sockaddr *>(&sa), sizeof sa) != 0 || listen(listenFd, 16) != 0)) {
         err = "cannot listen on " + ctlPath + ": " + strerror(errno);
         ok = false;
     }

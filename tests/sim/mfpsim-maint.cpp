@@ -8,21 +8,21 @@ namespace {
 
 constexpr int c_iPrinterOut = 0x01;
 constexpr int c_iPrinterIn = 0x81;
-constexpr size_t c_iPacket = 64;       // the printer answers in packets of this size
+constexpr size_t c_iPacket = 64;  // the printer answers in packets of this size
 constexpr size_t c_iPacketHeader = 5;  // A5 and four bytes, in front of every packet
 constexpr uint16_t c_uKeySource = 0x4010;
-constexpr int c_iAddressCount = 7;     // keys 0x4011 … 0x4017
+constexpr int c_iAddressCount = 7;  // keys 0x4011 … 0x4017
 
 const char *const c_szAddressNames[c_iAddressCount] = {"address", "mask", "gateway", "dns1", "dns2", "wins1", "wins2"};
 
 struct stMaintState {
     bool bStatic = true;
-    std::string strAddress[c_iAddressCount] = {"192.168.100.123", "255.255.255.0",   "192.168.100.254", "202.96.134.133",
-                                               "202.96.128.166",  "192.168.100.250", "192.168.100.251"};
-    std::string strMalformed;   // shape of the next read reply; empty: well-formed
-    bool bSilent = false;       // no bulk IN reply at all
-    int iPartial = -1;          // the next write on the printer endpoint takes only this many bytes
-    std::vector<Bytes> listFrames;   // every transfer written to the printer endpoint
+    std::string strAddress[c_iAddressCount] = {"192.168.100.123", "255.255.255.0", "192.168.100.254", "202.96.134.133",
+                                               "202.96.128.166", "192.168.100.250", "192.168.100.251"};
+    std::string strMalformed;  // shape of the next read reply; empty: well-formed
+    bool bSilent = false;  // no bulk IN reply at all
+    int iPartial = -1;  // the next write on the printer endpoint takes only this many bytes
+    std::vector<Bytes> listFrames;  // every transfer written to the printer endpoint
 };
 
 std::map<const stSimDevice *, stMaintState> g_mapState;
@@ -75,7 +75,7 @@ Bytes BuildIpReply(stMaintState &st)
     if (shape == "key")
         PutItem(payload, 0x401F, "0", 10);
     if (shape == "truncated")
-        payload.resize(payload.size() - st.strAddress[c_iAddressCount - 1].size() - 9);   // inside the last header
+        payload.resize(payload.size() - st.strAddress[c_iAddressCount - 1].size() - 9);  // inside the last header
     Bytes raw;
     for (size_t at = 0; at < payload.size(); at += c_iPacket - c_iPacketHeader) {
         const size_t n = std::min(payload.size() - at, c_iPacket - c_iPacketHeader);
@@ -159,7 +159,7 @@ int MaintBulkOut(stSimDevice &dev, int ep, const uint8_t *data, int len)
     else if (Starts(data, len, {0x50, 0xE0, 0xB2, 0x03}))
         reply = ApplyWrite(st, data, len) ? Ack(data) : Bytes{0xA5, 0x00, 0x05, 0x50, 0xE0, 0xB2, 0x03, 0x01};
     else if (Starts(data, len, {0x50, 0xE0, 0x2E}))
-        reply = Ack(data);   // cleaning, alignment page, alignment values
+        reply = Ack(data);  // cleaning, alignment page, alignment values
     if (!reply.empty())
         dev.mapBulkIn[c_iPrinterIn].push_back(reply);
     return taken;
@@ -193,9 +193,9 @@ void MaintCommand(const std::vector<std::string> &a, stSimDevice &dev, std::stri
         st.bStatic = a[3] == "static";
         for (int i = 0; i < c_iAddressCount; ++i)
             st.strAddress[i] = a[size_t(4 + i)];
-    } else if (what == "malformed" && a.size() == 4 &&
-               (a[3] == "key" || a[3] == "lowercase" || a[3] == "truncated" || a[3] == "overrun" || a[3] == "long" ||
-                a[3] == "badaddr")) {
+    } else if (what == "malformed" && a.size() == 4
+               && (a[3] == "key" || a[3] == "lowercase" || a[3] == "truncated" || a[3] == "overrun" || a[3] == "long"
+                   || a[3] == "badaddr")) {
         st.strMalformed = a[3];
     } else if (what == "silent" && a.size() == 4 && (a[3] == "on" || a[3] == "off")) {
         st.bSilent = a[3] == "on";

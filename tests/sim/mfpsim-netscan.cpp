@@ -42,8 +42,8 @@ struct stNetScanSim {
     int iPages = 2;
     int iBlock = 65536;
     std::string strAdf = "2";
-    std::vector<std::string> listCaps{"DUPLEX=false",  "COLOR=COLOR",   "MINRES=75",       "MAXRES=1200",
-                                      "WIDTH_FORMAT=1", "FAMILY=40",     "PERMPROFILES=true", "PROFILE=ENABLED",
+    std::vector<std::string> listCaps{"DUPLEX=false", "COLOR=COLOR", "MINRES=75", "MAXRES=1200",
+                                      "WIDTH_FORMAT=1", "FAMILY=40", "PERMPROFILES=true", "PROFILE=ENABLED",
                                       "MAX_WIDTH=2550", "MAX_HEIGHT=4200", "BASIC_RESOLUTION=300"};
     std::deque<Bytes> queueHttpReply, queueOslReply, queueDataReply;
     int iHoldAfter = -1;
@@ -143,8 +143,8 @@ int OpenListener(const std::string &addr, int port, std::string &err)
 
 std::string HttpReply(const std::string &body)
 {
-    return "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: " + std::to_string(body.size()) +
-           "\r\nConnection: close\r\n\r\n" + body;
+    return "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: " + std::to_string(body.size())
+           + "\r\nConnection: close\r\n\r\n" + body;
 }
 
 std::map<std::string, std::string> ParseForm(const std::string &body)
@@ -193,7 +193,8 @@ std::string OnScanPost(stNetScanSim &s, const std::string &body)
             const auto it = form.find(k);
             return it == form.end() ? std::string() : it->second;
         };
-        st.iDepth = get("DEPTH") == "other" ? 1 : get("DEPTH") == "8" ? 8 : 24;
+        st.iDepth = get("DEPTH") == "other" ? 1 : get("DEPTH") == "8" ? 8
+                                                                      : 24;
         st.uWidth = ToUnsigned(get("CUSTOM_WIDTH"));
         st.uHeight = ToUnsigned(get("CUSTOM_HEIGHT"));
         st.bJpeg = get("TYPE") == "JPEG";
@@ -323,8 +324,8 @@ void ServeOsl(stNetScanSim &s, int fd)
         const std::string text = std::string(req.begin(), req.end());
         const size_t id = text.find("requestID=\"");
         const std::string requestId = id == std::string::npos ? "0" : text.substr(id + 11, 5);
-        const std::string reply = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<response requestID=\"" + requestId +
-                                  "\">\r\n  " + OslValue(s, text) + "\r\n</response>\r\n";
+        const std::string reply = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<response requestID=\"" + requestId
+                                  + "\">\r\n  " + OslValue(s, text) + "\r\n</response>\r\n";
         const uint32_t n = uint32_t(reply.size());
         raw = {uint8_t(n >> 24), uint8_t(n >> 16), uint8_t(n >> 8), uint8_t(n)};
         raw.insert(raw.end(), reply.begin(), reply.end());
@@ -353,9 +354,9 @@ Bytes MakePage(const stNetScanSettings &st, int page)
     static std::deque<stCached> cache;
     static std::mutex cacheLock;  // every network device streams from its own thread
     std::lock_guard<std::mutex> lock(cacheLock);
-    const std::string key = std::to_string(st.iDepth) + "/" + std::to_string(st.uWidth) + "x" +
-                            std::to_string(st.uHeight) + "/" + std::to_string(st.bJpeg) + "/" +
-                            std::to_string(st.iQuality) + "/" + std::to_string(page);
+    const std::string key = std::to_string(st.iDepth) + "/" + std::to_string(st.uWidth) + "x"
+                            + std::to_string(st.uHeight) + "/" + std::to_string(st.bJpeg) + "/"
+                            + std::to_string(st.iQuality) + "/" + std::to_string(page);
     for (const stCached &c : cache)
         if (c.strKey == key)
             return c.page;
@@ -375,14 +376,17 @@ std::string Header(const char *tag, size_t length, size_t size)
     return s;
 }
 
-enum class enStreamEnd { Done, Cancel, Abort, Lost };
+enum class enStreamEnd { Done,
+                         Cancel,
+                         Abort,
+                         Lost };
 
 // One scan on a data connection: start header, then per page NEWFILE, page header and data
 // blocks, then JOBDONE; stops for "hold", "cancel" and aborts as the tests ask.
 enStreamEnd StreamScan(stNetScanSim &s, int fd, const stNetScanSettings &st)
 {
-    const std::string info = "WIDTH=" + std::to_string(st.uWidth) + "&HEIGHT=" + std::to_string(st.uHeight) +
-                             "&DEPTH=" + std::to_string(st.iDepth) + (st.bJpeg ? "&TYPE=JPEG\n" : "&TYPE=RAW\n");
+    const std::string info = "WIDTH=" + std::to_string(st.uWidth) + "&HEIGHT=" + std::to_string(st.uHeight)
+                             + "&DEPTH=" + std::to_string(st.iDepth) + (st.bJpeg ? "&TYPE=JPEG\n" : "&TYPE=RAW\n");
     if (!SendText(fd, Header("SCANDATA", info.size(), 20) + info))
         return enStreamEnd::Lost;
     int pages, blockSize;
@@ -644,9 +648,10 @@ void NetScanCommand(const std::vector<std::string> &a, const std::string &line, 
         s.strAdf = Rest(line, 3);
     } else if (what == "caps") {
         s.listCaps.assign(a.begin() + 3, a.end());
-    } else if ((what == "httpreply" || what == "oslreply" || what == "datareply") && a.size() == 4 &&
-               FromHex(arg, hex) && !hex.empty()) {
-        (what == "httpreply" ? s.queueHttpReply : what == "oslreply" ? s.queueOslReply : s.queueDataReply)
+    } else if ((what == "httpreply" || what == "oslreply" || what == "datareply") && a.size() == 4
+               && FromHex(arg, hex) && !hex.empty()) {
+        (what == "httpreply" ? s.queueHttpReply : what == "oslreply" ? s.queueOslReply
+                                                                     : s.queueDataReply)
             .push_back(hex);
     } else if ((what == "hold" || what == "cancel") && a.size() == 4 && (arg == "off" || ParseInt(arg, 0, 1 << 30, n))) {
         (what == "hold" ? s.iHoldAfter : s.iCancelAfter) = arg == "off" ? -1 : n;
@@ -661,10 +666,12 @@ void NetScanCommand(const std::vector<std::string> &a, const std::string &line, 
             data += ToHex(r) + "\n";
         if (a.size() == 4)
             list.clear();
-    } else if (what == "count" && a.size() == 4 &&
-               (arg == "posts" || arg == "aborts" || arg == "dataconns" || arg == "blocks" || arg == "held")) {
-        const int v = arg == "posts" ? s.iPosts : arg == "aborts" ? s.iAborts : arg == "dataconns" ? s.iDataConns
-                    : arg == "blocks" ? s.iBlocks : int(s.bHeld);
+    } else if (what == "count" && a.size() == 4
+               && (arg == "posts" || arg == "aborts" || arg == "dataconns" || arg == "blocks" || arg == "held")) {
+        const int v = arg == "posts" ? s.iPosts : arg == "aborts"  ? s.iAborts
+                                              : arg == "dataconns" ? s.iDataConns
+                                              : arg == "blocks"    ? s.iBlocks
+                                                                   : int(s.bHeld);
         data += std::to_string(v) + "\n";
     } else if (what == "sent" && a.size() == 5 && ParseInt(arg, 0, 1000, n)) {
         if (size_t(n) >= s.listSentPages.size()) {

@@ -16,20 +16,24 @@ constexpr uint8_t c_ucOk = 0x80;
 constexpr int c_iRecordFields = 23;
 constexpr int c_iMaxChunk = 65535 - c_iRecordFields;
 
-enum enPhase { PHASE_IDLE, PHASE_BEGIN_PAGE, PHASE_DATA, PHASE_END_PAGE, PHASE_END_DATA };
+enum enPhase { PHASE_IDLE,
+               PHASE_BEGIN_PAGE,
+               PHASE_DATA,
+               PHASE_END_PAGE,
+               PHASE_END_DATA };
 
 struct stSimScanner {
     // Settings and behaviour chosen by the test.
-    int iFeederPages = 2;        // pages a multi-page feeder scan delivers
-    int iAdfStatus = 2;          // loaded
-    int iChunk = 32768;          // image bytes per record
-    int iWarmup = 5;             // seconds reported by power-on
+    int iFeederPages = 2;  // pages a multi-page feeder scan delivers
+    int iAdfStatus = 2;  // loaded
+    int iChunk = 32768;  // image bytes per record
+    int iWarmup = 5;  // seconds reported by power-on
     std::map<int, uint8_t> mapFlags;  // command code -> answer flag (default 0x80)
-    int iLeftoverRecords = 0;    // record answers put in front of the next answer
-    bool bLeftoverAbort = false; // and an abort answer after them
-    int iStalls = 0;             // reads of the IN endpoint that stall
-    int iAbortAfter = -1;        // data records before the device aborts by itself
-    int iHoldAfter = -1;         // records of a scan after which it pauses until "release"
+    int iLeftoverRecords = 0;  // record answers put in front of the next answer
+    bool bLeftoverAbort = false;  // and an abort answer after them
+    int iStalls = 0;  // reads of the IN endpoint that stall
+    int iAbortAfter = -1;  // data records before the device aborts by itself
+    int iHoldAfter = -1;  // records of a scan after which it pauses until "release"
 
     // What the host did.
     Bytes lockRequest;
@@ -121,7 +125,8 @@ void OnLock(stSimScanner &s, const uint8_t *data, int len)
     ++s.iLocks;
     if (len < 55)
         return;
-    s.iDepth = data[8] == 1 ? 1 : data[8] == 2 ? 8 : 24;
+    s.iDepth = data[8] == 1 ? 1 : data[8] == 2 ? 8
+                                               : 24;
     s.uWidth = Le32(data + 12);
     s.uHeight = Le32(data + 16);
     s.iPages = data[32] == 3 ? s.iFeederPages : 1;
@@ -281,11 +286,11 @@ std::string ScanControl(const std::vector<std::string> &a, stSimDevice &dev, std
     const bool num = a.size() >= 4 && ParseNumber(a[3], v);
     std::string out;
     if (what == "info" && a.size() == 3) {
-        out = "locks " + std::to_string(s.iLocks) + "\nunlocks " + std::to_string(s.iUnlocks) + "\nstarts " +
-              std::to_string(s.iStarts) + "\naborts " + std::to_string(s.iAborts) + "\nresets " +
-              std::to_string(s.iResets) + "\nrecords " + std::to_string(s.iRecords) + "\nwaiting " +
-              std::to_string(s.iWaiting) + "\nscanning " + (s.enState != PHASE_IDLE ? "1" : "0") + "\nlocked " +
-              (s.bLocked ? "1" : "0") + "\n";
+        out = "locks " + std::to_string(s.iLocks) + "\nunlocks " + std::to_string(s.iUnlocks) + "\nstarts "
+              + std::to_string(s.iStarts) + "\naborts " + std::to_string(s.iAborts) + "\nresets "
+              + std::to_string(s.iResets) + "\nrecords " + std::to_string(s.iRecords) + "\nwaiting "
+              + std::to_string(s.iWaiting) + "\nscanning " + (s.enState != PHASE_IDLE ? "1" : "0") + "\nlocked "
+              + (s.bLocked ? "1" : "0") + "\n";
     } else if (what == "lockreq" && a.size() == 3) {
         out = ToHex(s.lockRequest) + "\n";
     } else if (what == "pages" && num && a.size() == 4 && v >= 1 && v <= 100) {

@@ -14,7 +14,8 @@
 
 inline size_t ScanPatternRowBytes(int depth, uint32_t width)
 {
-    return depth == 24 ? size_t(width) * 3 : depth == 8 ? size_t(width) : (size_t(width) + 7) / 8;
+    return depth == 24 ? size_t(width) * 3 : depth == 8 ? size_t(width)
+                                                        : (size_t(width) + 7) / 8;
 }
 
 inline uint8_t ScanPatternByte(int depth, uint32_t width, int page, uint64_t offset)
@@ -25,7 +26,8 @@ inline uint8_t ScanPatternByte(int depth, uint32_t width, int page, uint64_t off
     if (depth == 24) {
         const uint32_t x = uint32_t(inRow / 3);
         const size_t ch = inRow % 3;
-        return uint8_t(ch == 0 ? x : ch == 1 ? y : x + y + 64u * unsigned(page));
+        return uint8_t(ch == 0 ? x : ch == 1 ? y
+                                             : x + y + 64u * unsigned(page));
     }
     if (depth == 8)
         return uint8_t(uint32_t(inRow) + y + 64u * unsigned(page));

@@ -20,7 +20,7 @@ int Usage(const char *why)
     return 2;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char **argv)
 {

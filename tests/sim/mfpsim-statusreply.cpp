@@ -26,7 +26,7 @@ void PutCodes(StatusBytes &b, const std::vector<uint16_t> &codes)
         PutWord(b, codes[i]);
 }
 
-} // namespace
+}  // namespace
 
 StatusBytes StatusNumber(uint64_t v, int width)
 {

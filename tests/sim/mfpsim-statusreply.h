@@ -53,7 +53,7 @@ struct stStatusReply {
     uint16_t wReserved6 = 0;
     uint16_t wReserved7 = 0;
     std::vector<stStatusSupply> listSupply;  // sent in this order, repeats included
-    int iAnnouncedSupplies = -1;             // supply count sent; -1: the number of records
+    int iAnnouncedSupplies = -1;  // supply count sent; -1: the number of records
 };
 
 // width bytes of v, most significant first.

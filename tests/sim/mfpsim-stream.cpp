@@ -23,7 +23,7 @@ struct stAttempt {
     uint64_t ullBytes = 0;
     std::vector<uint64_t> listSizes;  // bytes taken per transfer
     std::unique_ptr<GChecksum, stChecksumFree> pSha{g_checksum_new(G_CHECKSUM_SHA256)};
-    long long llHold = -1;     // the limits this attempt runs under, -1 for none
+    long long llHold = -1;  // the limits this attempt runs under, -1 for none
     long long llPartial = -1;
     long long llUnplug = -1;
     bool bUnplugAsked = false;
@@ -32,11 +32,11 @@ struct stAttempt {
 struct stStream {
     bool bNewAttempt = true;
     std::vector<stAttempt> listAttempts;
-    long long llHold = -1;     // every attempt: takes this many bytes, then nothing more
+    long long llHold = -1;  // every attempt: takes this many bytes, then nothing more
     long long llPartial = -1;  // next attempt only: takes this many bytes, then completes short
-    long long llUnplug = -1;   // next attempt only: unplugged after this many bytes
+    long long llUnplug = -1;  // next attempt only: unplugged after this many bytes
     bool bBusy = false;
-    unsigned uRefused = 0;   // claims refused as busy
+    unsigned uRefused = 0;  // claims refused as busy
     bool bUnplugPending = false;
 };
 
@@ -86,8 +86,8 @@ std::string Report(const stAttempt &at)
     std::string sizes;
     for (uint64_t n : at.listSizes)
         sizes += (sizes.empty() ? "" : ",") + std::to_string(n);
-    return std::to_string(at.ullBytes) + " " + std::to_string(at.listSizes.size()) + " " +
-           g_checksum_get_string(copy.get()) + " " + (sizes.empty() ? "-" : sizes);
+    return std::to_string(at.ullBytes) + " " + std::to_string(at.listSizes.size()) + " "
+           + g_checksum_get_string(copy.get()) + " " + (sizes.empty() ? "-" : sizes);
 }
 
 // "N" or "off" into a limit.
@@ -138,7 +138,9 @@ stStreamVerdict StreamOnBulkOut(stSimDevice &dev, int ep, const uint8_t *data, i
 
     // The lowest limit of the attempt decides what happens once it is reached.
     long long limit = -1;
-    enum { HOLD, PARTIAL, UNPLUG } mode = HOLD;
+    enum { HOLD,
+           PARTIAL,
+           UNPLUG } mode = HOLD;
     const std::pair<long long, int> limits[] = {{at.llHold, HOLD}, {at.llPartial, PARTIAL}, {at.llUnplug, UNPLUG}};
     for (const auto &l : limits)
         if (l.first >= 0 && (limit < 0 || l.first < limit)) {

@@ -22,7 +22,7 @@ uint8_t StreamOutEndpoint(const stSimDevice &dev);
 
 struct stStreamVerdict {
     int iAccepted;  // bytes of the piece the printer takes (from its start)
-    bool bHold;     // the piece never completes: it waits until the host gives up
+    bool bHold;  // the piece never completes: it waits until the host gives up
 };
 
 // One piece of an OUT transfer: a URB, or a whole usbfs BULK call. bContinuation marks the

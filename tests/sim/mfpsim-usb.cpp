@@ -467,8 +467,8 @@ gboolean OnIoctl(UMockdevIoctlBase *, UMockdevIoctlClient *c, gpointer p)
             Complete(c, -1, EFAULT);
             return TRUE;
         }
-        const uint32_t caps = USBDEVFS_CAP_BULK_CONTINUATION | USBDEVFS_CAP_ZERO_PACKET |
-                              USBDEVFS_CAP_REAP_AFTER_DISCONNECT;
+        const uint32_t caps = USBDEVFS_CAP_BULK_CONTINUATION | USBDEVFS_CAP_ZERO_PACKET
+                              | USBDEVFS_CAP_REAP_AFTER_DISCONNECT;
         memcpy(d->data, &caps, sizeof caps);
         g_object_unref(d);
         Complete(c, 0, 0);
@@ -577,9 +577,9 @@ std::string DeviceRecord(const stUsbNode &node)
              "A: idVendor=%04x\\n\nA: idProduct=%04x\\n\n",
              node.strDevNode.c_str(), node.iDevnum, dev.iVendorId, dev.iProductId, node.iDevnum - 1,
              node.iDevnum, node.iDevnum - 1, dev.iVendorId, dev.iProductId);
-    return "P: " + node.strSysPath + "\n" + nums + "A: manufacturer=Orvo\\n\nA: product=" + dev.strModel +
-           "\\n\nA: serial=" + dev.strSerial + "\\n\nH: descriptors=" + ToHex(desc) + "\nN: " +
-           node.strDevNode.substr(5) + "=" + ToHex(desc) + "\n";
+    return "P: " + node.strSysPath + "\n" + nums + "A: manufacturer=Orvo\\n\nA: product=" + dev.strModel
+           + "\\n\nA: serial=" + dev.strSerial + "\\n\nH: descriptors=" + ToHex(desc) + "\nN: "
+           + node.strDevNode.substr(5) + "=" + ToHex(desc) + "\n";
 }
 
 }  // namespace
@@ -626,8 +626,8 @@ bool UsbPlug(stSimDevice &dev, std::string &err)
     g_signal_connect(node->pHandler, "handle-ioctl", G_CALLBACK(OnIoctl), node.get());
     g_signal_connect(node->pHandler, "handle-read", G_CALLBACK(OnRead), node.get());
     GError *gerr = nullptr;
-    if (!umockdev_testbed_attach_ioctl(g_pTestbed, node->strDevNode.c_str(), node->pHandler, &gerr) ||
-        !umockdev_testbed_add_from_string(g_pTestbed, DeviceRecord(*node).c_str(), &gerr)) {
+    if (!umockdev_testbed_attach_ioctl(g_pTestbed, node->strDevNode.c_str(), node->pHandler, &gerr)
+        || !umockdev_testbed_add_from_string(g_pTestbed, DeviceRecord(*node).c_str(), &gerr)) {
         err = gerr ? gerr->message : "cannot add the device";
         if (gerr)
             g_error_free(gerr);

@@ -178,8 +178,8 @@ bool UsbFwdStart(const std::string &path, std::string &err)
     memcpy(sa.sun_path, path.c_str(), path.size() + 1);
     unlink(path.c_str());
     g_iListenFd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (g_iListenFd < 0 || bind(g_iListenFd, reinterpret_cast<sockaddr *>(&sa), sizeof sa) != 0 ||
-        listen(g_iListenFd, 64) != 0) {
+    if (g_iListenFd < 0 || bind(g_iListenFd, reinterpret_cast<sockaddr *>(&sa), sizeof sa) != 0
+        || listen(g_iListenFd, 64) != 0) {
         err = "cannot listen on " + path + ": " + strerror(errno);
         return false;
     }

@@ -23,12 +23,12 @@ namespace {
 
 int g_iFailures = 0;
 
-#define CHECK(cond)                                                                  \
-    do {                                                                             \
-        if (!(cond)) {                                                               \
-            ++g_iFailures;                                                           \
-            fprintf(stderr, "FAIL %s:%d: %s\n", __FILE__, __LINE__, #cond);          \
-        }                                                                            \
+#define CHECK(cond)                                                         \
+    do {                                                                    \
+        if (!(cond)) {                                                      \
+            ++g_iFailures;                                                  \
+            fprintf(stderr, "FAIL %s:%d: %s\n", __FILE__, __LINE__, #cond); \
+        }                                                                   \
     } while (0)
 
 std::string g_strSock;
@@ -55,8 +55,8 @@ bool Ctl(const std::string &cmd, std::string *out = nullptr)
     for (ssize_t n; (n = read(fd, buf, sizeof buf)) > 0;)
         reply.append(buf, size_t(n));
     close(fd);
-    const bool ok = reply.size() >= 3 && reply.compare(reply.size() - 3, 3, "OK\n") == 0 &&
-                    (reply.size() == 3 || reply[reply.size() - 4] == '\n');
+    const bool ok = reply.size() >= 3 && reply.compare(reply.size() - 3, 3, "OK\n") == 0
+                    && (reply.size() == 3 || reply[reply.size() - 4] == '\n');
     if (out) {
         *out = ok ? reply.substr(0, reply.size() - 3) : "";
         if (!out->empty() && out->back() == '\n')
@@ -104,16 +104,19 @@ bool ReadStatus(const unsigned char *buf, size_t len, stStatus &st)
     auto u16 = [&](unsigned &v) { if (p + 2 > len) return false; v = buf[p] << 8 | buf[p + 1]; p += 2; return true; };
     auto text = [&](std::string &s) {
         unsigned n;
-        if (!u16(n) || p + n > len) return false;
+        if (!u16(n) || p + n > len)
+            return false;
         s.assign(reinterpret_cast<const char *>(buf + p), n);
         p += n;
         return true;
     };
     auto codes = [&](std::vector<unsigned> &l) {
         unsigned n, c;
-        if (!u8(n)) return false;
+        if (!u8(n))
+            return false;
         for (unsigned i = 0; i < n; ++i) {
-            if (!u16(c)) return false;
+            if (!u16(c))
+                return false;
             l.push_back(c);
         }
         return true;
@@ -123,8 +126,8 @@ bool ReadStatus(const unsigned char *buf, size_t len, stStatus &st)
     if (len <= 7 || !text(st.strVendor) || !text(st.strProduct) || !text(st.strSerial) || !u16(v) || !u8(v))
         return false;
     st.iCode = int(v);
-    if (!text(st.strFirmware) || !text(fifth) || !codes(st.listErrors) || !codes(st.listWarnings) || !u8(v) ||
-        !u16(v) || !u16(v) || !u8(s))
+    if (!text(st.strFirmware) || !text(fifth) || !codes(st.listErrors) || !codes(st.listWarnings) || !u8(v)
+        || !u16(v) || !u16(v) || !u8(s))
         return false;
     for (unsigned i = 0; i < s; ++i) {
         unsigned tag, n;
@@ -143,8 +146,8 @@ std::string Serial(libusb_device_handle *h)
 {
     libusb_device_descriptor d;
     unsigned char s[64] = {0};
-    if (libusb_get_device_descriptor(libusb_get_device(h), &d) != 0 ||
-        libusb_get_string_descriptor_ascii(h, d.iSerialNumber, s, sizeof s) < 0)
+    if (libusb_get_device_descriptor(libusb_get_device(h), &d) != 0
+        || libusb_get_string_descriptor_ascii(h, d.iSerialNumber, s, sizeof s) < 0)
         return "";
     return reinterpret_cast<char *>(s);
 }

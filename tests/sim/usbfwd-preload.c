@@ -84,9 +84,9 @@ static int Forward(struct stUsbFwdRequest *req, const void *out, size_t outLen, 
     strcpy(sa.sun_path, path);
     const int s = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     struct stUsbFwdReply rep;
-    int ok = s >= 0 && connect(s, (struct sockaddr *)&sa, sizeof sa) == 0 && WriteAll(s, req, sizeof *req) &&
-             (!outLen || WriteAll(s, out, outLen)) && ReadAll(s, &rep, sizeof rep) && rep.uLen <= inMax &&
-             (!rep.uLen || ReadAll(s, in, rep.uLen));
+    int ok = s >= 0 && connect(s, (struct sockaddr *)&sa, sizeof sa) == 0 && WriteAll(s, req, sizeof *req)
+             && (!outLen || WriteAll(s, out, outLen)) && ReadAll(s, &rep, sizeof rep) && rep.uLen <= inMax
+             && (!rep.uLen || ReadAll(s, in, rep.uLen));
     const int saved = errno;
     if (s >= 0)
         close(s);

@@ -46,11 +46,20 @@ stStatusReply FullResponse()
     r.listErrors = {0x6151, 0x6157};
     r.listWarnings = {0x6163, 0x5201};
     r.listSupply = {
-        SupplyText(0x0000, "SUP-77"), {0x0001, Be(7, 4)},
-        {0x1000, Be(900, 2)}, {0x1001, Be(901, 2)}, {0x1002, Be(902, 2)},
-        {0x1003, Be(70000, 4)}, {0x1004, Be(70001, 4)}, {0x1100, Be(903, 2)},
-        {0x1101, Be(70002, 4)}, {0x1102, Be(70003, 4)},
-        {0x4043, Be(75, 2)}, {0x4143, Be(60, 2)}, {0x4243, Be(45, 2)}, {0x4343, Be(30, 2)},
+        SupplyText(0x0000, "SUP-77"),
+        {0x0001, Be(7, 4)},
+        {0x1000, Be(900, 2)},
+        {0x1001, Be(901, 2)},
+        {0x1002, Be(902, 2)},
+        {0x1003, Be(70000, 4)},
+        {0x1004, Be(70001, 4)},
+        {0x1100, Be(903, 2)},
+        {0x1101, Be(70002, 4)},
+        {0x1102, Be(70003, 4)},
+        {0x4043, Be(75, 2)},
+        {0x4143, Be(60, 2)},
+        {0x4243, Be(45, 2)},
+        {0x4343, Be(30, 2)},
         SupplyText(0x7777, "skip me"),
     };
     return r;
@@ -85,10 +94,9 @@ uint64_t BlackInkOf(const Bytes &value)
     return state.dwBlackInkRemainer;
 }
 
-} // namespace
+}  // namespace
 
-class TestStatus : public QObject
-{
+class TestStatus : public QObject {
     Q_OBJECT
 private slots:
     void minimalResponse();
@@ -149,9 +157,26 @@ void TestStatus::statusCodes_data()
 {
     QTest::addColumn<int>("code");
     QTest::addColumn<int>("value");
-    const int rows[][2] = {{0, 3}, {1, 4}, {2, 5}, {3, 6}, {4, 0}, {15, 0}, {16, 8}, {17, 9},
-                           {18, 10}, {19, 11}, {20, 0}, {31, 0}, {32, 12}, {33, 13}, {34, 14},
-                           {35, 15}, {36, 0}, {255, 0}};
+    const int rows[][2] = {
+        {0, 3},
+        {1, 4},
+        {2, 5},
+        {3, 6},
+        {4, 0},
+        {15, 0},
+        {16, 8},
+        {17, 9},
+        {18, 10},
+        {19, 11},
+        {20, 0},
+        {31, 0},
+        {32, 12},
+        {33, 13},
+        {34, 14},
+        {35, 15},
+        {36, 0},
+        {255, 0},
+    };
     for (const auto &row : rows)
         QTest::addRow("code %d", row[0]) << row[0] << row[1];
 }
@@ -350,8 +375,8 @@ void TestStatus::overlongTexts()
 {
     stStatusReply r = FullResponse();
     r.strVendor = std::string(1000, 'V');
-    r.strProduct = std::string(259, 'P');   // fits exactly
-    r.strSerial = std::string(260, 'S');    // one over
+    r.strProduct = std::string(259, 'P');  // fits exactly
+    r.strSerial = std::string(260, 'S');  // one over
     r.strFirmware = std::string(300, 'F');
     r.strFifthText = std::string(65535, 'X');
     r.listSupply.insert(r.listSupply.begin(), SupplyText(0x0000, std::string(200, 'Z')));
@@ -557,7 +582,8 @@ void TestStatus::errorTexts_data()
                             << QString::fromUtf8("故障#5200，请断电重启");
     QTest::newRow("0x6100") << 0x6100ull << "No paper in the input tray; please load paper"
                             << QString::fromUtf8("进纸托盘处无纸,请放入纸张");
-    QTest::newRow("0x6203") << 0x6203ull << "Fatal error" << "Fatal Error.";
+    QTest::newRow("0x6203") << 0x6203ull << "Fatal error"
+                            << "Fatal Error.";
     QTest::newRow("0x6163") << 0x6163ull << "Cyan ink is low" << QString();
     QTest::newRow("0x6155") << 0x6155ull << "Magenta ink is empty; please replace the ink bottle"
                             << QString::fromUtf8("品红色墨水空，请及时更换墨水瓶");

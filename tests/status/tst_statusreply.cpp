@@ -165,10 +165,9 @@ stStatusReply RandomReply(std::mt19937 &rng)
     return r;
 }
 
-} // namespace
+}  // namespace
 
-class TestStatusReply : public QObject
-{
+class TestStatusReply : public QObject {
     Q_OBJECT
 private slots:
     void randomReplies();
@@ -200,7 +199,7 @@ void TestStatusReply::randomReplies()
 void TestStatusReply::overlongTexts()
 {
     stStatusReply r;
-    r.strVendor = std::string(70000, 'V');   // more than a 16-bit count says: sent as 65535
+    r.strVendor = std::string(70000, 'V');  // more than a 16-bit count says: sent as 65535
     r.strProduct = std::string(259, 'P');
     r.strSerial = std::string(260, 'S');
     r.strFirmware = std::string(255, 'F');
@@ -227,7 +226,7 @@ void TestStatusReply::countsBeyondTheirField()
     r.listWarnings = {0x5201};
     for (unsigned i = 0; i < 300; ++i)
         r.listSupply.push_back(SupplyNumber(c_wSupplyCyan, i, 2));
-    r.listSupply[254] = SupplyNumber(c_wSupplyCyan, 4711, 2);   // the last one sent
+    r.listSupply[254] = SupplyNumber(c_wSupplyCyan, 4711, 2);  // the last one sent
     const StatusBytes b = EncodeUsbStatusReply(r);
     UtilPrinterStatus st;
     QVERIFY(Parse(b, st));
@@ -265,7 +264,7 @@ void TestStatusReply::announcedSupplies()
 {
     stStatusReply r;
     SetInks(r, 10, 20, 30, 40);
-    SetInks(r, 11, 21, 31, 41);   // sets the same four records again, no more
+    SetInks(r, 11, 21, 31, 41);  // sets the same four records again, no more
     QCOMPARE(r.listSupply.size(), size_t(4));
     r.iAnnouncedSupplies = 5;
     UtilPrinterStatus more;

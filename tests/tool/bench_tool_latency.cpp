@@ -55,7 +55,7 @@ QByteArray ProcStatus(const QByteArray &key)
     }
     return {};
 }
-} // namespace
+}  // namespace
 
 int main(int argc, char *argv[])
 {

@@ -18,8 +18,8 @@
 #include <QTableWidget>
 
 struct stSimPrinter {
-    unsigned char byStatus = 0x00;   // device status code: 0x00 ready, 0x03 cancelling, 0x10 printing
-    QList<unsigned> listError;       // device error codes
+    unsigned char byStatus = 0x00;  // device status code: 0x00 ready, 0x03 cancelling, 0x10 printing
+    QList<unsigned> listError;  // device error codes
     QList<unsigned> listWarning;
     unsigned iBlue = 0, iRed = 0, iYellow = 0, iBlack = 0;
     unsigned iWaste = 0;
@@ -39,9 +39,9 @@ inline QByteArray BuildResponse(const stSimPrinter &p)
         r.listErrors.push_back(uint16_t(c));
     for (unsigned c : p.listWarning)
         r.listWarnings.push_back(uint16_t(c));
-    r.listSupply = {SupplyNumber(c_wSupplyCyan, p.iBlue, 2),   SupplyNumber(c_wSupplyRed, p.iRed, 2),
+    r.listSupply = {SupplyNumber(c_wSupplyCyan, p.iBlue, 2), SupplyNumber(c_wSupplyRed, p.iRed, 2),
                     SupplyNumber(c_wSupplyYellow, p.iYellow, 2), SupplyNumber(c_wSupplyBlack, p.iBlack, 2),
-                    SupplyNumber(c_wSupplyWaste, p.iWaste, 2),  SupplyNumber(c_wSupplyPages, p.iPages, 4)};
+                    SupplyNumber(c_wSupplyWaste, p.iWaste, 2), SupplyNumber(c_wSupplyPages, p.iPages, 4)};
     const StatusBytes b = EncodeUsbStatusReply(r);
     return QByteArray(reinterpret_cast<const char *>(b.data()), qsizetype(b.size()));
 }
@@ -84,8 +84,7 @@ struct stBalloon {
     int iMs;
 };
 
-class TestToolWidget : public OrvoPrinterToolWidget
-{
+class TestToolWidget : public OrvoPrinterToolWidget {
 public:
     explicit TestToolWidget(bool trayAvailable = true) : bTray(trayAvailable) {}
     QList<stBalloon> listBalloon;

@@ -15,8 +15,7 @@
 
 #include <unistd.h>
 
-class TstToolAutostart : public QObject
-{
+class TstToolAutostart : public QObject {
     Q_OBJECT
 private slots:
     void init();
@@ -154,7 +153,7 @@ void TstToolAutostart::cancelAndCloseKeep()
 
     dlg.show();
     dlg.Form().checkBoxAutoStart->setChecked(true);
-    QVERIFY(!dlg.close());   // the close is refused: the dialog only hides
+    QVERIFY(!dlg.close());  // the close is refused: the dialog only hides
     QVERIFY(!dlg.isVisible());
     QVERIFY(!QFile::exists(Target()));
     QVERIFY(!dlg.Form().checkBoxAutoStart->isChecked());

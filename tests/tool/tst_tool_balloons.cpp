@@ -6,8 +6,7 @@
 #include <QTableWidget>
 #include <QtTest>
 
-class TstToolBalloons : public QObject
-{
+class TstToolBalloons : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() { RegisterToolResources(); }
@@ -54,8 +53,9 @@ void TstToolBalloons::errorBalloon()
     // only in the list (the worker, woken at once, could take the next file before the window
     // saw this one): its row update is queued before this count's.
     int shown = 0;
-    connect(w.StatusWorkers().at(1), &TrdGetPrinterStatus::SgnUpdatePrinterStatus, &w, [&shown] { ++shown; },
-            Qt::QueuedConnection);
+    connect(
+        w.StatusWorkers().at(1), &TrdGetPrinterStatus::SgnUpdatePrinterStatus, &w, [&shown] { ++shown; },
+        Qt::QueuedConnection);
     p.listError = {0x6151};
     QVERIFY(WriteStatusFile("Orvo-B", BuildResponse(p)));
     const auto errors = [&w] {
@@ -86,7 +86,7 @@ void TstToolBalloons::warningWhilePrinting()
 
     stSimPrinter p;
     p.byStatus = 0x10;
-    p.listWarning = {0x6163};   // cyan low: no Chinese text
+    p.listWarning = {0x6163};  // cyan low: no Chinese text
     p.iBlue = 10;
     QVERIFY(WriteStatusFile("Orvo-W", BuildResponse(p)));
     QTRY_COMPARE_WITH_TIMEOUT(w.listBalloon.size(), 1, 3000);

@@ -6,8 +6,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-class TstToolCancel : public QObject
-{
+class TstToolCancel : public QObject {
     Q_OBJECT
 private slots:
     void cancelOnTransition();
@@ -30,7 +29,7 @@ QStringList OpenJobs(const QString &queue)
     }
     return jobs;
 }
-} // namespace
+}  // namespace
 
 void TstToolCancel::cancelOnTransition()
 {
@@ -46,12 +45,12 @@ void TstToolCancel::cancelOnTransition()
     worker.Init(0, &list);
 
     stSimPrinter p;
-    p.byStatus = 0x10;   // printing
+    p.byStatus = 0x10;  // printing
     QVERIFY(WriteStatusFile(queue, BuildResponse(p)));
     QVERIFY(worker.CheckPrinterStatusOnce());
     QCOMPARE(OpenJobs(queue), jobs);
 
-    p.byStatus = 0x03;   // cancelling
+    p.byStatus = 0x03;  // cancelling
     QVERIFY(WriteStatusFile(queue, BuildResponse(p)));
     QVERIFY(worker.CheckPrinterStatusOnce());
     QCOMPARE(list.listPrinter[0].stState.enCurrentStatus, PS_CANCELING_JOB);

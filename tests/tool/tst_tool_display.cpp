@@ -15,8 +15,7 @@
 #include <QScreen>
 #include <QtTest>
 
-class TstToolDisplay : public QObject
-{
+class TstToolDisplay : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() { RegisterToolResources(); }
@@ -276,8 +275,8 @@ void TstToolDisplay::updaterEntry()
     QFile f(marker);
     QVERIFY(f.open(QIODevice::ReadOnly));
     const QList<QByteArray> fields = f.readAll().trimmed().split(' ');
-    QCOMPARE(fields.value(0), QByteArray("0"));                               // no arguments
-    QVERIFY(fields.value(1).toLongLong() != QCoreApplication::applicationPid());   // detached
+    QCOMPARE(fields.value(0), QByteArray("0"));  // no arguments
+    QVERIFY(fields.value(1).toLongLong() != QCoreApplication::applicationPid());  // detached
     QFile::remove(script.fileName());
 }
 

@@ -6,8 +6,7 @@
 
 #include <QtTest>
 
-class TstToolEndToEnd : public QObject
-{
+class TstToolEndToEnd : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() { RegisterToolResources(); }

@@ -17,8 +17,7 @@
 #include <QtTest>
 #include <sys/prctl.h>
 
-class TstToolInstance : public QObject
-{
+class TstToolInstance : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() { RegisterToolResources(); }
@@ -67,7 +66,7 @@ void WatchModalBoxes(QTimer &timer, stSeenBox &seen)
     });
     timer.start(10);
 }
-} // namespace
+}  // namespace
 
 void TstToolInstance::secondStart()
 {
@@ -113,7 +112,7 @@ void TstToolInstance::secondStart()
     first.terminate();
     QVERIFY(first.waitForFinished(5000));
     QTRY_VERIFY_WITH_TIMEOUT(!CheckIsRunning(name), 5000);
-    QVERIFY(CheckIsRunning(anyCopy));   // this process alone
+    QVERIFY(CheckIsRunning(anyCopy));  // this process alone
 }
 
 void TstToolInstance::exitTiming()

@@ -20,13 +20,12 @@
 #include <QTableWidget>
 #include <QtTest>
 
-class TstToolLang : public QObject
-{
+class TstToolLang : public QObject {
     Q_OBJECT
     static QString Say(const char *en, const char *zh) { return QString::fromUtf8(LocaleIsEnglish() ? en : zh); }
     static int LanguageIndex() { return LocaleIsEnglish() ? c_iLanguageEnglish : c_iLanguageChinese; }
     static constexpr unsigned c_wLongestError = 0x7200;
-    static constexpr int c_iLongestInkLevel = 10;   // 低, Very low
+    static constexpr int c_iLongestInkLevel = 10;  // 低, Very low
 
     // The height of a status text in the table's status column at the given width, as the
     // table's delegate lays it out.
@@ -47,7 +46,7 @@ private slots:
     {
         RegisterToolResources();
         QCOMPARE(InstallOrvoTranslation(), LocaleIsEnglish());
-        UseDesktopFont(9);   // the table's columns hold the Chinese connection text at 9 points only
+        UseDesktopFont(9);  // the table's columns hold the Chinese connection text at 9 points only
     }
 
     // The error the window tests with is the one with the widest English text, its ink level
@@ -60,7 +59,7 @@ private slots:
             QVERIFY2(metrics.horizontalAdvance(GetErrorDescText(e, c_iLanguageEnglish)) <= longest,
                      qPrintable(GetErrorDescText(e, c_iLanguageEnglish)));
         if (!LocaleIsEnglish())
-            return;   // the ink words are English with the English catalogue only
+            return;  // the ink words are English with the English catalogue only
         const int widestWord = metrics.horizontalAdvance(GetRemainInkStr(uint32_t(c_iLongestInkLevel), c_iLanguageEnglish));
         for (uint32_t level : {100u, 50u, 20u, 10u, 0u})
             QVERIFY2(metrics.horizontalAdvance(GetRemainInkStr(level, c_iLanguageEnglish)) <= widestWord,
@@ -76,7 +75,7 @@ private slots:
         TestToolWidget w;
         w.show();
         QTRY_COMPARE_WITH_TIMEOUT(w.DeviceTable()->rowCount(), 4, 4000);
-        stSimPrinter p;   // the longest ink words, a warning while printing
+        stSimPrinter p;  // the longest ink words, a warning while printing
         p.byStatus = 0x10;
         p.listWarning = {0x6160};
         p.iBlue = p.iRed = p.iYellow = p.iBlack = c_iLongestInkLevel;
@@ -102,7 +101,7 @@ private slots:
         QCOMPARE(CellText(w, 1, 2), Say("Cyan: Very low  Red: Very low\nYellow: Very low  Black: Very low",
                                         "青色：低   红色：低   黄色：低   黑色：低"));
         QCOMPARE(CellText(w, 1, 1), Say("Network(192.168.100.123)", "网络(192.168.100.123)"));
-        QCOMPARE(w.DeviceTable()->item(1, 3)->toolTip(), CellText(w, 1, 3));   // a cut status is whole in its tip
+        QCOMPARE(w.DeviceTable()->item(1, 3)->toolTip(), CellText(w, 1, 3));  // a cut status is whole in its tip
         QCOMPARE(w.TrayIcon()->toolTip(), Say("Orvo Inkjet Printer Assistant", "Orvo喷墨打印机助手"));
         QStringList texts = WidgetTexts(&w) + WidgetTexts(w.TrayMenu()) + WidgetTexts(w.SettingDialog())
                             << w.TrayIcon()->toolTip() << w.listBalloon.first().strText;
@@ -124,7 +123,7 @@ private slots:
     {
         if (!LocaleIsEnglish())
             QSKIP("the rows of a Chinese table keep one height");
-        TestToolWidget w;   // the printer list and status files of window()
+        TestToolWidget w;  // the printer list and status files of window()
         QTRY_COMPARE_WITH_TIMEOUT(w.listBalloon.size(), 3, 5000);
         w.SlotTrayActionShow();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
@@ -164,14 +163,14 @@ private slots:
         QVERIFY(WriteStatusFile("Orvo-0", BuildResponse(error)));
         QTRY_COMPARE_WITH_TIMEOUT(w.listBalloon.size(), 1, 4000);
         QVERIFY(!w.DeviceTable()->verticalScrollBar()->isVisible());
-        stSimPrinter printing;   // the longest status text, three lines each
+        stSimPrinter printing;  // the longest status text, three lines each
         printing.byStatus = 0x10;
         printing.listWarning = {c_wLongestError};
         for (int i = 1; i < 6; ++i)
             QVERIFY(WriteStatusFile(QString("Orvo-%1").arg(i), BuildResponse(printing)));
         QTRY_COMPARE_WITH_TIMEOUT(w.listBalloon.size(), 6, 8000);
         QTRY_VERIFY(w.DeviceTable()->verticalScrollBar()->isVisible());
-        QTRY_VERIFY2(ClippedTexts(&w).isEmpty(), qPrintable(ClippedTexts(&w).join(" | ")));   // fitted after the layout
+        QTRY_VERIFY2(ClippedTexts(&w).isEmpty(), qPrintable(ClippedTexts(&w).join(" | ")));  // fitted after the layout
     }
 };
 

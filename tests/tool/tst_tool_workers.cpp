@@ -10,8 +10,7 @@
 #include <QTableWidget>
 #include <QtTest>
 
-class TstToolWorkers : public QObject
-{
+class TstToolWorkers : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() { RegisterToolResources(); }
@@ -176,7 +175,7 @@ void TstToolWorkers::offlineAfterEleven()
     QCOMPARE(spy.at(0).at(0).toInt(), 0);
     QCOMPARE(list.listPrinter[0].stState.enCurrentStatus, PS_PRINTING);
     QCOMPARE(list.listPrinter[0].stState.listError.size(), 1);
-    QVERIFY(!worker.CheckPrinterStatusOnce());   // unchanged file: not parsed, nothing to tell
+    QVERIFY(!worker.CheckPrinterStatusOnce());  // unchanged file: not parsed, nothing to tell
 
     QVERIFY(QFile::remove(StatusFilePath("Orvo-K20")));
     for (int cycle = 1; cycle <= 10; ++cycle) {

@@ -22,7 +22,7 @@ stCycleDecision Cycle(int index, bool running, bool fresh, Calls &calls)
     return DecideCycle(
         index, [&] { ++calls.running; return running; }, [&] { ++calls.heartbeat; return fresh; });
 }
-} // namespace
+}  // namespace
 
 class TstWatchdog : public QObject {
     Q_OBJECT
