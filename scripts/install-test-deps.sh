@@ -12,7 +12,7 @@ TEST_TOOLS=(
   unshare:util-linux setpriv:util-linux mountpoint:util-linux ip:iproute2 pgrep:procps ps:procps
   python3:python3 bc:bc xxd:xxd Xvfb:xvfb xauth:xauth xwininfo:x11-utils
   dbus-run-session:dbus-daemon scanimage:sane-utils simple-scan:simple-scan
-  desktop-file-validate:desktop-file-utils shellcheck:shellcheck dpkg-buildpackage:dpkg-dev
+  desktop-file-validate:desktop-file-utils shellcheck:shellcheck clang-format-14:clang-format-14 dpkg-buildpackage:dpkg-dev
   dh:debhelper lintian:lintian systemd-analyze:systemd ld.lld:lld ninja:ninja-build
 )
 
@@ -37,7 +37,7 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 # The tests build the suite with Qt 6 and again with Qt 5.
 apt_install "${PACKAGES[@]}" qt6-base-dev qt6-tools-dev qt6-l10n-tools qtbase5-dev qttools5-dev qttools5-dev-tools \
   clang-14 libclang-rt-14-dev desktop-file-utils xvfb xauth fonts-wqy-microhei psmisc \
-  libjpeg-dev sane-utils simple-scan x11-utils dbus-daemon shellcheck bc xxd lld ninja-build
+  libjpeg-dev sane-utils simple-scan x11-utils dbus-daemon shellcheck clang-format-14 bc xxd lld ninja-build
 # Building, checking and installing the Debian packages (tests/deb).
 apt_install build-essential debhelper dpkg-dev libsane-dev lintian systemd udev
 check_test_tools
