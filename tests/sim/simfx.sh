@@ -44,7 +44,7 @@ sim_start() {
         rm -f "$out"
         return 1
     fi
-    rm -f "$out"
+    SIM_OUT=$out
     local env
     env=$(_sim_run env "$SIM_SOCK") || return 1
     case $env in
@@ -81,10 +81,20 @@ for command in sys.stdin.read().splitlines():
 ' "$SIM_SOCK"
 }
 
+# Ends the simulator; one that does not end cleanly (a sanitizer's report, a crash) says so
+# with what it printed, and its status is returned.
 sim_stop() {
     [ -n "$SIM_PID" ] || return 0
+    local rc=0
     _sim_run ctl "$SIM_SOCK" quit >/dev/null 2>&1 || kill "$SIM_PID" 2>/dev/null
-    wait "$SIM_PID" 2>/dev/null
+    wait "$SIM_PID" 2>/dev/null || rc=$?
+    if [ "$rc" -ne 0 ] && [ -n "${SIM_OUT:-}" ]; then
+        echo "orvo-mfpsim ended with status $rc; it printed:" >&2
+        cat "$SIM_OUT" >&2
+    fi
+    rm -f "${SIM_OUT:-}"
     SIM_PID=
+    SIM_OUT=
     unset LD_PRELOAD UMOCKDEV_DIR
+    return "$rc"
 }
