@@ -6,8 +6,6 @@
 #include <QString>
 #include <QtGlobal>
 
-#include <utility>
-
 struct stFileIdentity {
     quint64 iDevice = 0;
     quint64 iInode = 0;
@@ -35,11 +33,11 @@ bool FileIdentityOf(const QString &path, stFileIdentity &id);
 // not kept, until its modification time lies safely in the past.
 bool FileIdentitySettled(const stFileIdentity &id);
 
-// What was read from one file, with the identity the file had just before it was read.
+// What was read from one file, with the identity the file had just before it was read. Only
+// what was read from a settled file is kept.
 template <typename T>
 struct stFileCacheEntry {
     stFileIdentity stIdentity;
-    bool bSettled = false;  // FileIdentitySettled when it was read: only then is it reused
     T value;
 };
 
@@ -68,20 +66,21 @@ bool CachedFileValue(stFileCache<T> &cache, const QString &path, T &value, Read 
     {
         QMutexLocker lock(&cache.mutex);
         const auto it = cache.hashEntries.constFind(path);
-        if (it != cache.hashEntries.cend() && it->bSettled && it->stIdentity == identity) {
+        if (it != cache.hashEntries.cend() && it->stIdentity == identity) {
             value = it->value;
             return true;
         }
     }
     // Identified before it is read: a change while it is read shows as a new identity next time.
-    stFileCacheEntry<T> entry;
-    entry.stIdentity = identity;
-    entry.bSettled = FileIdentitySettled(identity);
-    entry.value = read(path);
-    value = entry.value;
+    const bool settled = FileIdentitySettled(identity);
+    value = read(path);
     QMutexLocker lock(&cache.mutex);
+    if (!settled) {
+        cache.hashEntries.remove(path);
+        return true;
+    }
     if (cache.hashEntries.size() >= cache.iMaxEntries && !cache.hashEntries.contains(path))
         cache.hashEntries.clear();
-    cache.hashEntries.insert(path, std::move(entry));
+    cache.hashEntries.insert(path, stFileCacheEntry<T>{identity, value});
     return true;
 }
